@@ -1,0 +1,313 @@
+// Hash maps with a fixed iteration order.
+//
+// CNumMap<T>: integer keys, 64 buckets (key mod 64), nodes CNumMapElement.
+// CStrMap<V>: string keys, 32 buckets, nodes CMapElement<V,32>. The hash of a
+// key is the 32-bit sum of (byte as signed char) * (257 + position); the bucket
+// is its low five bits. Keys of up to 30 bytes live inline in the node; longer
+// ones go to one process-wide long-key table. Iteration visits buckets 0..31
+// and each chain in insertion order: this order decides the bytes of written
+// rule files, so it must never change.
+//
+// Nodes come from a reference-counted pool that several maps may share; nodes
+// never move, so value pointers stay valid until their node is removed.
+// Duplicate inserts throw the key (int for CNumMap, const char* for CStrMap).
+// Not thread-safe: the long-key table is shared by all maps.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+#include <utility>
+
+#include "base/array.h"
+#include "base/str.h"
+
+namespace norvelle {
+
+// Node pool: owns nodes, hands out slots, takes them back by slot swap.
+template <class Node>
+class CMapPool {
+ public:
+  static CMapPool* Create() { return new CMapPool(); }
+  void AddRef() { ++refs_; }
+  void Release() {
+    if (--refs_ == 0) delete this;
+  }
+  Node* Take() {
+    Node& n = nodes_.Add();
+    n.slot = nodes_.count() - 1;
+    return &n;
+  }
+  void GiveBack(Node* n) {
+    std::uint32_t last = nodes_.count() - 1;
+    if (n->slot != last) {
+      Node& moved = nodes_[last];
+      nodes_.SwapSlots(n->slot, last);
+      moved.slot = n->slot;
+    }
+    n->Reset();
+    nodes_.RemoveLast();
+  }
+  std::uint32_t in_use() const { return nodes_.count(); }
+
+ private:
+  CMapPool() = default;
+  ~CMapPool() = default;
+  int refs_ = 1;
+  CArrayAuto<Node> nodes_;
+};
+
+template <class T, class K>
+struct CNumMapElement {
+  K key{};
+  T value{};
+  CNumMapElement* next = nullptr;
+  std::uint32_t slot = 0;
+  void Reset() {
+    value = T();
+    next = nullptr;
+  }
+};
+
+template <class T>
+class CNumMap {
+ public:
+  using Node = CNumMapElement<T, int>;
+  static constexpr int kBuckets = 64;
+
+  explicit CNumMap(CMapPool<Node>* pool = nullptr) : pool_(pool ? pool : CMapPool<Node>::Create()) {
+    if (pool) pool_->AddRef();
+  }
+  CNumMap(const CNumMap& o) : CNumMap() { CopyFrom(o); }
+  CNumMap& operator=(const CNumMap& o) {
+    if (this != &o) {
+      Clear();
+      CopyFrom(o);
+    }
+    return *this;
+  }
+  ~CNumMap() {
+    Clear();
+    pool_->Release();
+  }
+
+  static int Bucket(int key) { return ((key % kBuckets) + kBuckets) % kBuckets; }
+
+  T* Find(int key) {
+    for (Node* n = heads_[Bucket(key)]; n; n = n->next)
+      if (n->key == key) return &n->value;
+    return nullptr;
+  }
+  const T* Find(int key) const { return const_cast<CNumMap*>(this)->Find(key); }
+  T& operator[](int key) {
+    if (T* v = Find(key)) return *v;
+    return Insert(key);
+  }
+  T& InsertNew(int key) {
+    if (Find(key)) throw key;
+    return Insert(key);
+  }
+  bool Remove(int key) {
+    Node** link = &heads_[Bucket(key)];
+    for (Node* n = *link; n; link = &n->next, n = n->next) {
+      if (n->key == key) {
+        *link = n->next;
+        --size_;
+        pool_->GiveBack(n);
+        return true;
+      }
+    }
+    return false;
+  }
+  void Clear() {
+    for (int b = 0; b < kBuckets; ++b) {
+      while (Node* n = heads_[b]) {
+        heads_[b] = n->next;
+        pool_->GiveBack(n);
+      }
+    }
+    size_ = 0;
+  }
+  std::uint32_t size() const { return size_; }
+
+  // Calls f(key, value) in iteration order.
+  template <class F>
+  void ForEach(F&& f) const {
+    for (int b = 0; b < kBuckets; ++b)
+      for (Node* n = heads_[b]; n; n = n->next) f(n->key, n->value);
+  }
+
+ private:
+  T& Insert(int key) {
+    Node* n = pool_->Take();
+    n->key = key;
+    n->value = T();
+    n->next = nullptr;
+    Node** link = &heads_[Bucket(key)];
+    while (*link) link = &(*link)->next;
+    *link = n;
+    ++size_;
+    return n->value;
+  }
+  void CopyFrom(const CNumMap& o) {
+    o.ForEach([&](int k, const T& v) { Insert(k) = v; });
+  }
+
+  CMapPool<Node>* pool_;
+  Node* heads_[kBuckets] = {};
+  std::uint32_t size_ = 0;
+};
+
+// The key hash of the string-keyed map.
+inline std::uint32_t MapHash(std::string_view key) {
+  std::uint32_t h = 0;
+  for (std::size_t i = 0; i < key.size(); ++i)
+    h += std::uint32_t(std::int32_t(static_cast<signed char>(key[i])) * std::int32_t(257 + i));
+  return h;
+}
+
+// Process-wide table of keys longer than the inline field allows.
+CStrArray_base<64>& LongKeyTable();
+std::uint32_t LongKeyIndex(std::string_view key);
+
+template <class V, int W>
+struct CMapElement {
+  static constexpr int kInline = W - 2;  // 30 bytes for W = 32
+  char key[W] = {};
+  std::uint8_t inline_len = 0;
+  bool is_long = false;
+  std::uint32_t hash = 0;
+  V value{};
+  CMapElement* next = nullptr;
+  std::uint32_t slot = 0;
+
+  void SetKey(std::string_view k) {
+    std::memset(key, 0, sizeof key);
+    if (k.size() <= std::size_t(kInline)) {
+      std::memcpy(key, k.data(), k.size());
+      inline_len = std::uint8_t(k.size());
+      is_long = false;
+    } else {
+      std::uint32_t idx = LongKeyIndex(k);
+      std::memcpy(key + 4, &idx, 4);
+      is_long = true;
+    }
+  }
+  std::string_view Key() const {
+    if (!is_long) return std::string_view(key, inline_len);
+    std::uint32_t idx;
+    std::memcpy(&idx, key + 4, 4);
+    return LongKeyTable()[idx].view();
+  }
+  void Reset() {
+    value = V();
+    next = nullptr;
+  }
+};
+
+template <class V>
+class CStrMap {
+ public:
+  using Node = CMapElement<V, 32>;
+  static constexpr int kBuckets = 32;
+
+  explicit CStrMap(CMapPool<Node>* pool = nullptr) : pool_(pool ? pool : CMapPool<Node>::Create()) {
+    if (pool) pool_->AddRef();
+  }
+  CStrMap(const CStrMap& o) : CStrMap() { CopyFrom(o); }
+  CStrMap& operator=(const CStrMap& o) {
+    if (this != &o) {
+      Clear();
+      CopyFrom(o);
+    }
+    return *this;
+  }
+  ~CStrMap() {
+    Clear();
+    pool_->Release();
+  }
+
+  V* Find(std::string_view key) { return Find(key, MapHash(key)); }
+  V* Find(std::string_view key, std::uint32_t hash) {
+    Node* n = FindNode(key, hash);
+    return n ? &n->value : nullptr;
+  }
+  const V* Find(std::string_view key) const { return const_cast<CStrMap*>(this)->Find(key); }
+
+  V& InsertNew(std::string_view key) { return InsertNew(key, MapHash(key)); }
+  V& InsertNew(std::string_view key, std::uint32_t hash) {
+    if (Node* n = FindNode(key, hash)) throw static_cast<const char*>(n->Key().data());
+    return Insert(key, hash);
+  }
+  V& operator[](std::string_view key) {
+    std::uint32_t h = MapHash(key);
+    if (Node* n = FindNode(key, h)) return n->value;
+    return Insert(key, h);
+  }
+  bool Remove(std::string_view key) {
+    std::uint32_t h = MapHash(key);
+    Node** link = &heads_[h & 31];
+    for (Node* n = *link; n; link = &n->next, n = n->next) {
+      if (Matches(n, key, h)) {
+        *link = n->next;
+        --size_;
+        pool_->GiveBack(n);
+        return true;
+      }
+    }
+    return false;
+  }
+  void Clear() {
+    for (int b = 0; b < kBuckets; ++b) {
+      while (Node* n = heads_[b]) {
+        heads_[b] = n->next;
+        pool_->GiveBack(n);
+      }
+    }
+    size_ = 0;
+  }
+  std::uint32_t size() const { return size_; }
+
+  // Calls f(key, value) in iteration order: buckets 0..31, insertion order.
+  template <class F>
+  void ForEach(F&& f) const {
+    for (int b = 0; b < kBuckets; ++b)
+      for (Node* n = heads_[b]; n; n = n->next) f(n->Key(), n->value);
+  }
+  template <class F>
+  void ForEachMutable(F&& f) {
+    for (int b = 0; b < kBuckets; ++b)
+      for (Node* n = heads_[b]; n; n = n->next) f(n->Key(), n->value);
+  }
+
+ private:
+  static bool Matches(const Node* n, std::string_view key, std::uint32_t h) {
+    return n->hash == h && n->Key() == key;
+  }
+  Node* FindNode(std::string_view key, std::uint32_t h) {
+    for (Node* n = heads_[h & 31]; n; n = n->next)
+      if (Matches(n, key, h)) return n;
+    return nullptr;
+  }
+  V& Insert(std::string_view key, std::uint32_t h) {
+    Node* n = pool_->Take();
+    n->SetKey(key);
+    n->hash = h;
+    n->value = V();
+    n->next = nullptr;
+    Node** link = &heads_[h & 31];
+    while (*link) link = &(*link)->next;
+    *link = n;
+    ++size_;
+    return n->value;
+  }
+  void CopyFrom(const CStrMap& o) {
+    o.ForEach([&](std::string_view k, const V& v) { Insert(k, MapHash(k)) = v; });
+  }
+
+  CMapPool<Node>* pool_;
+  Node* heads_[kBuckets] = {};
+  std::uint32_t size_ = 0;
+};
+
+}  // namespace norvelle

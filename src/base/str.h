@@ -1,0 +1,293 @@
+// CStr_base<N>: the byte string of the whole system.
+//
+// A growable, NUL-terminated Shift_JIS byte string with an explicit length, so
+// it may hold NUL bytes. N is the smallest growth step; the step widens with
+// the capacity (see Reserve), which keeps appends to large buffers linear.
+// A fresh string owns nothing and points at one shared, never-written empty
+// buffer. Positions and lengths are bytes; searches step over double-byte
+// characters so a match never starts on a trail byte.
+//
+// Not for: sorting or case-insensitive comparison (callers do their own).
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string_view>
+
+#include "base/dbcs.h"
+
+namespace norvelle {
+
+// The one empty buffer shared by all strings that own no memory.
+extern char g_shared_empty[1];
+
+// A source of text pieces with fgets semantics: up to size-1 bytes, stopping
+// after a line feed; returns the number of bytes stored (0 at end of input).
+class TextSource {
+ public:
+  virtual ~TextSource() = default;
+  virtual std::size_t Gets(char* buf, std::size_t size) = 0;
+};
+
+// Growth step for a string of capacity c with base step n.
+constexpr std::uint32_t GrowthStep(std::uint32_t c, std::uint32_t n) {
+  if (c < 16 * n) return n;
+  if (c < 64 * n) return 4 * n;
+  if (c < 256 * n) return 16 * n;
+  if (c < 1024 * n) return 64 * n;
+  if (c < 2048 * n) return 256 * n;
+  return 1024 * n;
+}
+
+template <std::uint32_t N>
+class CStr_base {
+ public:
+  CStr_base() noexcept = default;
+  CStr_base(const char* s) { Assign(s); }  // NOLINT: implicit by design
+  CStr_base(const char* s, std::size_t n) { Assign(s, n); }
+  explicit CStr_base(std::string_view s) { Assign(s.data(), s.size()); }
+  CStr_base(const CStr_base& o) { Assign(o.data(), o.len_); }
+  template <std::uint32_t M>
+  explicit CStr_base(const CStr_base<M>& o) { Assign(o.data(), o.length()); }
+  CStr_base(CStr_base&& o) noexcept : cap_(o.cap_), len_(o.len_), buf_(o.buf_) {
+    o.cap_ = 0;
+    o.len_ = 0;
+    o.buf_ = g_shared_empty;
+  }
+  CStr_base& operator=(const CStr_base& o) {
+    if (this != &o) Assign(o.data(), o.len_);
+    return *this;
+  }
+  CStr_base& operator=(CStr_base&& o) noexcept {
+    if (this != &o) {
+      Release();
+      cap_ = o.cap_;
+      len_ = o.len_;
+      buf_ = o.buf_;
+      o.cap_ = 0;
+      o.len_ = 0;
+      o.buf_ = g_shared_empty;
+    }
+    return *this;
+  }
+  CStr_base& operator=(const char* s) {
+    Assign(s);
+    return *this;
+  }
+  ~CStr_base() { Release(); }
+
+  const char* c_str() const { return buf_; }
+  const char* data() const { return buf_; }
+  // Writable bytes; only valid while the string owns a buffer (after Reserve).
+  char* mutable_data() { return buf_; }
+  std::uint32_t length() const { return len_; }
+  std::uint32_t capacity() const { return cap_; }
+  bool empty() const { return len_ == 0; }
+  std::string_view view() const { return std::string_view(buf_, len_); }
+  const char* end() const { return buf_ + len_; }
+
+  // Makes room for a total size of `need` bytes (length + terminator + slack).
+  void Reserve(std::size_t need) {
+    if (need < cap_) return;
+    std::size_t step = GrowthStep(cap_, N);
+    std::size_t grown = std::size_t(cap_) + step;
+    std::size_t ncap = need > grown ? need : grown;
+    if (ncap > 0xFFFFFFF0u) throw std::bad_alloc();
+    char* nb;
+    if (cap_ == 0) {
+      nb = static_cast<char*>(std::malloc(ncap));
+      if (!nb) throw std::bad_alloc();
+      std::memcpy(nb, buf_, std::size_t(len_) + 1);
+    } else {
+      // realloc may move pages instead of copying them: large buffers stay linear.
+      nb = static_cast<char*>(std::realloc(buf_, ncap));
+      if (!nb) throw std::bad_alloc();
+    }
+    buf_ = nb;
+    buf_[len_] = 0;
+    cap_ = static_cast<std::uint32_t>(ncap);
+  }
+
+  void Clear() {
+    len_ = 0;
+    if (cap_) buf_[0] = 0;
+  }
+
+  // Frees the buffer and goes back to the shared empty one.
+  void Release() {
+    if (cap_) std::free(buf_);
+    cap_ = 0;
+    len_ = 0;
+    buf_ = g_shared_empty;
+  }
+
+  void Assign(const char* s) { Assign(s, std::strlen(s)); }
+  void Assign(const char* s, std::size_t n) {
+    if (n == 0) {
+      Clear();
+      return;
+    }
+    if (s >= buf_ && s < buf_ + cap_) {  // assigning a part of ourselves
+      std::memmove(buf_, s, n);
+      len_ = static_cast<std::uint32_t>(n);
+      buf_[len_] = 0;
+      return;
+    }
+    Clear();
+    Reserve(n + 2);
+    std::memcpy(buf_, s, n);
+    len_ = static_cast<std::uint32_t>(n);
+    buf_[len_] = 0;
+  }
+  // The first n bytes of a C string; n < 0 means all, and a NUL ends it early.
+  void AssignPrefix(const char* s, int n) {
+    std::size_t len = std::strlen(s);
+    if (n >= 0 && std::size_t(n) < len) len = std::size_t(n);
+    Assign(s, len);
+  }
+  template <std::uint32_t M>
+  void Assign(const CStr_base<M>& o) { Assign(o.data(), o.length()); }
+
+  void Append(const char* s) { Append(s, std::strlen(s)); }
+  void Append(std::string_view s) { Append(s.data(), s.size()); }
+  template <std::uint32_t M>
+  void Append(const CStr_base<M>& o) { Append(o.data(), o.length()); }
+  void Append(const char* s, std::size_t n) {
+    if (n == 0) return;
+    if (s >= buf_ && s < buf_ + cap_) {  // appending a part of ourselves
+      std::size_t off = std::size_t(s - buf_);
+      Reserve(std::size_t(len_) + n + 2);
+      std::memmove(buf_ + len_, buf_ + off, n);
+    } else {
+      Reserve(std::size_t(len_) + n + 2);
+      std::memcpy(buf_ + len_, s, n);
+    }
+    len_ += static_cast<std::uint32_t>(n);
+    buf_[len_] = 0;
+  }
+  // Appending the byte 0 does nothing (the terminator is not data).
+  void AppendChar(char c) {
+    if (c == 0) return;
+    Reserve(std::size_t(len_) + 3);
+    buf_[len_++] = c;
+    buf_[len_] = 0;
+  }
+  // Appends count copies of text.
+  void AppendRepeat(std::string_view s, std::size_t count) {
+    Reserve(std::size_t(len_) + s.size() * count + 2);
+    for (std::size_t i = 0; i < count; ++i) Append(s);
+  }
+
+  // Byte at p; p == length gives the terminator; beyond throws signed 0.
+  char At(std::uint32_t p) const {
+    if (p > len_) throw int(0);
+    return buf_[p];
+  }
+
+  bool Equals(const char* s) const { return std::strcmp(buf_, s) == 0; }
+  bool operator==(std::string_view s) const { return view() == s; }
+  template <std::uint32_t M>
+  bool operator==(const CStr_base<M>& o) const { return view() == o.view(); }
+
+  // First occurrence of needle at or after start, on a character boundary.
+  int Find(std::string_view needle, int start = 0) const {
+    if (start < 0) return -1;
+    if (needle.empty()) return 0;
+    const char* e = end();
+    for (const char* p = buf_ + start; p < e; p = NextChar(p, e)) {
+      if (std::size_t(e - p) >= needle.size() && std::memcmp(p, needle.data(), needle.size()) == 0)
+        return int(p - buf_);
+    }
+    return -1;
+  }
+  int FindLast(std::string_view needle) const {
+    if (needle.empty()) return 0;
+    int last = -1;
+    const char* e = end();
+    for (const char* p = buf_; p < e; p = NextChar(p, e)) {
+      if (std::size_t(e - p) >= needle.size() && std::memcmp(p, needle.data(), needle.size()) == 0)
+        last = int(p - buf_);
+    }
+    return last;
+  }
+
+  // Replaces every occurrence; returns the count. An empty needle replaces nothing.
+  int ReplaceAll(std::string_view needle, std::string_view repl) {
+    if (needle.empty() || len_ < needle.size()) return 0;
+    if (Find(needle) < 0) return 0;
+    CStr_base out;
+    int count = 0;
+    const char* e = end();
+    const char* p = buf_;
+    while (p < e) {
+      if (std::size_t(e - p) >= needle.size() && std::memcmp(p, needle.data(), needle.size()) == 0) {
+        out.Append(repl);
+        p += needle.size();
+        ++count;
+      } else {
+        const char* q = NextChar(p, e);
+        out.Append(p, std::size_t(q - p));
+        p = q;
+      }
+    }
+    *this = std::move(out);
+    return count;
+  }
+
+  void DropNewline() {
+    if (len_ && buf_[len_ - 1] == '\n') buf_[--len_] = 0;
+  }
+
+  // Truncates at the last '\\' or '/', dropping the separator; false if none.
+  bool CutAfterDir() {
+    int pos = -1;
+    const char* e = end();
+    for (const char* p = buf_; p < e; p = NextChar(p, e))
+      if (*p == '\\' || *p == '/') pos = int(p - buf_);
+    if (pos < 0) return false;
+    Truncate(std::uint32_t(pos));
+    return true;
+  }
+
+  void Truncate(std::uint32_t n) {
+    if (n < len_) {
+      len_ = n;
+      buf_[len_] = 0;
+    }
+  }
+
+  // One line in pieces of at most 1000 bytes, line feed kept; returns the length.
+  std::uint32_t ReadLine(TextSource& in) {
+    Clear();
+    char piece[1001];
+    for (;;) {
+      std::size_t n = in.Gets(piece, sizeof piece);
+      if (n == 0) break;
+      Append(piece, n);
+      if (piece[n - 1] == '\n') break;
+    }
+    return len_;
+  }
+  // The rest of the input; returns the length.
+  std::uint32_t ReadAll(TextSource& in) {
+    Clear();
+    char piece[1001];
+    for (;;) {
+      std::size_t n = in.Gets(piece, sizeof piece);
+      if (n == 0) break;
+      Append(piece, n);
+    }
+    return len_;
+  }
+
+ private:
+  std::uint32_t cap_ = 0;
+  std::uint32_t len_ = 0;
+  char* buf_ = g_shared_empty;
+};
+
+using CStr = CStr_base<64>;
+
+}  // namespace norvelle

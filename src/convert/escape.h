@@ -1,0 +1,22 @@
+// HTML escaping of Shift_JIS text, with tab (and optionally line-feed)
+// expansion in the same pass.
+//
+// A blank becomes "&nbsp;", '"' "&quot;", '&' "&amp;", '<' "&lt;", '>' "&gt;".
+// A lead byte is copied with the byte after it, which is never examined; a
+// lead byte that ends the text is dropped. TAB and LF expansion step over
+// double-byte characters the same way, so a pair is never split.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace norvelle {
+
+// Appends text escaped.
+void AppendEscaped(std::string& out, std::string_view text);
+// Appends text escaped with every TAB replaced by tab_string.
+void AppendConverted(std::string& out, std::string_view text, std::string_view tab_string);
+// As AppendConverted, and every LF becomes "<br>\n"; returns the LFs replaced.
+int AppendConvertedLines(std::string& out, std::string_view text, std::string_view tab_string);
+
+}  // namespace norvelle

@@ -1,0 +1,50 @@
+// Files in text mode, as the program reads and writes them.
+//
+// Reading turns each CR LF into LF and stops at a 0x1A byte; writing turns
+// each LF into CR LF. Writes go to a temporary file in the target's folder that
+// replaces the target only after every byte was written and the file closed,
+// so a failed or cancelled write never leaves a half-written target.
+// Paths are CP932; a name that cannot be converted fails like a missing file.
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/str.h"
+
+namespace norvelle {
+
+// Whole file in text mode. False when it cannot be opened or read.
+bool ReadTextFile(const std::string& cp932_path, std::string& out);
+
+// A text-mode file read in fgets-sized pieces (for CStr_base::ReadLine).
+class TextFileReader : public TextSource {
+ public:
+  explicit TextFileReader(const std::string& cp932_path);
+  ~TextFileReader() override;
+  TextFileReader(const TextFileReader&) = delete;
+  TextFileReader& operator=(const TextFileReader&) = delete;
+  bool is_open() const { return fd_ >= 0; }
+  std::size_t Gets(char* buf, std::size_t size) override;
+
+ private:
+  bool Fill();
+  int fd_ = -1;
+  bool eof_ = false;
+  std::vector<char> buf_;
+  std::size_t pos_ = 0, end_ = 0;
+};
+
+// Writes the pieces in order, in text mode, replacing the target atomically.
+// False when the file cannot be created or any byte cannot be written.
+bool WriteTextFile(const std::string& cp932_path, const std::vector<std::string_view>& pieces);
+
+// Does the target exist and can we create a file in its folder?
+bool CanCreateFile(const std::string& cp932_path);
+
+// Last-modification time; false when it cannot be read.
+bool FileModTime(const std::string& cp932_path, std::time_t& t);
+
+}  // namespace norvelle
