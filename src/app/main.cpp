@@ -1,1 +1,35 @@
-int main() { return 0; }
+// Entry point: chooses the mode from the command line alone.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/cli.h"
+
+#ifndef NORVELLE_VERSION
+#define NORVELLE_VERSION "0.1.0"
+#endif
+
+int main(int argc, char** argv) {
+  using namespace norvelle;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  CommandLine cl = ParseCommandLine(args);
+  switch (cl.mode) {
+    case Mode::kHelp:
+      std::fputs(HelpText(), stdout);
+      return kExitOk;
+    case Mode::kVersion:
+      std::printf("norvelle %s\n", NORVELLE_VERSION);
+      return kExitOk;
+    case Mode::kUsageError:
+      std::fprintf(stderr, "norvelle: %s\n%s", cl.error.c_str(), HelpText());
+      return kExitFatal;
+    case Mode::kSettings:
+      std::fprintf(stderr, "norvelle: the settings dialog is not available in this build; "
+                           "give a file to convert (see --help)\n");
+      return kExitFatal;
+    case Mode::kConvertDialog:  // the progress dialog comes later: convert in the terminal
+    case Mode::kConvertBatch:
+      return RunBatch(cl.path);
+  }
+  return kExitFatal;
+}

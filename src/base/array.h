@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -48,6 +49,11 @@ class CArrayAuto {
   std::uint32_t allocated() const { return allocated_; }
   std::uint32_t index_capacity() const { return index_cap_; }
   std::uint32_t growth_step() const { return step_; }
+  std::uint32_t block_count() const {
+    std::uint32_t n = 0;
+    for (const Block* b = first_; b; b = b->next) ++n;
+    return n;
+  }
   bool empty() const { return count_ == 0; }
 
   T& operator[](std::uint32_t i) {
@@ -131,16 +137,19 @@ class CArrayAuto {
     Block* next;
   };
 
+  // Everything is allocated before anything is linked, so a failure leaves
+  // the array as it was and leaks nothing.
   void Grow(std::uint32_t n) {
     std::uint32_t size = n - allocated_;
     if (size < step_) size = step_;
-    T* storage;
+    std::unique_ptr<T[]> storage;
+    std::unique_ptr<Block> b;
     try {
-      storage = new T[size];
+      storage.reset(new T[size]);
+      b.reset(new Block{storage.get(), size, nullptr});
     } catch (const std::bad_alloc&) {
       throw static_cast<T*>(nullptr);
     }
-    Block* b = new Block{storage, size, nullptr};
     std::uint32_t need = allocated_ + size;
     if (index_cap_ < need) {
       std::uint32_t ncap = ((need + 1000) / 1000) * 1000 + 1;
@@ -150,9 +159,11 @@ class CArrayAuto {
       index_ = ni;
       index_cap_ = ncap;
     }
-    if (last_) last_->next = b; else first_ = b;
-    last_ = b;
-    for (std::uint32_t i = 0; i < size; ++i) index_[allocated_ + i] = storage + i;
+    storage.release();
+    Block* blk = b.release();
+    if (last_) last_->next = blk; else first_ = blk;
+    last_ = blk;
+    for (std::uint32_t i = 0; i < size; ++i) index_[allocated_ + i] = blk->storage + i;
     allocated_ += size;
     if (allocated_ > 10 * step_) step_ *= 5;
   }

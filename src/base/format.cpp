@@ -1,7 +1,9 @@
 #include "base/format.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace norvelle {
 
@@ -9,18 +11,116 @@ namespace {
 
 bool IsConversion(char c) { return c && std::strchr("cdiouxXeEfgGnps", c) != nullptr; }
 
-// Reads digits or "*" at p; returns the value (or -1 when none) and advances.
-int ReadNumber(const char*& p, va_list& ap, bool& star) {
-  star = false;
+// A conversion as read from the format.
+struct ConvSpec {
+  bool minus = false, plus = false, zero = false, space = false, hash = false;
+  bool has_width = false;
+  int width = 0;        // as given; a negative "*" value is kept as it came
+  int precision = -1;   // -1: none (also a negative "*" value, as in C)
+  char length = 0;      // 0, 'h' or 'l'
+  char conv = 0;
+};
+
+// Decimal digits, saturating so that an absurd width cannot overflow.
+int ReadDigits(const char*& p) {
+  long v = 0;
+  while (*p >= '0' && *p <= '9') {
+    v = v * 10 + (*p++ - '0');
+    if (v > INT_MAX) v = INT_MAX;
+  }
+  return int(v);
+}
+
+// Reads flags, width, precision and length at p (just after the "%"), in
+// that order, taking "*" values from the arguments; stops at the conversion
+// character without consuming it.
+void ReadSpec(const char*& p, va_list& ap, ConvSpec& c) {
+  for (;; ++p) {
+    switch (*p) {
+      case '-': c.minus = true; continue;
+      case '+': c.plus = true; continue;
+      case '0': c.zero = true; continue;
+      case ' ': c.space = true; continue;
+      case '#': c.hash = true; continue;
+    }
+    break;
+  }
   if (*p == '*') {
     ++p;
-    star = true;
-    return va_arg(ap, int);
+    c.has_width = true;
+    c.width = va_arg(ap, int);
+  } else if (*p >= '0' && *p <= '9') {
+    c.has_width = true;
+    c.width = ReadDigits(p);
   }
-  if (*p < '0' || *p > '9') return -1;
-  int v = 0;
-  while (*p >= '0' && *p <= '9') v = v * 10 + (*p++ - '0');
-  return v;
+  if (*p == '.') {
+    ++p;
+    if (*p == '*') {
+      ++p;
+      int v = va_arg(ap, int);
+      c.precision = v < 0 ? -1 : v;
+    } else {
+      c.precision = ReadDigits(p);  // "." alone means 0
+    }
+  }
+  if (*p == 'h' || *p == 'l') c.length = *p++;
+  c.conv = *p;
+}
+
+// The C library form of a numeric conversion: flags deduplicated, "*"
+// replaced by its value. "l" is dropped because our arguments are 32-bit
+// (and C has no "hf"); "h" stays on integers, where it narrows the value.
+void BuildCFormat(const ConvSpec& c, char (&out)[48]) {
+  char* o = out;
+  *o++ = '%';
+  if (c.minus) *o++ = '-';
+  if (c.plus) *o++ = '+';
+  if (c.zero) *o++ = '0';
+  if (c.space) *o++ = ' ';
+  if (c.hash) *o++ = '#';
+  if (c.has_width) o += std::snprintf(o, 12, "%d", c.width);
+  if (c.precision >= 0) o += std::snprintf(o, 13, ".%d", c.precision);
+  if (c.length == 'h' && !std::strchr("eEfgG", c.conv)) *o++ = 'h';
+  *o++ = c.conv;
+  *o = 0;
+}
+
+// Runs snprintf into a stack buffer, or a heap one for outputs that do not
+// fit (a "%f" of 1e300, a huge width), and appends the text up to its first
+// NUL, as a C string would be appended ("%c" of 0 adds nothing).
+template <std::uint32_t N, class Arg>
+void AppendC(CStr_base<N>& out, const char* cfmt, Arg v) {
+  char small[512];
+  int n = std::snprintf(small, sizeof small, cfmt, v);
+  if (n <= 0) return;
+  if (std::size_t(n) < sizeof small) {
+    out.Append(small, std::strlen(small));
+    return;
+  }
+  std::unique_ptr<char[]> big(new char[std::size_t(n) + 1]);
+  std::snprintf(big.get(), std::size_t(n) + 1, cfmt, v);
+  out.Append(big.get(), std::strlen(big.get()));
+}
+
+// "%s" by hand: the width pads, the precision cuts only between characters.
+template <std::uint32_t N>
+void AppendString(CStr_base<N>& out, const ConvSpec& c, const char* str) {
+  std::size_t len = std::strlen(str);
+  if (c.width > 0 && std::size_t(c.width) > len) {
+    std::size_t fill = std::size_t(c.width) - len;
+    if (!c.minus)
+      for (std::size_t i = 0; i < fill; ++i) out.AppendChar(c.zero ? '0' : ' ');
+    out.Append(str, len);
+    if (c.minus)
+      for (std::size_t i = 0; i < fill; ++i) out.AppendChar(' ');
+  } else if (c.precision >= 0 && std::size_t(c.precision) < len) {
+    const char* e = str;
+    const char* lim = str + c.precision;
+    for (const char* nx; *e && (nx = NextChar(e)) <= lim;) e = nx;
+    out.Append(str, std::size_t(e - str));
+  } else {
+    out.Append(str, len);
+  }
 }
 
 template <std::uint32_t N>
@@ -41,133 +141,42 @@ void FormatImpl(CStr_base<N>& out, const char* fmt, va_list ap_in) {
       p += 2;
       continue;
     }
-    // Rebuild the conversion as written, with "*" replaced by its value.
-    char spec[64];
-    std::size_t sl = 0;
-    auto put = [&](char c) {
-      if (sl < sizeof spec - 1) spec[sl++] = c;
-    };
-    auto put_num = [&](int v) {
-      char tmp[16];
-      int n = std::snprintf(tmp, sizeof tmp, "%d", v);
-      for (int i = 0; i < n; ++i) put(tmp[i]);
-    };
-    put('%');
     const char* s = p + 1;
-    bool minus = false, zero = false;
-    while (*s && std::strchr("-+0 #", *s)) {
-      if (*s == '-') minus = true;
-      if (*s == '0') zero = true;
-      put(*s++);
-    }
-    bool star = false;
-    int width = ReadNumber(s, ap, star);
-    if (width >= 0 || star) {
-      if (star && width < 0) {  // a negative "*" width means "-" and its magnitude
-        minus = true;
-        put('-');
-        width = -width;
-      }
-      put_num(width);
-    }
-    int precision = -1;
-    if (*s == '.') {
-      ++s;
-      put('.');
-      precision = ReadNumber(s, ap, star);
-      if (precision >= 0) put_num(precision);
-      else if (!star) precision = 0;  // "." alone means precision 0
-    }
-    char length = 0;
-    if (*s == 'h' || *s == 'l') {
-      length = *s;
-      put(*s++);
-    }
-    char conv = *s;
-    if (!IsConversion(conv)) {
-      // Drop "%" and everything read; the character is read again as text.
-      p = s;
-      if (!*p) break;
-      continue;
-    }
-    ++s;
-    put(conv);
-    spec[sl] = 0;
-    switch (conv) {
-      case 's': {
-        const char* str = va_arg(ap, const char*);
-        std::size_t len = std::strlen(str);
-        if (width > 0 && std::size_t(width) > len) {
-          std::size_t fill = std::size_t(width) - len;
-          if (!minus)
-            for (std::size_t i = 0; i < fill; ++i) out.AppendChar(zero ? '0' : ' ');
-          out.Append(str, len);
-          if (minus)
-            for (std::size_t i = 0; i < fill; ++i) out.AppendChar(' ');
-        } else if (precision >= 0 && std::size_t(precision) < len) {
-          const char* e = str;
-          const char* lim = str + precision;
-          while (*e) {
-            const char* nx = NextChar(e);
-            if (nx > lim) break;
-            e = nx;
-          }
-          out.Append(str, std::size_t(e - str));
-        } else {
-          out.Append(str, len);
-        }
-        break;
-      }
-      case 'n': {
-        int* target = va_arg(ap, int*);
-        *target = int(out.length());
-        break;
-      }
-      case 'e': case 'E': case 'f': case 'g': case 'G': {
-        double d = va_arg(ap, double);
-        if (length == 'l' || length == 'h') {  // C has no "hf"; format the value plainly sized
-          spec[sl - 2] = conv;
-          spec[sl - 1] = 0;
-        }
-        int n = std::snprintf(nullptr, 0, spec, d);
-        if (n > 0) {
-          std::size_t at = out.length();
-          out.Reserve(at + std::size_t(n) + 2);
-          char* buf = new char[std::size_t(n) + 1];
-          std::snprintf(buf, std::size_t(n) + 1, spec, d);
-          out.Append(buf, std::size_t(n));
-          delete[] buf;
-        }
-        break;
-      }
-      default: {  // c d i o u x X p: one 32-bit argument
-        int v = va_arg(ap, int);
-        char buf[512];
-        int n;
-        if (conv == 'p') {
-          n = std::snprintf(buf, sizeof buf, "%0*x", width > 0 ? width : 8, unsigned(v));
-        } else if (length == 'l') {
-          spec[sl - 2] = conv;  // our longs are 32-bit: format as int
-          spec[sl - 1] = 0;
-          n = std::snprintf(buf, sizeof buf, spec, v);
-        } else {
-          n = std::snprintf(buf, sizeof buf, spec, v);
-        }
-        if (n > 0) {
-          if (std::size_t(n) < sizeof buf) {
-            out.Append(buf, std::size_t(n));
-          } else {
-            char* big = new char[std::size_t(n) + 1];
-            if (conv == 'p') std::snprintf(big, std::size_t(n) + 1, "%0*x", width > 0 ? width : 8, unsigned(v));
-            else std::snprintf(big, std::size_t(n) + 1, spec, v);
-            out.Append(big, std::size_t(n));
-            delete[] big;
-          }
-        }
-        break;
-      }
-    }
+    ConvSpec c;
+    ReadSpec(s, ap, c);
     p = s;
+    // Not a conversion: what was read is dropped and the character is read
+    // again as text (a trailing "%" writes nothing).
+    if (!IsConversion(c.conv)) continue;
+    ++p;
+    char cfmt[48];
+    switch (c.conv) {
+      case 's':
+        AppendString(out, c, va_arg(ap, const char*));
+        break;
+      case 'n':
+        *va_arg(ap, int*) = int(out.length());
+        break;
+      case 'e': case 'E': case 'f': case 'g': case 'G':
+        BuildCFormat(c, cfmt);
+        AppendC(out, cfmt, va_arg(ap, double));
+        break;
+      case 'p': {
+        // A 32-bit pointer as the Windows C library prints it: eight upper-case
+        // hex digits, within the width and flags given.
+        ConvSpec pc = c;
+        pc.conv = 'X';
+        pc.precision = 8;
+        pc.length = 0;
+        BuildCFormat(pc, cfmt);
+        AppendC(out, cfmt, va_arg(ap, unsigned));
+        break;
+      }
+      default:  // c d i o u x X: one 32-bit argument
+        BuildCFormat(c, cfmt);
+        AppendC(out, cfmt, va_arg(ap, int));
+        break;
+    }
   }
   va_end(ap);
 }

@@ -28,7 +28,14 @@ namespace norvelle {
 template <class Node>
 class CMapPool {
  public:
-  static CMapPool* Create() { return new CMapPool(); }
+  // Owners report a pool they cannot create as "bad allocation".
+  static CMapPool* Create() {
+    try {
+      return new CMapPool();
+    } catch (const std::bad_alloc&) {
+      throw BadAllocation();
+    }
+  }
   void AddRef() { ++refs_; }
   void Release() {
     if (--refs_ == 0) delete this;
@@ -159,10 +166,11 @@ class CNumMap {
 };
 
 // The key hash of the string-keyed map.
+// Computed modulo 2^32 so that very long keys wrap instead of overflowing.
 inline std::uint32_t MapHash(std::string_view key) {
   std::uint32_t h = 0;
   for (std::size_t i = 0; i < key.size(); ++i)
-    h += std::uint32_t(std::int32_t(static_cast<signed char>(key[i])) * std::int32_t(257 + i));
+    h += std::uint32_t(std::int32_t(static_cast<signed char>(key[i]))) * std::uint32_t(257 + i);
   return h;
 }
 
@@ -234,6 +242,35 @@ class CStrMap {
   }
   const V* Find(std::string_view key) const { return const_cast<CStrMap*>(this)->Find(key); }
 
+  // Iteration that notices changes: the cursor keeps a copy of the key of
+  // its next node and looks it up again before delivering the node.
+  struct Cursor {
+    int bucket = kBuckets;  // kBuckets once past the last node
+    Node* node = nullptr;
+    CStr_base<64> key;
+  };
+  void Begin(Cursor& c) const {
+    c.bucket = 0;
+    c.node = nullptr;
+    c.key.Clear();
+    Settle(c, 0);
+  }
+  // Delivers the cursor's node and moves on. Null past the last node, or when
+  // the node is no longer found under its key (the map changed).
+  V* Next(Cursor& c, std::string_view* key = nullptr) {
+    if (!c.node) return nullptr;
+    Node* n = FindNode(c.key.view(), MapHash(c.key.view()));
+    if (n != c.node) return nullptr;
+    if (key) *key = n->Key();
+    if (n->next) {
+      c.node = n->next;
+      c.key.Assign(c.node->Key().data(), c.node->Key().size());
+    } else {
+      Settle(c, c.bucket + 1);
+    }
+    return &n->value;
+  }
+
   V& InsertNew(std::string_view key) { return InsertNew(key, MapHash(key)); }
   V& InsertNew(std::string_view key, std::uint32_t hash) {
     if (Node* n = FindNode(key, hash)) throw static_cast<const char*>(n->Key().data());
@@ -281,6 +318,14 @@ class CStrMap {
   }
 
  private:
+  // Points the cursor at the first node of the first non-empty bucket >= b.
+  void Settle(Cursor& c, int b) const {
+    while (b < kBuckets && !heads_[b]) ++b;
+    c.bucket = b;
+    c.node = b < kBuckets ? heads_[b] : nullptr;
+    if (c.node) c.key.Assign(c.node->Key().data(), c.node->Key().size());
+    else c.key.Clear();
+  }
   static bool Matches(const Node* n, std::string_view key, std::uint32_t h) {
     return n->hash == h && n->Key() == key;
   }

@@ -23,6 +23,12 @@ namespace norvelle {
 // The one empty buffer shared by all strings that own no memory.
 extern char g_shared_empty[1];
 
+// The library's allocation failure; its text is the one the user sees.
+class BadAllocation : public std::bad_alloc {
+ public:
+  const char* what() const noexcept override { return "bad allocation"; }
+};
+
 // A source of text pieces with fgets semantics: up to size-1 bytes, stopping
 // after a line feed; returns the number of bytes stored (0 at end of input).
 class TextSource {
@@ -94,16 +100,17 @@ class CStr_base {
     std::size_t step = GrowthStep(cap_, N);
     std::size_t grown = std::size_t(cap_) + step;
     std::size_t ncap = need > grown ? need : grown;
-    if (ncap > 0xFFFFFFF0u) throw std::bad_alloc();
+    if (ncap > 0xFFFFFFF0u) throw BadAllocation();
     char* nb;
     if (cap_ == 0) {
       nb = static_cast<char*>(std::malloc(ncap));
-      if (!nb) throw std::bad_alloc();
+      if (!nb) throw BadAllocation();
       std::memcpy(nb, buf_, std::size_t(len_) + 1);
     } else {
-      // realloc may move pages instead of copying them: large buffers stay linear.
+      // realloc may move pages instead of copying them: large buffers stay
+      // linear. On failure the old buffer is untouched.
       nb = static_cast<char*>(std::realloc(buf_, ncap));
-      if (!nb) throw std::bad_alloc();
+      if (!nb) throw BadAllocation();
     }
     buf_ = nb;
     buf_[len_] = 0;
@@ -124,27 +131,27 @@ class CStr_base {
   }
 
   void Assign(const char* s) { Assign(s, std::strlen(s)); }
+  // Even an empty text reserves: the capacity sequence must not depend on
+  // whether a string was ever assigned "". The old content stays until the
+  // reserve has succeeded.
   void Assign(const char* s, std::size_t n) {
-    if (n == 0) {
-      Clear();
-      return;
-    }
-    if (s >= buf_ && s < buf_ + cap_) {  // assigning a part of ourselves
-      std::memmove(buf_, s, n);
-      len_ = static_cast<std::uint32_t>(n);
-      buf_[len_] = 0;
-      return;
-    }
-    Clear();
+    std::size_t off;
+    bool own = Owns(s, off);  // a part of ourselves: found again after the reserve
     Reserve(n + 2);
-    std::memcpy(buf_, s, n);
+    if (n) std::memmove(buf_, own ? buf_ + off : s, n);
     len_ = static_cast<std::uint32_t>(n);
     buf_[len_] = 0;
   }
-  // The first n bytes of a C string; n < 0 means all, and a NUL ends it early.
+  // The first n bytes of a C string; n < 0 means all, and a NUL ends it early
+  // (the text need not be terminated within n bytes).
   void AssignPrefix(const char* s, int n) {
-    std::size_t len = std::strlen(s);
-    if (n >= 0 && std::size_t(n) < len) len = std::size_t(n);
+    std::size_t len;
+    if (n < 0) {
+      len = std::strlen(s);
+    } else {
+      const void* nul = std::memchr(s, 0, std::size_t(n));
+      len = nul ? std::size_t(static_cast<const char*>(nul) - s) : std::size_t(n);
+    }
     Assign(s, len);
   }
   template <std::uint32_t M>
@@ -156,8 +163,8 @@ class CStr_base {
   void Append(const CStr_base<M>& o) { Append(o.data(), o.length()); }
   void Append(const char* s, std::size_t n) {
     if (n == 0) return;
-    if (s >= buf_ && s < buf_ + cap_) {  // appending a part of ourselves
-      std::size_t off = std::size_t(s - buf_);
+    std::size_t off;
+    if (Owns(s, off)) {  // appending a part of ourselves
       Reserve(std::size_t(len_) + n + 2);
       std::memmove(buf_ + len_, buf_ + off, n);
     } else {
@@ -174,10 +181,18 @@ class CStr_base {
     buf_[len_++] = c;
     buf_[len_] = 0;
   }
-  // Appends count copies of text.
+  // Appends count copies of text, reserving once.
   void AppendRepeat(std::string_view s, std::size_t count) {
+    if (s.empty() || count == 0) return;
+    std::size_t off;
+    bool own = Owns(s.data(), off);
     Reserve(std::size_t(len_) + s.size() * count + 2);
-    for (std::size_t i = 0; i < count; ++i) Append(s);
+    const char* src = own ? buf_ + off : s.data();  // the reserve may have moved it
+    for (std::size_t i = 0; i < count; ++i) {
+      std::memmove(buf_ + len_, src, s.size());
+      len_ += static_cast<std::uint32_t>(s.size());
+    }
+    buf_[len_] = 0;
   }
 
   // Byte at p; p == length gives the terminator; beyond throws signed 0.
@@ -195,6 +210,7 @@ class CStr_base {
   int Find(std::string_view needle, int start = 0) const {
     if (start < 0) return -1;
     if (needle.empty()) return 0;
+    if (std::uint32_t(start) >= len_) return -1;
     const char* e = end();
     for (const char* p = buf_ + start; p < e; p = NextChar(p, e)) {
       if (std::size_t(e - p) >= needle.size() && std::memcmp(p, needle.data(), needle.size()) == 0)
@@ -213,10 +229,15 @@ class CStr_base {
     return last;
   }
 
-  // Replaces every occurrence; returns the count. An empty needle replaces nothing.
+  // Replaces every occurrence; returns the count. An empty needle replaces
+  // nothing. The result is assigned back, never moved in, so the capacity
+  // only grows.
   int ReplaceAll(std::string_view needle, std::string_view repl) {
-    if (needle.empty() || len_ < needle.size()) return 0;
-    if (Find(needle) < 0) return 0;
+    if (needle.empty()) return 0;
+    if (Find(needle) < 0) {  // the result would be ourselves: only its reserve shows
+      Reserve(std::size_t(len_) + 2);
+      return 0;
+    }
     CStr_base out;
     int count = 0;
     const char* e = end();
@@ -232,7 +253,7 @@ class CStr_base {
         p = q;
       }
     }
-    *this = std::move(out);
+    Assign(out.data(), out.length());
     return count;
   }
 
@@ -283,6 +304,15 @@ class CStr_base {
   }
 
  private:
+  // Whether p points into our own buffer (the shared one holds no data), and
+  // at which offset: callers must find it again after a reserve moves us.
+  bool Owns(const char* p, std::size_t& off) const {
+    auto at = reinterpret_cast<std::uintptr_t>(p);
+    auto base = reinterpret_cast<std::uintptr_t>(buf_);
+    off = at - base;
+    return cap_ != 0 && at >= base && off < cap_;
+  }
+
   std::uint32_t cap_ = 0;
   std::uint32_t len_ = 0;
   char* buf_ = g_shared_empty;

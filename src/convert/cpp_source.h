@@ -4,7 +4,12 @@
 // A block is scanned in chunks of at most 1001 tokens so the token list stays
 // small for long listings; the output equals that of one chunk. Every 100
 // tokens the progress callback is called (it may pump the host and report
-// cancellation). Not for: other languages, or text outside source blocks.
+// cancellation). Work is linear in the block's size: token slots and their
+// buffers are reused from chunk to chunk.
+//
+// Not for: other languages, or text outside source blocks. The caller closes
+// open bold/teletype/font tags before the table and suppresses the line break
+// and advances the line number after it.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/array.h"
 #include "base/map.h"
 #include "base/str.h"
 
@@ -55,7 +61,8 @@ struct SourceColours {
   CStr symbol = "000000";
   CStr chr = "0080bb";
   CStr number = "000000";
-  // Colour of classes 101..107; whitespace has none.
+  // Colour of classes 101..107. Whitespace has no colour of its own; it and
+  // any other value give the normal colour, as a block's first token does.
   const CStr& ForClass(int cls) const;
 };
 
@@ -69,11 +76,37 @@ class CppKeywordSet {
   CStrMap<char> set_;
 };
 
+// Most tokens one chunk holds: scanning goes on while the list holds <= 1000.
+inline constexpr std::uint32_t kMaxChunkTokens = 1001;
+// Written tokens between two progress reports.
+inline constexpr int kProgressTokens = 100;
+
+// Reads the tokens of one block's joined text. The state carries from token
+// to token (and so from chunk to chunk); it starts as kStateOther.
+class CppScanner {
+ public:
+  explicit CppScanner(std::string_view text) : p_(text.data()), end_(text.data() + text.size()) {}
+  bool AtEnd() const { return p_ >= end_; }
+  CppState state() const { return state_; }
+  // Reads one token in the current state; its text may be empty (state 0
+  // standing right before the start of another token).
+  void Read(TarnCPPSymbol& sym);
+
+ private:
+  const char* p_;
+  const char* end_;
+  CppState state_ = kStateOther;
+};
+
+// Drops empty tokens and turns each remaining token's state into its class.
+void ClassifyChunk(CArrayAuto<TarnCPPSymbol>& tokens, const CppKeywordSet& keywords);
+
 // Called every 100 tokens with the progress position; returns true to cancel.
+// An empty callback is never called.
 using SourceProgress = std::function<bool(int position)>;
 
 struct SourceBlockInput {
-  const std::vector<std::string_view>* lines;  // the N element texts of the block
+  const std::vector<std::string_view>* lines;  // the N element texts of the block, N >= 1
   bool line_numbers = true;                    // the line-number column
   const SourceColours* colours;
   std::string_view tab_string;                 // what one TAB becomes
@@ -84,5 +117,11 @@ struct SourceBlockInput {
 // progress callback asked to cancel (the body is then incomplete).
 bool WriteSourceBlock(const SourceBlockInput& in, const CppKeywordSet& keywords,
                       std::string& body, const SourceProgress& progress);
+
+// As WriteSourceBlock with chunks of at most chunk_tokens (>= 1) tokens. The
+// output never depends on the chunk size; tests use this to prove it.
+bool WriteSourceBlockInChunks(const SourceBlockInput& in, const CppKeywordSet& keywords,
+                              std::string& body, const SourceProgress& progress,
+                              std::uint32_t chunk_tokens);
 
 }  // namespace norvelle

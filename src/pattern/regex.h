@@ -6,12 +6,24 @@
 // double-byte characters whole, collects capture hits (inner captures first),
 // and can replace each match by an expanded template or hand it to a callback.
 //
-// Limits: group nesting deeper than kMaxPatternDepth is not compiled (the
-// rest of the pattern is dropped), and one match attempt stops after
-// kMaxMatchSteps element steps, counting as no match, so no pattern can
-// exhaust the stack or hang the program.
+// Not for: general POSIX or Perl syntax; there is no alternation by "|" and
+// no backtracking into an element that has already succeeded, except through
+// the "rest" that lazy ("+") and greedy ("*") repetitions try.
+//
+// Limits, each guarding the stack or the clock:
+// - Groups (and "z" operands) nested deeper than kMaxPatternDepth are not
+//   compiled and the rest of the pattern is dropped, so building, copying and
+//   destroying a tree recurse at most that deep.
+// - One attempt may nest at most kMaxMatchDepth repetitions (group levels plus
+//   chains of lazy/greedy elements that each match the rest of their group).
+// - One attempt may take kMaxMatchSteps element steps plus
+//   kMatchStepsPerByte per byte of the subject (linear patterns never come
+//   near it; nested lazy/greedy runs over a failing tail would be polynomial
+//   or worse).
+// An attempt that breaks either budget counts as no match and ends the call:
+// later positions are not tried, so a pathological pattern costs one budget.
 // Trees are read-only while matching and all match state (case flag, start
-// position, budgets) lives in the call, so one process may match many texts.
+// position, budgets, backtracking points) lives in the call.
 #pragma once
 
 #include <cstdint>
@@ -23,11 +35,21 @@
 
 namespace norvelle {
 
-inline constexpr int kMaxPatternDepth = 200;
-inline constexpr std::uint64_t kMaxMatchSteps = 50'000'000;
+inline constexpr int kMaxPatternDepth = 200;             // nested groups and "z" operands
+inline constexpr int kMaxMatchDepth = 1000;              // nested repetitions in one attempt
+inline constexpr std::uint64_t kMaxMatchSteps = 20'000'000;  // steps per attempt, base
+inline constexpr std::uint64_t kMatchStepsPerByte = 8;   // ... plus this per subject byte
 
-// One pattern element. Kinds: 0 empty, 1 literal run, 2 sequence group,
-// 3 capture group, 4 alternation group, 5 operator, 6 byte range.
+// Element kinds; the numbers are fixed, trees built by hand use them too.
+inline constexpr int kRegexEmpty = 0;        // matches the empty string
+inline constexpr int kRegexLiteral = 1;      // a run of bytes, "ab"
+inline constexpr int kRegexSequence = 2;     // "%( ... %)", and every root
+inline constexpr int kRegexCapture = 3;      // "%{ ... %}": appends a hit
+inline constexpr int kRegexAlternation = 4;  // "%[ ... %]": first child that matches
+inline constexpr int kRegexOperator = 5;     // "%d", "%v", "%z" ...
+inline constexpr int kRegexRange = 6;        // "%-az": one byte in a signed range
+
+// One pattern element.
 struct CStrRegexStruct {
   int kind = 0;
   CStr_base<32> literal;                  // kind 1: the bytes of the run
@@ -39,6 +61,14 @@ struct CStrRegexStruct {
   int count = -1;    // first number; dot number for the index operators
   int index = -1;    // dot number; first number for the index operators
   int maximum = -1;  // comma number
+};
+
+// One saved backtracking point of a greedy repetition: the text position
+// relative to where the repetition started, and the hit count there. Left
+// without initialisers so that a call's local block of points costs nothing.
+struct Zkl_CStrRegexHitBufStruct {
+  int position;
+  int hits;
 };
 
 // Start and length in bytes of one match (or of its replacement).
@@ -65,12 +95,19 @@ struct RegexCallbackArgs {
 // In the search form any negative result rejects the match.
 using RegexCallback = std::function<int(const RegexCallbackArgs&)>;
 
-// Appends the items of `pattern` to root's children (root is kind 2).
+// Appends the items of `pattern` to root's children and leaves the cursor
+// after the text it read (after a stray closer, or at the end). A root of
+// kind 0 becomes a sequence (kind 2). Always returns true.
 bool RegexCompile(const char*& pattern, CStrRegexStruct& root);
 // Convenience: a fresh kind-2 root compiled from the whole text.
 CStrRegexStruct RegexCompile(std::string_view pattern);
 
+// Flags: "i" case-insensitive (ASCII letters), "g" every match, "s" only at
+// the start position. A null flags text is empty.
+//
 // Form 1: match in place. Returns the number of matches (1 or 0 without "g").
+// With a template the subject is replaced by the built output. A start offset
+// outside 0..length throws the signed integer 0, as strings do.
 int RegexMatch(CStr& subject, const CStrRegexStruct& root, const char* flags,
                CStrHitList* hits = nullptr, const char* tmpl = nullptr,
                CStrHitLog* hit_log = nullptr, int start = 0,

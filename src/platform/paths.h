@@ -23,8 +23,7 @@ void SetProgramPathForTesting(std::string_view cp932_path);
 
 // The current directory + "/" + a relative path, "." and ".." folded
 // lexically; absolute paths are only folded. Symlinks are not resolved.
-// A '\\' that is not a trail byte counts as '/'. False when the current
-// directory cannot be had.
+// False when the current directory cannot be had.
 bool FullPath(std::string_view cp932_path, std::string& out);
 
 // Same as FullPath, but relative to the given folder instead of the current one.

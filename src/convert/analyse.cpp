@@ -1,0 +1,320 @@
+#include "convert/analyse.h"
+
+#include "base/format.h"
+#include "convert/commands.h"
+#include "convert/messages.h"
+
+namespace norvelle {
+
+namespace {
+
+// The command-line pattern: "|", command words separated by ",", "|", text.
+// Hits: the words in order, then the text.
+constexpr const char* kCommandLinePattern = "|%+0{%+0j%e%[,%(%p|%)%]%}|%{%/0j%}";
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Reads a decimal number at p (0 when there is none), advancing p. Large
+// values saturate: element numbers beyond any line are rejected anyway.
+long ReadNumber(std::string_view s, std::size_t& p) {
+  long v = 0;
+  while (p < s.size() && IsDigit(s[p])) {
+    if (v < 1000000000L) v = v * 10 + (s[p] - '0');
+    ++p;
+  }
+  return v;
+}
+
+}  // namespace
+
+LineAnalyser::LineAnalyser(std::vector<TarnStruct>& elements, ArgPool& args, TextArena& arena,
+                           ConversionHost& host, std::string split_key)
+    : elements_(elements),
+      args_(args),
+      arena_(arena),
+      host_(host),
+      split_key_(std::move(split_key)),
+      command_pattern_(RegexCompile(kCommandLinePattern)) {
+  // The placeholder: marks the lower end for prev and is never converted.
+  TarnStruct placeholder;
+  placeholder.Set(kNext);
+  elements_.push_back(placeholder);
+}
+
+void LineAnalyser::Error(int msg, std::string_view word) {
+  CStr line;
+  std::string w(word);
+  Format(line, Message(static_cast<Msg>(msg)).c_str(), host_.line_number, w.c_str());
+  host_.AddError(line.view());
+}
+
+bool LineAnalyser::MatchCommandLine(std::string_view line) {
+  words_.clear();
+  if (line.empty() || line[0] != '|') return false;
+  if (RegexSearch(line, command_pattern_, "s", &hits_) <= 0 || hits_.count() == 0) return false;
+  std::uint32_t n = hits_.count();
+  for (std::uint32_t i = 0; i + 1 < n; ++i) words_.push_back(arena_.Store(hits_[i].view()));
+  text_ = arena_.Store(hits_[n - 1].view());
+  return true;
+}
+
+void LineAnalyser::PlainElements(std::string_view text) {
+  bool first = true;
+  SplitAtKey(text, split_key_, [&](std::string_view piece) {
+    TarnStruct& e = line_.emplace_back();
+    e.SetText(piece);
+    if (first) e.Set(kLineStart);
+    first = false;
+  });
+}
+
+void LineAnalyser::ControlElement(std::string_view text) {
+  TarnStruct& e = line_.emplace_back();
+  e.SetText(text);
+  e.Set(kLineStart);
+  e.Set(kControl);
+}
+
+void LineAnalyser::TableLine(std::string_view word, std::string_view cells) {
+  if (table_nesting_ == 0) {
+    saved_split_ = split_key_;
+    split_key_ = "\t";
+  }
+  ++table_nesting_;
+  PlainElements(cells);
+  args_.Set(line_.front(), kTable, CommandArgument(word, kTable));
+  line_.front().Set(kTable);
+}
+
+void LineAnalyser::EndTable() {
+  ControlElement({});
+  if (table_nesting_ > 0) {
+    --table_nesting_;
+    line_.back().Set(kEndtable);
+    line_.back().Set(kNext);
+    if (table_nesting_ == 0) split_key_ = saved_split_;
+  }
+}
+
+void LineAnalyser::Analyse(std::string_view line) {
+  FlushLine();
+  bool command = MatchCommandLine(line);
+  if (command && words_.empty()) {
+    // "||text": no command words; the text after the two bars is a plain line.
+    command = false;
+    line = text_;
+  }
+  // 1. Plain lines.
+  if (!command && (base_ == "|" || in_source_)) {
+    if (in_source_) {
+      TarnStruct& e = line_.emplace_back();
+      e.SetText(line);
+      e.Set(kLineStart);
+      e.Set(kSourceLine);
+    } else {
+      PlainElements(line);
+    }
+    return;
+  }
+  // 2. The first command word decides the special lines.
+  int code = command ? CommandCode(words_[0]) : kUnknown;
+  // 3. setsplit, only as the line's one word.
+  if (command && words_.size() == 1 && words_[0] == "setsplit") {
+    split_key_.assign(text_);
+    ControlElement({});
+    return;
+  }
+  // 4. base: later lines get these commands in front of their own.
+  if (code == kBase) {
+    base_ = "|";
+    base_.append(text_);
+    ControlElement({});
+    return;
+  }
+  // 5. Block commands.
+  switch (code) {
+    case kTable: TableLine(words_[0], text_); return;
+    case kEndtable: EndTable(); return;
+    case kCppsrc: ControlElement({}); in_source_ = true; return;
+    case kEndcppsrc: ControlElement({}); in_source_ = false; return;
+    default: break;
+  }
+  // 6. Alone commands, and command lines inside a listing (commands not run).
+  if (in_source_ && command) {
+    ControlElement(text_);
+    line_.back().Set(kSourceLine);
+    return;
+  }
+  if (ClassOf(code) == CommandClass::kAlone) {
+    ControlElement(text_);
+    line_.back().Set(code);
+    if (code == kExreps || code == kExrepe) args_.Set(line_.back(), code, CommandArgument(words_[0], code));
+    return;
+  }
+  // 7. base prefix in front of the line's own commands.
+  if (base_ != "|") {
+    scratch_ = base_;
+    if (command) {
+      scratch_ += ',';
+      scratch_.append(line.substr(1));
+    } else {
+      scratch_ += '|';
+      scratch_.append(line);
+    }
+    std::string_view joined = arena_.Store(scratch_);
+    if (!MatchCommandLine(joined)) {
+      PlainElements(line);
+      return;
+    }
+  }
+  // 8. Elements, then each command word.
+  PlainElements(text_);
+  for (std::string_view word : words_) ApplyWord(word);
+}
+
+void LineAnalyser::ApplyWord(std::string_view word) {
+  if (!word.empty() && IsDigit(word[0])) {
+    ApplyNumbered(word);
+    return;
+  }
+  int code = CommandCode(word);
+  CommandClass cls = ClassOf(code);
+  if (cls == CommandClass::kAlone || cls == CommandClass::kBlock) {
+    Error(int(Msg::kMustBeAlone), word);
+  } else if (cls == CommandClass::kLineAction) {
+    Store(0, code, word);
+  } else {
+    for (std::size_t k = 0; k < line_.size(); ++k) Store(k, code, word);
+  }
+}
+
+void LineAnalyser::ApplyNumbered(std::string_view word) {
+  std::size_t c = 0;
+  while (c < word.size() && (IsDigit(word[c]) || word[c] == '-' || word[c] == '.')) ++c;
+  std::string_view cmd = word.substr(c);
+  int code = CommandCode(cmd);
+  CommandClass cls = ClassOf(code);
+  std::size_t p = 0;
+  for (;;) {
+    long n = ReadNumber(word, p);
+    long m = n;
+    if (p < word.size() && word[p] == '-') {
+      ++p;
+      m = ReadNumber(word, p);
+    }
+    for (long k = n; k <= m; ++k) {
+      if (std::size_t(k) >= line_.size()) {
+        Error(int(Msg::kBadElementNumber), {});
+        break;
+      }
+      if (cls == CommandClass::kAlone || cls == CommandClass::kBlock) {
+        Error(int(Msg::kMustBeAlone), cmd);
+        break;
+      }
+      Store(std::size_t(k), code, cmd);
+    }
+    if (p < word.size() && word[p] == '.') {
+      ++p;
+      continue;
+    }
+    break;
+  }
+}
+
+void LineAnalyser::Store(std::size_t k, int code, std::string_view word) {
+  TarnStruct& e = line_[k];
+  switch (code) {
+    case kUnknown: Error(int(Msg::kUnknownCommand), word); return;
+    case kStart: e.Set(kConv); e.Set(kAutobr); return;
+    case kStop: e.Set(kNoconv); e.Set(kAutobr); return;
+    case kNobrStart: e.Set(kConv); e.Set(kNoautobr); return;
+    case kNobrStop: e.Set(kNoconv); e.Set(kNoautobr); return;
+    case kIns: e.Set(kNext); Prev(k); return;
+    case kPrev: Prev(k); return;
+    case kHeading:
+      if (word.size() < 2 || word[1] < '1' || word[1] > '6') {
+        Error(int(Msg::kBadHeading), word);
+        return;
+      }
+      e.Set(kHeading);
+      args_.Set(e, kHeading, word.substr(1, 1));
+      e.Set(kNext);  // no line break after a heading line
+      return;
+    default: break;
+  }
+  if (code < 0) {
+    Error(int(Msg::kUnknownCommand), word);
+    return;
+  }
+  std::string_view arg = CommandArgument(word, code);
+  bool has_arg = ArgRuleOf(code) != ArgRule::kNone;
+  if (ClassOf(code) == CommandClass::kLineAction && e.Has(code)) {
+    StoreExtra(k, code, arg);
+    return;
+  }
+  e.Set(code);
+  if (has_arg) args_.Set(e, code, arg);
+}
+
+void LineAnalyser::StoreExtra(std::size_t k, int code, std::string_view arg) {
+  std::vector<TarnStruct>* list = nullptr;
+  for (auto& [index, extras] : extras_)
+    if (index == k) list = &extras;
+  if (!list) list = &extras_.emplace_back(k, std::vector<TarnStruct>{}).second;
+  TarnStruct* target = nullptr;
+  for (TarnStruct& x : *list)
+    if (!x.Has(code)) {
+      target = &x;
+      break;
+    }
+  if (!target) {
+    target = &list->emplace_back();
+    target->Set(kExtra);
+  }
+  target->Set(code);
+  if (ArgRuleOf(code) != ArgRule::kNone) args_.Set(*target, code, arg);
+}
+
+void LineAnalyser::Prev(std::size_t k) {
+  // Back from the element before this one: first in this line, then in the
+  // list down to position 1 (position 0 is the placeholder).
+  for (std::size_t i = k; i-- > 0;) {
+    if (line_[i].Has(kLineStart)) {
+      line_[i].Set(kNext);
+      return;
+    }
+  }
+  for (std::size_t i = elements_.size(); i-- > 1;) {
+    if (elements_[i].Has(kLineStart)) {
+      elements_[i].Set(kNext);
+      return;
+    }
+  }
+}
+
+void LineAnalyser::FlushLine() {
+  for (std::size_t k = 0; k < line_.size(); ++k) {
+    elements_.push_back(line_[k]);
+    for (auto& [index, extras] : extras_) {
+      if (index != k || extras.empty()) continue;
+      // The element's text moves to its last extra.
+      extras.back().text = line_[k].text;
+      extras.back().len = line_[k].len;
+      TarnStruct& moved = elements_.back();
+      moved.text = "";
+      moved.len = 0;
+      for (const TarnStruct& x : extras) elements_.push_back(x);
+    }
+  }
+  line_.clear();
+  extras_.clear();
+}
+
+void LineAnalyser::Finish() {
+  FlushLine();
+  TarnStruct sentinel;
+  sentinel.Set(kComment);
+  elements_.push_back(sentinel);
+}
+
+}  // namespace norvelle

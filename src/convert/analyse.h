@@ -1,0 +1,99 @@
+// Pass 1: command analysis of the source, one line at a time.
+//
+// Recognises command lines ("|words|text"), cuts line text into elements at
+// the split key, looks command words up, checks where they may stand and
+// attaches them to elements (by element number, to the first element, or to
+// every element). Tables and C++ listings take their own branches here.
+// Mistakes in the document are error-report lines; analysis goes on.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "base/str.h"
+#include "convert/element.h"
+#include "convert/host.h"
+#include "pattern/regex.h"
+
+namespace norvelle {
+
+// Cuts text at every occurrence of key, never at a trail byte. An empty key
+// gives the whole text; n matches give n + 1 pieces, possibly empty.
+template <class F>
+void SplitAtKey(std::string_view text, std::string_view key, F&& piece);
+
+class LineAnalyser {
+ public:
+  LineAnalyser(std::vector<TarnStruct>& elements, ArgPool& args, TextArena& arena,
+               ConversionHost& host, std::string split_key);
+
+  // One source line, its line feed removed. The text must stay alive for the run.
+  void Analyse(std::string_view line);
+  // After the last line: pending extras in, then the sentinel element.
+  void Finish();
+
+  const std::string& split_key() const { return split_key_; }
+
+ private:
+  bool MatchCommandLine(std::string_view line);
+  void PlainElements(std::string_view text);
+  void ControlElement(std::string_view text);
+  void TableLine(std::string_view word, std::string_view cells);
+  void EndTable();
+  void ApplyWord(std::string_view word);
+  void ApplyNumbered(std::string_view word);
+  void Store(std::size_t k, int code, std::string_view word);
+  void StoreExtra(std::size_t k, int code, std::string_view arg);
+  void Prev(std::size_t k);
+  void FlushLine();
+  void Error(int msg, std::string_view word);
+
+  std::vector<TarnStruct>& elements_;
+  ArgPool& args_;
+  TextArena& arena_;
+  ConversionHost& host_;
+
+  std::string split_key_;
+  std::string saved_split_;
+  std::string base_ = "|";
+  bool in_source_ = false;
+  int table_nesting_ = 0;
+
+  CStrRegexStruct command_pattern_;
+  CStrHitList hits_;
+  std::vector<std::string_view> words_;  // the command words of the line
+  std::string_view text_;                // the line's text after the commands
+  std::string scratch_;
+
+  std::vector<TarnStruct> line_;  // elements of the current line
+  // Extra elements per element number of the current line.
+  std::vector<std::pair<std::size_t, std::vector<TarnStruct>>> extras_;
+};
+
+template <class F>
+void SplitAtKey(std::string_view text, std::string_view key, F&& piece) {
+  if (key.empty()) {
+    piece(text);
+    return;
+  }
+  const char* b = text.data();
+  const char* e = b + text.size();
+  const char* start = b;
+  const char* p = b;
+  const char k0 = key[0];
+  while (p < e) {
+    if (*p == k0 && std::size_t(e - p) >= key.size() &&
+        std::string_view(p, key.size()) == key) {
+      piece(std::string_view(start, std::size_t(p - start)));
+      p += key.size();
+      start = p;
+    } else {
+      p = NextChar(p, e);
+    }
+  }
+  piece(std::string_view(start, std::size_t(e - start)));
+}
+
+}  // namespace norvelle

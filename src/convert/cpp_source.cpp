@@ -1,0 +1,335 @@
+#include "convert/cpp_source.h"
+
+#include <charconv>
+#include <cstddef>
+#include <cstdint>
+
+#include "base/dbcs.h"
+#include "convert/escape.h"
+
+namespace norvelle {
+
+namespace {
+
+// Byte classes of the scanner, as bits: one byte may be in several sets.
+enum : std::uint8_t {
+  kWordStart = 1,  // a-z A-Z _ #: opens a word
+  kWordBody = 2,   // a-z A-Z 0-9 _ #
+  kDigit = 4,      // 0-9: opens a number
+  kNumBody = 8,    // 0-9 a-z A-Z .
+  kBlankByte = 16  // blank, TAB, LF: what a whitespace token is made of
+};
+
+struct ByteTable {
+  std::uint8_t cls[256];
+  constexpr ByteTable() : cls() {
+    for (int c = 'a'; c <= 'z'; ++c) cls[c] = kWordStart | kWordBody | kNumBody;
+    for (int c = 'A'; c <= 'Z'; ++c) cls[c] = kWordStart | kWordBody | kNumBody;
+    for (int c = '0'; c <= '9'; ++c) cls[c] = kWordBody | kDigit | kNumBody;
+    cls['_'] = kWordStart | kWordBody;
+    cls['#'] = kWordStart | kWordBody;
+    cls['.'] = kNumBody;
+    cls[' '] = kBlankByte;
+    cls['\t'] = kBlankByte;
+    cls['\n'] = kBlankByte;
+  }
+};
+constexpr ByteTable kBytes{};
+
+inline bool Is(char c, std::uint8_t set) { return kBytes.cls[static_cast<unsigned char>(c)] & set; }
+
+// The state whose token starts at p, or kStateOther for an ordinary byte.
+CppState StartedBy(const char* p, const char* e) {
+  switch (*p) {
+    case '\'': return kStateChar;
+    case '"': return kStateString;
+    case '/':
+      if (p + 1 < e && p[1] == '/') return kStateLineComment;
+      if (p + 1 < e && p[1] == '*') return kStateBlockComment;
+      return kStateOther;
+    default:
+      if (Is(*p, kWordStart)) return kStateWord;
+      if (Is(*p, kDigit)) return kStateNumber;
+      return kStateOther;
+  }
+}
+
+// Each scanner below returns the bytes it consumed from p and sets *next when
+// it leaves its state; running into the end leaves *next untouched.
+
+std::size_t ScanOther(const char* p, const char* e, CppState* next) {
+  const char* q = p;
+  while (q < e) {
+    CppState s = StartedBy(q, e);
+    if (s != kStateOther) {
+      *next = s;
+      break;
+    }
+    q = NextChar(q, e);  // a pair's trail byte never starts a token
+  }
+  return std::size_t(q - p);
+}
+
+// Words and numbers: a run of bytes of one set, with no pair handling (a lead
+// byte is in neither set, so it ends the run).
+std::size_t ScanRun(const char* p, const char* e, std::uint8_t set, CppState* next) {
+  const char* q = p;
+  while (q < e && Is(*q, set)) ++q;
+  if (q < e) *next = kStateOther;
+  return std::size_t(q - p);
+}
+
+// A character or string literal from its opening quote. A backslash takes
+// the next non-zero byte even when it is a lead byte, whose trail then stands alone.
+std::size_t ScanQuoted(const char* p, const char* e, char quote, CppState* next) {
+  const char* q = p + 1;
+  while (q < e) {
+    if (*q == '\\' && q + 1 < e && q[1] != 0) {
+      q += 2;
+    } else if (*q == quote) {
+      *next = kStateOther;
+      return std::size_t(q + 1 - p);
+    } else {
+      q = NextChar(q, e);  // a trail byte 0x5C is not a backslash
+    }
+  }
+  return std::size_t(e - p);
+}
+
+std::size_t ScanLineComment(const char* p, const char* e, CppState* next) {
+  for (const char* q = p; q < e; q = NextChar(q, e)) {
+    if (*q == '\n') {
+      *next = kStateOther;
+      return std::size_t(q + 1 - p);
+    }
+  }
+  return std::size_t(e - p);
+}
+
+// "*/" is searched from the comment's own "/", so "/*/" already closes.
+std::size_t ScanBlockComment(const char* p, const char* e, CppState* next) {
+  for (const char* q = p; q < e; q = NextChar(q, e)) {
+    if (*q == '*' && q + 1 < e && q[1] == '/') {
+      *next = kStateOther;
+      return std::size_t(q + 2 - p);
+    }
+  }
+  return std::size_t(e - p);
+}
+
+bool IsWhitespace(std::string_view text) {
+  for (char c : text)
+    if (!Is(c, kBlankByte)) return false;
+  return true;
+}
+
+int ClassOf(const TarnCPPSymbol& sym, const CppKeywordSet& keywords) {
+  if (IsWhitespace(sym.text.view())) return kClassWhitespace;
+  switch (sym.kind) {
+    case kStateWord: return keywords.Contains(sym.text.view()) ? kClassKeyword : kClassSymbol;
+    case kStateChar: return kClassChar;
+    case kStateString: return kClassString;
+    case kStateLineComment:
+    case kStateBlockComment: return kClassComment;
+    case kStateNumber: return kClassNumber;
+    default: return kClassNormal;
+  }
+}
+
+constexpr const char* kKeywords[] = {
+    // keywords
+    "asm", "auto", "bad_cast", "bad_typeid", "bool", "break", "case", "catch", "char", "class",
+    "const", "const_cast", "continue", "default", "delete", "do", "double", "dynamic_cast", "else",
+    "enum", "except", "explicit", "extern", "false", "finally", "float", "for", "friend", "goto",
+    "if", "inline", "int", "long", "mutable", "namespace", "new", "operator", "private",
+    "protected", "public", "register", "reinterpret_cast", "return", "short", "signed", "sizeof",
+    "static", "static_cast", "struct", "switch", "template", "this", "throw", "true", "try",
+    "type_info", "typedef", "typeid", "typename", "union", "unsigned", "using", "virtual", "void",
+    "volatile", "while",
+    // directives
+    "#define", "#error", "#import", "#undef", "#elif", "#if", "#include", "#else", "#ifdef",
+    "#line", "#endif", "#ifndef", "#pragma"};
+static_assert(sizeof kKeywords / sizeof kKeywords[0] == 79);
+
+constexpr std::string_view kHeadNumbered = "<table><tr><td><tt><b><font color=\"#";
+constexpr std::string_view kHeadCode = "<td><tt><b><nobr><font color=\"#";
+constexpr std::string_view kNumbersEnd = "</font></b></tt>";
+constexpr std::string_view kHeadPlain = "<table><tr><td><tt><b><nobr><font color=\"#";
+constexpr std::string_view kEmptyColour = "000000\">";
+constexpr std::string_view kTail = "&nbsp;</font></nobr></b></tt></tr></table>";
+constexpr std::string_view kBreak = "<br>";
+
+// "<  9>", "< 10>", "<100>": numbers padded to three places with &nbsp;.
+void AppendLineNumbers(std::string& body, std::size_t count) {
+  for (std::size_t n = 1; n <= count; ++n) {
+    body.append("&lt;");
+    if (n < 10) body.append("&nbsp;&nbsp;");
+    else if (n < 100) body.append("&nbsp;");
+    char digits[24];
+    auto res = std::to_chars(digits, digits + sizeof digits, n);
+    body.append(digits, res.ptr);
+    body.append("&gt;");
+    body.append(kBreak);
+  }
+  if (count) body.resize(body.size() - kBreak.size());  // no break after the last number
+}
+
+void AppendHead(const SourceBlockInput& in, std::string& body) {
+  if (in.line_numbers) {
+    body.append(kHeadNumbered);
+    body.append(in.colours->line.view());
+    body.append("\">");
+    AppendLineNumbers(body, in.lines->size());
+    body.append(kNumbersEnd);
+    body.append(kHeadCode);
+  } else {
+    body.append(kHeadPlain);
+  }
+}
+
+// The N texts each followed by a line feed, without the final one.
+std::string JoinLines(const std::vector<std::string_view>& lines) {
+  std::size_t size = 0;
+  for (std::string_view l : lines) size += l.size() + 1;
+  std::string text;
+  text.reserve(size);
+  for (std::string_view l : lines) {
+    text.append(l);
+    text.push_back('\n');
+  }
+  if (!text.empty()) text.pop_back();
+  return text;
+}
+
+// Writes classified chunks; holds what lives for one block across chunks.
+class ChunkWriter {
+ public:
+  ChunkWriter(const SourceBlockInput& in, std::string& body, const SourceProgress& progress)
+      : in_(in), body_(body), progress_(progress) {}
+
+  // Returns false when the progress callback cancelled.
+  bool Write(const CArrayAuto<TarnCPPSymbol>& tokens) {
+    if (tokens.empty()) return true;
+    if (!wrote_any_) {
+      wrote_any_ = true;
+      current_ = tokens[0].kind == kClassWhitespace ? kClassNormal : tokens[0].kind;
+      body_.append(in_.colours->ForClass(current_).view());
+      body_.append("\">");
+    }
+    for (std::uint32_t i = 0; i < tokens.count(); ++i)
+      if (!WriteToken(tokens[i])) return false;
+    return true;
+  }
+
+  bool wrote_any() const { return wrote_any_; }
+
+ private:
+  bool WriteToken(const TarnCPPSymbol& sym) {
+    // Converted first: the progress position counts this token's line feeds.
+    converted_.clear();
+    lines_ += AppendConvertedLines(converted_, sym.text.view(), in_.tab_string);
+    if (++counted_ == kProgressTokens) {
+      if (progress_ && progress_(in_.progress_base + lines_)) return false;
+      counted_ = 0;
+    }
+    if (sym.kind != kClassWhitespace && sym.kind != current_) {
+      const CStr& colour = in_.colours->ForClass(sym.kind);
+      // Classes of equal colour share one font tag; the current class stays.
+      if (!(colour == in_.colours->ForClass(current_))) {
+        body_.append("</font><font color=\"#");
+        body_.append(colour.view());
+        body_.append("\">");
+        current_ = sym.kind;
+      }
+    }
+    body_.append(converted_);
+    return true;
+  }
+
+  const SourceBlockInput& in_;
+  std::string& body_;
+  const SourceProgress& progress_;
+  std::string converted_;  // reused for every token
+  int current_ = kClassNormal;
+  int lines_ = 0;    // line feeds replaced so far in this block
+  int counted_ = 0;  // tokens since the last progress report
+  bool wrote_any_ = false;
+};
+
+}  // namespace
+
+const CStr& SourceColours::ForClass(int cls) const {
+  switch (cls) {
+    case kClassKeyword: return keyword;
+    case kClassString: return string;
+    case kClassComment: return comment;
+    case kClassSymbol: return symbol;
+    case kClassChar: return chr;
+    case kClassNumber: return number;
+    default: return normal;
+  }
+}
+
+CppKeywordSet::CppKeywordSet() {
+  for (const char* k : kKeywords) set_.InsertNew(k) = 1;
+}
+
+bool CppKeywordSet::Contains(std::string_view word) const { return set_.Find(word) != nullptr; }
+
+void CppScanner::Read(TarnCPPSymbol& sym) {
+  sym.kind = state_;
+  std::size_t n = 0;
+  if (p_ < end_) {
+    switch (state_) {
+      case kStateOther: n = ScanOther(p_, end_, &state_); break;
+      case kStateWord: n = ScanRun(p_, end_, kWordBody, &state_); break;
+      case kStateChar: n = ScanQuoted(p_, end_, '\'', &state_); break;
+      case kStateString: n = ScanQuoted(p_, end_, '"', &state_); break;
+      case kStateLineComment: n = ScanLineComment(p_, end_, &state_); break;
+      case kStateBlockComment: n = ScanBlockComment(p_, end_, &state_); break;
+      case kStateNumber: n = ScanRun(p_, end_, kNumBody, &state_); break;
+    }
+  }
+  sym.text.Assign(p_, n);
+  p_ += n;
+}
+
+void ClassifyChunk(CArrayAuto<TarnCPPSymbol>& tokens, const CppKeywordSet& keywords) {
+  std::uint32_t kept = 0;
+  for (std::uint32_t i = 0; i < tokens.count(); ++i) {
+    TarnCPPSymbol& sym = tokens[i];
+    if (sym.text.empty()) continue;
+    sym.kind = ClassOf(sym, keywords);
+    // Swapping slots moves no text; the dropped slots keep their buffers for reuse.
+    if (i != kept) tokens.SwapSlots(i, kept);
+    ++kept;
+  }
+  tokens.Resize(kept);
+}
+
+bool WriteSourceBlockInChunks(const SourceBlockInput& in, const CppKeywordSet& keywords,
+                              std::string& body, const SourceProgress& progress,
+                              std::uint32_t chunk_tokens) {
+  if (chunk_tokens == 0) chunk_tokens = 1;
+  AppendHead(in, body);
+  const std::string text = JoinLines(*in.lines);
+  CppScanner scanner(text);
+  CArrayAuto<TarnCPPSymbol> tokens;
+  ChunkWriter writer(in, body, progress);
+  while (!scanner.AtEnd()) {
+    while (!scanner.AtEnd() && tokens.count() < chunk_tokens) scanner.Read(tokens.Add());
+    ClassifyChunk(tokens, keywords);
+    if (!writer.Write(tokens)) return false;
+    tokens.Clear();
+  }
+  if (!writer.wrote_any()) body.append(kEmptyColour);  // completes the open font tag
+  body.append(kTail);
+  return true;
+}
+
+bool WriteSourceBlock(const SourceBlockInput& in, const CppKeywordSet& keywords,
+                      std::string& body, const SourceProgress& progress) {
+  return WriteSourceBlockInChunks(in, keywords, body, progress, kMaxChunkTokens);
+}
+
+}  // namespace norvelle

@@ -1,0 +1,49 @@
+#include "convert/messages.h"
+
+#include <array>
+
+#include "platform/encoding.h"
+
+namespace norvelle {
+
+const char* MessageUtf8(Msg m) {
+  switch (m) {
+    case Msg::kStatusReading: return "ファイル読み込み中";
+    case Msg::kStatusAnalysing: return "命令解析中";
+    case Msg::kStatusConverting: return "変換中";
+    case Msg::kStatusWriting: return "書き込み中";
+    case Msg::kStatusDone: return "完了";
+    case Msg::kStatusDoneErrors: return "エラーが発生しましたが、最後まで終了しました";
+    case Msg::kStatusFailed: return "変換失敗";
+    case Msg::kStatusPreparing: return "準備中";
+    case Msg::kCaptionClose: return "閉じる";
+    case Msg::kCaptionCancel: return "ｷｬﾝｾﾙ";
+    case Msg::kSameName: return "変換元ファイル名と変換先ファイル名が同じです";
+    case Msg::kCannotOpenSource: return "変換元ファイルを開けません";
+    case Msg::kSourceEmpty: return "変換元ファイルが空です";
+    case Msg::kCannotCreateOutput: return "変換先ファイルを作成できません";
+    case Msg::kErrorCount: return "%d 個のエラーが発生しました";
+    case Msg::kUnknownCommand: return "[%d]：'%s'認識できない命令です。";
+    case Msg::kBadHeading: return "[%d]：'%s'認識できない命令です。(hX命令は半角数字1-6を使用してください)";
+    case Msg::kMustBeAlone: return "[%d]：'%s'命令は単独使用しなければいけません";
+    case Msg::kBadElementNumber: return "[%d]：指定した要素番号が無効です";
+    case Msg::kCannotAccessRule: return "[%d]：指定された設定ファイル\"%s\"にアクセスできません";
+    case Msg::kCannotOpenInclude: return "[%d]：ファイル\"%s\"を開けません";
+  }
+  return "";
+}
+
+const std::string& Message(Msg m) {
+  static const auto table = [] {
+    std::array<std::string, 21> t;
+    for (int i = 0; i < 21; ++i) {
+      std::string cp;
+      Utf8ToCp932(MessageUtf8(static_cast<Msg>(i)), cp);
+      t[std::size_t(i)] = cp;
+    }
+    return t;
+  }();
+  return table[static_cast<std::size_t>(m)];
+}
+
+}  // namespace norvelle

@@ -1,0 +1,82 @@
+// Replacement while writing pass 2: the auto-replace list applied to element
+// text, and the argument rules of the replace-table commands setrep and rep.
+//
+// The auto-replace sets are built from the AutoReplaceList entries of a rule:
+// an exact map, a search list and a pattern list. An element whose text is an
+// exact word, contains a search word, or matches patterns is written as the
+// replacement, with "%1" standing for the element's text as it would have been
+// written. Replacement texts are HTML and are never escaped.
+//
+// Not for: the header/footer markers or loading the replace table from the
+// rule store (the run owns those); escaping itself (convert/escape.h).
+// Limits: WriteElementText runs once per element of very large documents, so
+// the exact and search steps allocate nothing for an element that does not
+// match, and the pattern step reuses its buffers from call to call.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "base/map.h"
+#include "base/str.h"
+#include "pattern/regex.h"
+
+namespace norvelle {
+
+// Slots of the replace table: 0..99 from ReplaceList (the ones setrep may
+// change), 100..104 the dates and the first title.
+inline constexpr int kReplaceSlots = 105;
+
+class AutoReplacer {
+ public:
+  // Replaces all sets by those of `entries`, taken in the rule store's map
+  // order: (key as stored in the rule file, still escaped; value with its
+  // two-byte kind prefix "M:", "I:" or "R:").
+  void Build(const std::vector<std::pair<CStr, CStr>>& entries);
+
+  // No entries at all: the caller may write converted text directly.
+  bool empty() const { return exact_.size() == 0 && search_.empty() && patterns_.empty(); }
+
+  // Appends the element's text: the exact word's replacement, else the first
+  // search word's, else the text run through every pattern. `convert` says
+  // whether conversion applies to this element; tab_string is what a TAB
+  // becomes when it does.
+  void WriteElementText(std::string& out, std::string_view text, bool convert,
+                        std::string_view tab_string);
+
+ private:
+  struct SearchEntry {
+    CStr word;
+    CStr replacement;
+  };
+  struct PatternEntry {
+    CStrRegexStruct root;
+    CStr tmpl;  // the replacement with "%1" doubled to "%%1"
+  };
+
+  // Appends `replacement` with "%1" standing for the text, converted when asked.
+  void WriteReplacement(std::string& out, std::string_view replacement, std::string_view text,
+                        bool convert, std::string_view tab_string);
+
+  CStrMap<CStr> exact_;
+  std::size_t exact_max_len_ = 0;  // longer texts cannot be exact words
+  std::vector<SearchEntry> search_;
+  std::vector<PatternEntry> patterns_;
+
+  // Reused from element to element so the steady state allocates nothing.
+  std::string converted_;
+  CStr subject_;
+  CStrHitList hits_;
+};
+
+// setrep: argument "N=TEXT". Sets slots[N] to TEXT and returns true when
+// 0 <= N < 100 and the argument holds a "="; otherwise changes nothing.
+// N is read as "%d" reads it from the start; 0 when no number is there.
+bool ApplySetRep(std::string_view arg, CStr (&slots)[kReplaceSlots]);
+
+// rep: argument "N". The slot to write, or null when N is outside 0..104.
+const CStr* RepSlot(std::string_view arg, const CStr (&slots)[kReplaceSlots]);
+
+}  // namespace norvelle

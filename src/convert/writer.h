@@ -1,0 +1,88 @@
+// Pass 2: writing HTML element by element.
+//
+// For each element: comment handling and rule switches, the closing step of
+// formatting it no longer carries, the line break or separator, the opening
+// step with the commands that write something, and the element's text. Runs
+// of C++ listing lines are gathered into one coloured table. The writer owns
+// the conversion state (flags, tab string, join key, replace table) and the
+// open-element state.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "base/str.h"
+#include "convert/cpp_source.h"
+#include "convert/element.h"
+#include "convert/host.h"
+#include "convert/replace.h"
+#include "convert/tags.h"
+#include "rules/rule_keys.h"
+
+namespace norvelle {
+
+class ElementWriter {
+ public:
+  ElementWriter(ConversionHost& host, const std::vector<TarnStruct>& elements, const ArgPool& args,
+                int lines_read, std::string rules_folder, std::string output_folder);
+
+  // Takes the settings of a rule; `initial` also builds the tab string.
+  void ApplyRules(const RuleSettings& rules, bool initial);
+  // Slots 100..104: file date, file time, current date, current time, title.
+  void SetFixedSlots(const CStr (&dates)[4], const CStr& title);
+  void set_title(std::string_view t) { title_.Assign(t.data(), t.size()); }
+
+  // Writes every element after the placeholder. False when cancelled.
+  bool Run();
+
+  std::string& body() { return body_; }
+  CStr& header() { return header_; }
+  CStr& footer() { return footer_; }
+  const CStr& title() const { return title_; }
+
+ private:
+  void Element(const TarnStruct& e, std::size_t& i);
+  bool Converts(const TarnStruct& e) const;
+  void ClosingStep(const TarnStruct& e);
+  void LineBreakOrSeparator(const TarnStruct& e);
+  void OpeningStep(const TarnStruct& e);
+  void WriteText(const TarnStruct& e);
+  bool SourceBlock(std::size_t& i);
+  void SwitchRules(const TarnStruct& e);
+  void Include(const TarnStruct& e);
+  void BuildFontAttrs(const TarnStruct& e, std::string& out) const;
+  void BuildLinkAttrs(const TarnStruct& e, std::string& out) const;
+  int Count(const TarnStruct& e, int code) const;
+  void SetTabString();
+  void ReportError(int msg, const std::string& path);
+
+  ConversionHost& host_;
+  const std::vector<TarnStruct>& elements_;
+  const ArgPool& args_;
+  int lines_read_;
+  std::string rules_folder_;
+  std::string output_folder_;
+
+  std::string body_;
+  CStr header_, footer_, title_;
+  TagState tags_;
+  int comment_depth_ = 0;
+  bool conv_ = true;
+  bool autobr_ = true;
+  bool src_line_out_ = true;
+  bool header_cell_ = false;
+  bool suppress_break_ = true;
+  int tab_n_ = kDefaultTabStop;
+  std::string tab_string_;
+  std::string join_raw_, join_escaped_;
+  SourceColours colours_;
+  CStr slots_[kReplaceSlots];
+  AutoReplacer replacer_;
+  CppKeywordSet keywords_;
+  std::vector<std::string_view> block_lines_;
+  std::string attrs_;
+  bool cancelled_ = false;
+  std::size_t promoted_ = 0;  // element that took over a commented line start
+};
+
+}  // namespace norvelle

@@ -1,0 +1,491 @@
+// The element matcher: one attempt of a compiled tree at one text position.
+//
+// Elem matches one element once; Rep adds its repetition; Seq matches the
+// children of a group from a given index on. Lazy ("+") and greedy ("*")
+// repetitions also match "the rest" (the following children of their group),
+// which is how this matcher backtracks: nothing else ever gives back what it
+// took. Positions are byte offsets into the subject; every function returns
+// the end position it reached, or -1 for failure. Recursion follows the
+// pattern's nesting and its chains of lazy/greedy elements, never the length
+// of the text: repetitions loop.
+#include <cstring>
+#include <new>
+
+#include "base/dbcs.h"
+#include "pattern/matcher.h"
+
+namespace norvelle {
+namespace {
+
+// Single-byte character classes.
+enum : std::uint16_t {
+  kDigit = 1 << 0,       // 0-9
+  kLower = 1 << 1,       // a-z
+  kUpper = 1 << 2,       // A-Z
+  kHexLower = 1 << 3,    // a-f
+  kHexUpper = 1 << 4,    // A-F
+  kUnderscore = 1 << 5,  // _
+  kPunct = 1 << 6,       // 0x21-0x2F, 0x3A-0x40, 0x5B-0x60, 0x7B-0x7E
+  kBlank = 1 << 7,       // tab, blank
+  kWhite = 1 << 8,       // tab, blank, \n, \r
+  kPrint = 1 << 9,       // 0x21-0x7E
+  kControl = 1 << 10,    // 0x01-0x1F, 0x7F
+  kNewline = 1 << 11,    // \n
+};
+constexpr std::uint16_t kLetter = kLower | kUpper;
+constexpr std::uint16_t kAlnum = kLetter | kDigit;
+
+struct ByteTable {
+  std::uint16_t bits[256];
+  unsigned char upper[256];  // ASCII letters only; the "i" flag compares these
+  constexpr ByteTable() : bits(), upper() {
+    for (int c = 0; c < 256; ++c) {
+      std::uint16_t b = 0;
+      if (c >= '0' && c <= '9') b |= kDigit;
+      if (c >= 'a' && c <= 'z') b |= kLower;
+      if (c >= 'A' && c <= 'Z') b |= kUpper;
+      if (c >= 'a' && c <= 'f') b |= kHexLower;
+      if (c >= 'A' && c <= 'F') b |= kHexUpper;
+      if (c == '_') b |= kUnderscore;
+      if ((c >= 0x21 && c <= 0x2F) || (c >= 0x3A && c <= 0x40) || (c >= 0x5B && c <= 0x60) ||
+          (c >= 0x7B && c <= 0x7E))
+        b |= kPunct;
+      if (c == '\t' || c == ' ') b |= kBlank | kWhite;
+      if (c == '\n' || c == '\r') b |= kWhite;
+      if (c >= 0x21 && c <= 0x7E) b |= kPrint;
+      if ((c >= 0x01 && c <= 0x1F) || c == 0x7F) b |= kControl;
+      if (c == '\n') b |= kNewline;
+      bits[c] = b;
+      upper[c] = static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    }
+  }
+};
+inline constexpr ByteTable kBytes{};
+
+// A class operator: a single byte matches when its class bits meet `mask`
+// (or, `negated`, when they do not); a double-byte character matches only
+// when `dbcs` is set.
+struct ClassOp {
+  std::uint16_t mask = 0;
+  bool negated = false;
+  bool dbcs = false;
+  bool is_class = false;
+};
+
+struct ClassTable {
+  ClassOp op[256];
+  constexpr void Set(char c, std::uint16_t mask, bool negated, bool dbcs) {
+    op[static_cast<unsigned char>(c)] = ClassOp{mask, negated, dbcs, true};
+  }
+  constexpr ClassTable() : op() {
+    Set('j', 0, true, true);         // any character
+    Set('C', kNewline, true, true);  // any but \n
+    Set('?', 0, true, false);        // any single byte
+    Set('J', 0, false, true);        // double-byte only
+    Set('K', kPrint, false, true);   // printable
+    Set('k', kPrint, false, false);
+    Set('c', kControl, false, false);
+    Set('d', kDigit, false, false);
+    Set('D', kDigit, true, true);
+    Set('a', kLower, false, false);
+    Set('A', kUpper, false, false);
+    Set('l', kLetter, false, false);
+    Set('b', kLetter, true, true);
+    Set('L', kAlnum, false, false);
+    Set('B', kAlnum, true, true);
+    Set('s', kAlnum | kUnderscore, false, false);
+    Set('S', kAlnum | kUnderscore, true, true);
+    Set('n', kDigit | kHexLower | kHexUpper, false, false);
+    Set('N', kDigit | kHexLower | kHexUpper, true, true);
+    Set('x', kDigit | kHexLower, false, false);
+    Set('X', kDigit | kHexUpper, false, false);
+    Set('y', kPunct, false, false);
+    Set('Y', kPunct, true, true);
+    Set('w', kBlank, false, false);
+    Set('i', kBlank, true, true);
+    Set('W', kWhite, false, false);
+    Set('I', kWhite, true, true);
+  }
+};
+inline constexpr ClassTable kClasses{};
+
+using Elt = CStrRegexStruct;
+
+bool IsOp(const Elt& e, char op) { return e.kind == kRegexOperator && e.op == op; }
+int MinCount(const Elt& e) { return e.count < 0 ? 1 : e.count; }
+std::uint32_t IndexOf(const Elt& e) { return e.index < 0 ? 0u : std::uint32_t(e.index); }
+
+// True when e, on success, has already matched the rest of its group.
+bool TakesRest(const Elt& e) {
+  if (e.modifier == '+' || e.modifier == '*') return true;
+  if (!IsOp(e, 'z') || e.children.empty()) return false;
+  const char m = e.children[0].modifier;
+  return m == '+' || m == '*';
+}
+
+// Charges one step; false once the budget is gone.
+bool Step(MatchState& st) {
+  if (st.exhausted) return false;
+  if (++st.steps > st.step_budget) st.exhausted = true;
+  return !st.exhausted;
+}
+
+class DepthGuard {
+ public:
+  explicit DepthGuard(MatchState& st) : st_(st) {
+    if (++st_.depth > kMaxMatchDepth) st_.exhausted = true;
+  }
+  ~DepthGuard() { --st_.depth; }
+  DepthGuard(const DepthGuard&) = delete;
+  DepthGuard& operator=(const DepthGuard&) = delete;
+
+ private:
+  MatchState& st_;
+};
+
+int Elem(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next, int pos, int* cap);
+int Rep(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next, int pos, int* cap);
+
+// Bytes s[0..n) at pos. With "i", single bytes compare upper-cased; a
+// double-byte character of s must equal the text exactly.
+int MatchBytes(const MatchState& st, int pos, const char* s, std::size_t n) {
+  if (n > std::size_t(st.end - pos)) return -1;
+  const unsigned char* t = reinterpret_cast<const unsigned char*>(st.text + pos);
+  if (!st.icase) return std::memcmp(t, s, n) == 0 ? pos + int(n) : -1;
+  const unsigned char* u = reinterpret_cast<const unsigned char*>(s);
+  for (std::size_t i = 0; i < n;) {
+    if (CharLen(s + i, s + n) == 2) {
+      if (t[i] != u[i] || t[i + 1] != u[i + 1]) return -1;
+      i += 2;
+    } else {
+      if (kBytes.upper[t[i]] != kBytes.upper[u[i]]) return -1;
+      ++i;
+    }
+  }
+  return pos + int(n);
+}
+
+int MatchClass(const MatchState& st, int pos, const ClassOp& c) {
+  if (pos >= st.end) return -1;
+  const char* p = st.text + pos;
+  if (CharLen(p, st.text + st.end) == 2) return c.dbcs ? pos + 2 : -1;
+  const bool in = (kBytes.bits[static_cast<unsigned char>(*p)] & c.mask) != 0;
+  return in != c.negated ? pos + 1 : -1;
+}
+
+// One byte compared as signed; a double-byte character is never split.
+int MatchRange(const MatchState& st, const Elt& e, int pos) {
+  if (pos >= st.end) return -1;
+  const char* p = st.text + pos;
+  if (CharLen(p, st.text + st.end) == 2) return -1;
+  const signed char b = static_cast<signed char>(*p);
+  const bool in = static_cast<signed char>(e.range_low) <= b && b <= static_cast<signed char>(e.range_high);
+  return in ? pos + 1 : -1;
+}
+
+// "v" (oldest first) and "V" (newest first); a missing hit matches empty.
+int MatchBackReference(const MatchState& st, const Elt& e, int pos) {
+  const std::uint32_t n = st.hits.count();
+  const std::uint32_t i = IndexOf(e);
+  if (i >= n) return pos;
+  const CStr& hit = st.hits[e.op == 'v' ? i : n - 1 - i];
+  return MatchBytes(st, pos, hit.data(), hit.length());
+}
+
+// "t": the last hit's text into slot i, appending empty hits until it exists.
+void CopyLastHit(MatchState& st, std::uint32_t i) {
+  CStrHitList& hits = st.hits;
+  const CStr* last = hits.empty() ? nullptr : &hits[hits.count() - 1];
+  while (hits.count() <= i) hits.Add().Clear();
+  CStr& slot = hits[i];
+  if (!last) {
+    slot.Clear();
+  } else if (&slot != last) {
+    slot.Assign(*last);  // elements never move, so `last` is still valid
+  }
+}
+
+int MatchOperator(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next, int pos,
+                  int* cap) {
+  const ClassOp& c = kClasses.op[static_cast<unsigned char>(e.op)];
+  if (c.is_class) return MatchClass(st, pos, c);
+  switch (e.op) {
+    case '^':
+      return pos == st.origin ? pos : -1;
+    case '$':
+      return pos == st.end ? pos : -1;
+    case 'g':
+      return pos == st.origin || (pos > 0 && st.text[pos - 1] == '\n') ? pos : -1;
+    case 'G':
+      return pos < st.end && st.text[pos] == '\n' ? pos : -1;
+    case 'e':
+    case 'p':
+    case 'P':  // marks act only inside a sequence; elsewhere they match empty
+      return pos;
+    case 'v':
+    case 'V':
+      return MatchBackReference(st, e, pos);
+    case 'T':
+      st.hits.Add().Clear();
+      return pos;
+    case 'H':
+      st.hits.RemoveLast();
+      return pos;
+    case 'h':
+      st.TrimHits(IndexOf(e));
+      return pos;
+    case 't':
+      CopyLastHit(st, IndexOf(e));
+      return pos;
+    case 'z':  // the operand repeats on its own, with the z's rest as its rest
+      if (e.children.empty()) return -1;
+      return Rep(st, e.children[0], group, next, pos, cap);
+    default:  // "U", "u": no external matchers are registered
+      return -1;
+  }
+}
+
+// Children group[from..] in order from pos. Returns the match-end mark if one
+// was set, else the end reached. *cap receives a capture-end mark.
+int Seq(MatchState& st, const Elt& group, std::uint32_t from, int pos, int* cap) {
+  if (!Step(st)) return -1;
+  const std::uint32_t hits0 = st.hits.count();
+  const std::uint32_t n = group.children.count();
+  int mark = -1;
+  int cur = pos;
+  for (std::uint32_t i = from; i < n; ++i) {
+    const Elt& c = group.children[i];
+    if (c.kind == kRegexOperator) {
+      if (c.op == 'p') {
+        mark = cur;
+        continue;
+      }
+      if (c.op == 'P') {
+        if (cur == st.end) return cur;  // the end of the text ends the sequence
+        mark = cur;
+        continue;
+      }
+      if (c.op == 'e') {
+        *cap = cur;
+        continue;
+      }
+    }
+    int rest_cap = -1;
+    const int r = Rep(st, c, group, i + 1, cur, &rest_cap);
+    if (r < 0) {
+      st.TrimHits(hits0);
+      return -1;
+    }
+    cur = r;
+    if (TakesRest(c)) {  // c has matched the rest of the group as well
+      if (rest_cap >= 0) *cap = rest_cap;
+      break;
+    }
+  }
+  return mark >= 0 ? mark : cur;
+}
+
+int Capture(MatchState& st, const Elt& e, int pos) {
+  int cap = -1;
+  const int r = Seq(st, e, 0, pos, &cap);
+  if (r < 0) return -1;
+  const int stop = cap >= 0 ? cap : r;
+  st.hits.Add().Assign(st.text + pos, std::size_t(stop - pos));
+  return r;
+}
+
+// The first alternative that matches wins, and is not reconsidered.
+int Alternation(MatchState& st, const Elt& e, int pos) {
+  const std::uint32_t n = e.children.count();
+  for (std::uint32_t i = 0; i < n && !st.exhausted; ++i) {
+    const Elt& c = e.children[i];
+    if (IsOp(c, 'p')) continue;
+    if (IsOp(c, 'P')) {
+      if (pos == st.end) return pos;
+      continue;
+    }
+    int cap = -1;
+    const int r = Rep(st, c, e, i + 1, pos, &cap);
+    if (r >= 0) return r;
+  }
+  return -1;
+}
+
+int Elem(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next, int pos, int* cap) {
+  if (!Step(st)) return -1;
+  switch (e.kind) {
+    case kRegexEmpty:
+      return pos;
+    case kRegexLiteral:
+      return MatchBytes(st, pos, e.literal.data(), e.literal.length());
+    case kRegexSequence: {
+      int own_cap = -1;
+      return Seq(st, e, 0, pos, &own_cap);
+    }
+    case kRegexCapture:
+      return Capture(st, e, pos);
+    case kRegexAlternation:
+      return Alternation(st, e, pos);
+    case kRegexOperator:
+      return MatchOperator(st, e, group, next, pos, cap);
+    case kRegexRange:
+      return MatchRange(st, e, pos);
+    default:
+      return -1;
+  }
+}
+
+// Plain, "/" (possessive) and "!" (negative): never give back.
+int RepPlain(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next, int pos, int* cap) {
+  const std::uint32_t hits0 = st.hits.count();
+  const char mod = e.modifier;
+  const int n = MinCount(e);
+  int cur = pos;
+  for (int i = 0; i < n; ++i) {
+    const int r = Elem(st, e, group, next, cur, cap);
+    if (r < 0) {
+      st.TrimHits(hits0);
+      return mod == '!' ? pos : -1;
+    }
+    cur = r;
+  }
+  if (mod == '!') {  // every try matched: the negation fails
+    st.TrimHits(hits0);
+    return -1;
+  }
+  const int k = e.maximum;
+  if (k < 0 && mod != '/') return cur;
+  for (int count = n; k < 0 || count < k; ++count) {
+    const int r = Elem(st, e, group, next, cur, cap);
+    if (r < 0) break;
+    const bool moved = r != cur;
+    cur = r;
+    if (mod == '/' && !moved) break;  // would go on forever in place
+  }
+  return cur;
+}
+
+// "+": the fewest rounds after which the rest matches.
+int RepLazy(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next, int pos, int* cap) {
+  const std::uint32_t hits0 = st.hits.count();
+  const int n = MinCount(e);
+  const int k = e.maximum;
+  int cur = pos;
+  for (int i = 0; i < n; ++i) {
+    cur = Elem(st, e, group, next, cur, cap);
+    if (cur < 0) {
+      st.TrimHits(hits0);
+      return -1;
+    }
+  }
+  for (int count = n;; ++count) {
+    const std::uint32_t before = st.hits.count();
+    int rest_cap = -1;
+    const int r = Seq(st, group, next, cur, &rest_cap);
+    if (r >= 0) {
+      if (rest_cap >= 0) *cap = rest_cap;
+      return r;
+    }
+    st.TrimHits(before);
+    if ((k >= 0 && count >= k) || st.exhausted) break;
+    const int more = Elem(st, e, group, next, cur, cap);
+    // A round that consumes nothing would try the same rest again forever.
+    if (more < 0 || more == cur) break;
+    cur = more;
+  }
+  st.TrimHits(hits0);
+  return -1;
+}
+
+// "*": as many rounds as match, then give back one at a time until the rest
+// matches. Points live on the state's stack, shared with nested greedy runs.
+int RepGreedy(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next, int pos, int* cap) {
+  const std::uint32_t hits0 = st.hits.count();
+  const int n = MinCount(e);
+  const int k = e.maximum;
+  int cur = pos;
+  int count = 0;
+  bool moved = true;
+  while (count < n) {
+    const int r = Elem(st, e, group, next, cur, cap);
+    if (r < 0) {
+      st.TrimHits(hits0);
+      return -1;
+    }
+    ++count;
+    moved = r != cur;
+    cur = r;
+    if (!moved) break;
+  }
+  const int base = st.npoints;
+  st.Push(cur - pos, int(st.hits.count()));
+  while (moved && (k < 0 || count < k)) {
+    const int r = Elem(st, e, group, next, cur, cap);
+    if (r < 0) break;
+    ++count;
+    moved = r != cur;
+    cur = r;
+    st.Push(cur - pos, int(st.hits.count()));
+  }
+  while (st.npoints > base && !st.exhausted) {
+    const Zkl_CStrRegexHitBufStruct point = st.Pop();
+    st.TrimHits(std::uint32_t(point.hits));
+    int rest_cap = -1;
+    const int r = Seq(st, group, next, pos + point.position, &rest_cap);
+    if (r >= 0) {
+      st.npoints = base;
+      if (rest_cap >= 0) *cap = rest_cap;
+      return r;
+    }
+  }
+  st.npoints = base;
+  st.TrimHits(hits0);
+  return -1;
+}
+
+// e (child `next - 1` of group) with its repetition. For "+" and "*" the
+// result includes the rest, group[next..], and *cap its capture end.
+int Rep(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next, int pos, int* cap) {
+  DepthGuard guard(st);
+  if (st.exhausted) return -1;
+  switch (e.modifier) {
+    case '+':
+      return RepLazy(st, e, group, next, pos, cap);
+    case '*':
+      return RepGreedy(st, e, group, next, pos, cap);
+    default:
+      return RepPlain(st, e, group, next, pos, cap);
+  }
+}
+
+}  // namespace
+
+void MatchState::Push(int position, int hit_count) {
+  const Zkl_CStrRegexHitBufStruct point{position, hit_count};
+  if (npoints < kLocalPoints) {
+    local_points[npoints++] = point;
+    return;
+  }
+  const std::size_t i = std::size_t(npoints - kLocalPoints);
+  try {
+    if (i < more_points.size()) {
+      more_points[i] = point;
+    } else {
+      more_points.push_back(point);
+    }
+  } catch (const std::bad_alloc&) {
+    throw static_cast<Zkl_CStrRegexHitBufStruct*>(nullptr);  // the containers' failure value
+  }
+  ++npoints;
+}
+
+int MatchAt(MatchState& st, const CStrRegexStruct& root, int pos) {
+  st.steps = 0;
+  st.depth = 0;
+  st.npoints = 0;
+  int cap = -1;
+  const int r = Elem(st, root, root, root.children.count(), pos, &cap);
+  return st.exhausted ? -1 : r;
+}
+
+}  // namespace norvelle

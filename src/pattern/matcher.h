@@ -1,0 +1,62 @@
+// The backtracking matcher's state, shared by the entry forms (run.cpp) and
+// the element matcher (match.cpp). Internal to the pattern engine.
+//
+// One MatchState serves one call: it lives on the caller's stack and holds
+// the subject bounds, the case flag, the start position, the hit list, the
+// budgets and the backtracking points of greedy repetitions. The first
+// kLocalPoints points sit in the state itself; later ones go to a growable
+// array, so a call allocates nothing for backtracking until a greedy run
+// goes past that many characters.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "pattern/regex.h"
+
+namespace norvelle {
+
+inline constexpr int kLocalPoints = 1000;
+
+struct MatchState {
+  MatchState(const char* subject, int length, int start, bool fold_case, CStrHitList& hit_list)
+      : text(subject),
+        end(length),
+        origin(start),
+        icase(fold_case),
+        hits(hit_list),
+        step_budget(kMaxMatchSteps + kMatchStepsPerByte * std::uint64_t(length)) {}
+
+  const char* text;  // the subject; positions are offsets into it
+  int end;           // its length
+  int origin;        // where the call started: "^" and "g" match here
+  bool icase;
+  CStrHitList& hits;
+
+  std::uint64_t step_budget;
+  std::uint64_t steps = 0;
+  int depth = 0;
+  bool exhausted = false;  // a budget ran out: the attempt and the call end
+
+  // Greedy backtracking points, last in first out across nested repetitions.
+  int npoints = 0;
+  Zkl_CStrRegexHitBufStruct local_points[kLocalPoints];
+  std::vector<Zkl_CStrRegexHitBufStruct> more_points;
+
+  void Push(int position, int hit_count);
+  Zkl_CStrRegexHitBufStruct Pop() {
+    --npoints;
+    return npoints < kLocalPoints ? local_points[npoints]
+                                  : more_points[std::size_t(npoints - kLocalPoints)];
+  }
+  // Drops hits added after the list had n entries; their buffers stay.
+  void TrimHits(std::uint32_t n) {
+    if (hits.count() > n) hits.Resize(n);
+  }
+};
+
+// Matches root at pos with fresh budgets. Returns the end of the match, or -1
+// (also when a budget ran out; st.exhausted then tells the caller to stop).
+int MatchAt(MatchState& st, const CStrRegexStruct& root, int pos);
+
+}  // namespace norvelle

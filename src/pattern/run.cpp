@@ -1,0 +1,224 @@
+// The entry forms: the walk over start positions, match callbacks, the
+// replacement output, position lists and hit logs; and template expansion.
+#include <cstring>
+
+#include "base/dbcs.h"
+#include "pattern/matcher.h"
+
+namespace norvelle {
+namespace {
+
+struct Flags {
+  bool icase = false;     // "i"
+  bool global = false;    // "g"
+  bool anchored = false;  // "s"
+};
+
+Flags ReadFlags(const char* flags) {
+  Flags f;
+  if (!flags) return f;
+  f.icase = std::strchr(flags, 'i') != nullptr;
+  f.global = std::strchr(flags, 'g') != nullptr;
+  f.anchored = std::strchr(flags, 's') != nullptr;
+  return f;
+}
+
+// Hits removed while matching keep their buffers for the next hit; the
+// caller's setting comes back however the call ends.
+class KeepHitBuffers {
+ public:
+  explicit KeepHitBuffers(CStrHitList& hits) : hits_(hits), saved_(hits.release_on_reset()) {
+    hits_.set_release_on_reset(false);
+  }
+  ~KeepHitBuffers() { hits_.set_release_on_reset(saved_); }
+  KeepHitBuffers(const KeepHitBuffers&) = delete;
+  KeepHitBuffers& operator=(const KeepHitBuffers&) = delete;
+
+ private:
+  CStrHitList& hits_;
+  bool saved_;
+};
+
+// Positions are 32-bit signed; a longer subject is a count out of range.
+int CheckedLength(std::size_t n) {
+  if (n > std::size_t(INT32_MAX) - 2) throw static_cast<unsigned>(n > 0xFFFFFFFFu ? 0xFFFFFFFFu : n);
+  return int(n);
+}
+
+int CharAt(const char* text, int pos, int length) {
+  return pos < length ? int(CharLen(text + pos, text + length)) : 1;
+}
+
+void LogHits(CStrHitLog* log, const CStrHitList& hits) {
+  if (!log) return;
+  CStrHitList& copy = log->Add();
+  copy = hits;
+  copy.set_release_on_reset(true);  // the copy is the caller's, not the match's
+}
+
+void AddPosition(CStrPositionList* positions, int start, int length) {
+  if (!positions) return;
+  CStrRegexMatchStruct& m = positions->Add();
+  m.start = start;
+  m.length = length;
+}
+
+}  // namespace
+
+int RegexMatch(CStr& subject, const CStrRegexStruct& root, const char* flags, CStrHitList* hits,
+               const char* tmpl, CStrHitLog* hit_log, int start, CStrPositionList* positions,
+               const RegexCallback* callback) {
+  const Flags f = ReadFlags(flags);
+  const int length = CheckedLength(subject.length());
+  if (start < 0 || start > length) throw int(0);
+  CStrHitList own_hits;
+  CStrHitList& h = hits ? *hits : own_hits;
+  KeepHitBuffers keep(h);
+  h.Clear();
+  if (positions) positions->Clear();
+
+  const char* text = subject.data();
+  MatchState st(text, length, start, f.icase, h);
+  CStr out;
+  int count = 0;
+  for (int p = start; p <= length;) {
+    int end = MatchAt(st, root, p);
+    bool apply = tmpl != nullptr;
+    if (end >= 0 && callback) {
+      const int r = (*callback)(RegexCallbackArgs{text + p, p, end - p, tmpl, &out, &h});
+      if (r == -1) {
+        end = -1;
+      } else if (r >= 0) {
+        end = p + (r < length - p ? r : length - p);
+        apply = false;
+      } else if (r < -2) {
+        apply = false;
+      }
+    }
+    if (end < 0) {
+      h.Clear();
+      if (f.anchored || st.exhausted) {
+        if (tmpl) out.Append(text + p, std::size_t(length - p));
+        break;
+      }
+      const int n = CharAt(text, p, length);
+      if (tmpl && p < length) out.Append(text + p, std::size_t(n));
+      p += n;
+      continue;
+    }
+    if (apply) {
+      const int at = int(out.length());
+      RegexExpandTemplate(tmpl, h, out);
+      AddPosition(positions, at, int(out.length()) - at);
+    } else {
+      AddPosition(positions, p, end - p);
+    }
+    const bool empty = end == p;
+    p = end;
+    LogHits(hit_log, h);
+    ++count;
+    if (!f.global) {
+      if (tmpl) {
+        out.Append(text + p, std::size_t(length - p));
+        subject = std::move(out);
+      }
+      return 1;
+    }
+    if (empty) {  // step over one character so the walk always moves on
+      const int n = CharAt(text, p, length);
+      if (tmpl && p < length) out.Append(text + p, std::size_t(n));
+      p += n;
+    }
+    h.Clear();
+  }
+  if (tmpl) subject = std::move(out);
+  return count;
+}
+
+int RegexMatch(CStr& subject, const char* pattern, const char* flags, CStrHitList* hits,
+               const char* tmpl, CStrHitLog* hit_log, int start, CStrPositionList* positions,
+               const RegexCallback* callback) {
+  const CStrRegexStruct root = RegexCompile(pattern ? std::string_view(pattern) : std::string_view());
+  return RegexMatch(subject, root, flags, hits, tmpl, hit_log, start, positions, callback);
+}
+
+int RegexSearch(std::string_view text, const CStrRegexStruct& root, const char* flags,
+                CStrHitList* hits, CStrHitLog* hit_log, CStrPositionList* positions,
+                const RegexCallback* callback) {
+  const Flags f = ReadFlags(flags);
+  const int length = CheckedLength(text.size());
+  CStrHitList own_hits;
+  CStrHitList& h = hits ? *hits : own_hits;
+  KeepHitBuffers keep(h);
+  h.Clear();
+  if (positions) positions->Clear();
+
+  MatchState st(text.data(), length, 0, f.icase, h);
+  int count = 0;
+  for (int p = 0; p < length;) {
+    int end = MatchAt(st, root, p);
+    if (end >= 0 && callback) {
+      const int r = (*callback)(RegexCallbackArgs{text.data() + p, p, end - p, nullptr, nullptr, &h});
+      end = r < 0 ? -1 : p + (r < length - p ? r : length - p);
+    }
+    if (end < 0) {
+      h.Clear();
+      if (f.anchored || st.exhausted) break;
+      p += CharAt(text.data(), p, length);
+      continue;
+    }
+    AddPosition(positions, p, end - p);
+    LogHits(hit_log, h);
+    ++count;
+    if (!f.global) return 1;
+    p = end > p ? end : p + CharAt(text.data(), p, length);
+    h.Clear();
+  }
+  return count;
+}
+
+int RegexSearch(std::string_view text, const char* pattern, const char* flags, CStrHitList* hits,
+                CStrHitLog* hit_log, CStrPositionList* positions, const RegexCallback* callback) {
+  const CStrRegexStruct root = RegexCompile(pattern ? std::string_view(pattern) : std::string_view());
+  return RegexSearch(text, root, flags, hits, hit_log, positions, callback);
+}
+
+// "%%" is "%"; "%Nv" hit N oldest first, "%NV" newest first (missing: nothing);
+// "%N" and another character writes that character; other "%" stay as written.
+void RegexExpandTemplate(const char* tmpl, const CStrHitList& hits, CStr& out) {
+  const char* p = tmpl;
+  while (*p) {
+    if (*p != '%') {
+      const char* q = NextChar(p);
+      out.Append(p, std::size_t(q - p));
+      p = q;
+      continue;
+    }
+    if (p[1] == '%') {
+      out.AppendChar('%');
+      p += 2;
+      continue;
+    }
+    if (p[1] < '0' || p[1] > '9') {
+      out.AppendChar('%');
+      ++p;
+      continue;
+    }
+    std::uint32_t n = 0;
+    const char* q = p + 1;
+    for (; *q >= '0' && *q <= '9'; ++q) n = n > 100'000'000u ? n : n * 10 + std::uint32_t(*q - '0');
+    const std::uint32_t have = hits.count();
+    if (*q == 'v' || *q == 'V') {
+      if (n < have) out.Append(hits[*q == 'v' ? n : have - 1 - n]);
+      p = q + 1;
+    } else if (*q) {
+      const char* r = NextChar(q);
+      out.Append(q, std::size_t(r - q));
+      p = r;
+    } else {
+      p = q;  // "%" and digits at the very end write nothing
+    }
+  }
+}
+
+}  // namespace norvelle

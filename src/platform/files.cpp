@@ -1,0 +1,212 @@
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/encoding.h"
+
+namespace norvelle {
+
+namespace {
+
+int OpenRead(const std::string& cp932_path) {
+  std::string u;
+  if (cp932_path.empty() || !Cp932ToUtf8(cp932_path, u)) return -1;
+  int fd = ::open(u.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {  // a folder is no text file
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool WriteAll(int fd, const char* p, std::size_t n) {
+  while (n > 0) {
+    ssize_t w = ::write(fd, p, n);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += w;
+    n -= std::size_t(w);
+  }
+  return true;
+}
+
+// Buffered writer that turns each LF into CR LF.
+class CrlfWriter {
+ public:
+  explicit CrlfWriter(int fd) : fd_(fd) { buf_.reserve(kSize + 2); }
+  bool Put(std::string_view s) {
+    const char* p = s.data();
+    const char* e = p + s.size();
+    while (p < e && ok_) {
+      const char* lf = static_cast<const char*>(std::memchr(p, '\n', std::size_t(e - p)));
+      const char* stop = lf ? lf : e;
+      Append(p, std::size_t(stop - p));
+      if (lf) Append("\r\n", 2);
+      p = lf ? lf + 1 : e;
+    }
+    return ok_;
+  }
+  bool Flush() {
+    if (ok_ && !buf_.empty()) ok_ = WriteAll(fd_, buf_.data(), buf_.size());
+    buf_.clear();
+    return ok_;
+  }
+
+ private:
+  static constexpr std::size_t kSize = 1 << 20;
+  void Append(const char* p, std::size_t n) {
+    if (buf_.size() + n > kSize && !Flush()) return;
+    if (n > kSize) {
+      ok_ = WriteAll(fd_, p, n);
+      return;
+    }
+    buf_.insert(buf_.end(), p, p + n);
+  }
+  int fd_;
+  bool ok_ = true;
+  std::vector<char> buf_;
+};
+
+}  // namespace
+
+bool ReadTextFile(const std::string& cp932_path, std::string& out) {
+  out.clear();
+  int fd = OpenRead(cp932_path);
+  if (fd < 0) return false;
+  struct stat st;
+  if (fstat(fd, &st) == 0 && st.st_size > 0) out.reserve(std::size_t(st.st_size));
+  char chunk[1 << 16];
+  bool ok = true;
+  for (;;) {
+    ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    out.append(chunk, std::size_t(n));
+  }
+  ::close(fd);
+  if (!ok) return false;
+  // Text mode: the first 0x1A ends the text, CR LF becomes LF.
+  if (std::size_t eof = out.find('\x1A'); eof != std::string::npos) out.resize(eof);
+  std::size_t w = 0;
+  const std::size_t n = out.size();
+  char* d = out.data();
+  for (std::size_t r = 0; r < n; ++r) {
+    if (d[r] == '\r' && r + 1 < n && d[r + 1] == '\n') continue;
+    d[w++] = d[r];
+  }
+  out.resize(w);
+  return true;
+}
+
+TextFileReader::TextFileReader(const std::string& cp932_path) : fd_(OpenRead(cp932_path)) {
+  buf_.resize(1 << 16);
+}
+
+TextFileReader::~TextFileReader() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool TextFileReader::Fill() {
+  // Keep a pending CR so that a CR LF split across reads is still joined.
+  std::size_t keep = end_ - pos_;
+  std::memmove(buf_.data(), buf_.data() + pos_, keep);
+  pos_ = 0;
+  end_ = keep;
+  while (!eof_ && end_ < buf_.size()) {
+    ssize_t n = ::read(fd_, buf_.data() + end_, buf_.size() - end_);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      eof_ = true;
+      break;
+    }
+    std::size_t from = end_;
+    end_ += std::size_t(n);
+    if (void* z = std::memchr(buf_.data() + from, 0x1A, std::size_t(n))) {
+      end_ = std::size_t(static_cast<char*>(z) - buf_.data());
+      eof_ = true;
+    }
+    break;
+  }
+  return end_ > pos_;
+}
+
+std::size_t TextFileReader::Gets(char* out, std::size_t size) {
+  if (fd_ < 0 || size < 2) return 0;
+  std::size_t got = 0;
+  while (got < size - 1) {
+    if (pos_ >= end_ || (buf_[pos_] == '\r' && pos_ + 1 >= end_ && !eof_)) {
+      if (!Fill() && pos_ >= end_) break;
+    }
+    if (pos_ >= end_) break;
+    char c = buf_[pos_];
+    if (c == '\r' && pos_ + 1 < end_ && buf_[pos_ + 1] == '\n') {
+      ++pos_;
+      continue;
+    }
+    out[got++] = c;
+    ++pos_;
+    if (c == '\n') break;
+  }
+  out[got] = 0;
+  return got;
+}
+
+bool WriteTextFile(const std::string& cp932_path, const std::vector<std::string_view>& pieces) {
+  std::string target;
+  if (cp932_path.empty() || !Cp932ToUtf8(cp932_path, target)) return false;
+  std::string tmp = target + ".XXXXXX";
+  int fd = mkstemp(tmp.data());
+  if (fd < 0) return false;
+  // The new file gets the target's mode, or what a plain create would give.
+  struct stat st;
+  mode_t mode;
+  if (::stat(target.c_str(), &st) == 0) {
+    mode = st.st_mode & 07777;
+  } else {
+    mode_t mask = umask(0);
+    umask(mask);
+    mode = 0666 & ~mask;
+  }
+  fchmod(fd, mode);
+  CrlfWriter w(fd);
+  bool ok = true;
+  for (std::string_view piece : pieces)
+    if (!(ok = w.Put(piece))) break;
+  ok = ok && w.Flush();
+  ok = (::close(fd) == 0) && ok;
+  if (ok) ok = ::rename(tmp.c_str(), target.c_str()) == 0;
+  if (!ok) ::unlink(tmp.c_str());
+  return ok;
+}
+
+bool CanCreateFile(const std::string& cp932_path) {
+  std::string u;
+  if (!Cp932ToUtf8(cp932_path, u)) return false;
+  std::size_t slash = u.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : u.substr(0, slash));
+  return access(folder.c_str(), W_OK) == 0;
+}
+
+bool FileModTime(const std::string& cp932_path, std::time_t& t) {
+  std::string u;
+  struct stat st;
+  if (!Cp932ToUtf8(cp932_path, u) || ::stat(u.c_str(), &st) != 0) return false;
+  t = st.st_mtime;
+  return true;
+}
+
+}  // namespace norvelle

@@ -1,0 +1,152 @@
+#include "platform/paths.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "base/dbcs.h"
+#include "platform/encoding.h"
+
+namespace norvelle {
+
+namespace {
+
+std::string& ProgramPathOverride() {
+  static std::string path;
+  return path;
+}
+
+// Cuts a path into its folder (without the separator) and its name.
+void SplitLast(const std::string& path, std::string& folder, std::string& name) {
+  std::size_t cut = std::string::npos;
+  const char* b = path.data();
+  const char* e = b + path.size();
+  for (const char* p = b; p < e; p = NextChar(p, e))
+    if (*p == '/') cut = std::size_t(p - b);
+  if (cut == std::string::npos) {
+    folder.clear();
+    name = path;
+  } else {
+    folder = path.substr(0, cut);
+    name = path.substr(cut + 1);
+  }
+}
+
+bool Writable(const std::string& cp932_folder) {
+  std::string u;
+  return Cp932ToUtf8(cp932_folder, u) && access(u.c_str(), W_OK) == 0;
+}
+
+bool Exists(const std::string& cp932_path) {
+  std::string u;
+  return Cp932ToUtf8(cp932_path, u) && access(u.c_str(), F_OK) == 0;
+}
+
+// Folder that holds the rule files: beside the program when that is usable,
+// else the user's configuration folder.
+std::string RuleBase(std::string& ini_name) {
+  std::string prog = ProgramPath();
+  if (prog.empty()) return {};
+  std::string folder, name;
+  SplitLast(prog, folder, name);
+  std::size_t dot = name.rfind('.');
+  ini_name = (dot == std::string::npos || dot == 0 ? name : name.substr(0, dot)) + ".ini";
+  if (!ProgramPathOverride().empty() || Writable(folder) || Exists(folder + "/" + ini_name))
+    return folder;
+  std::string config;
+  if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x) config = x;
+  else if (const char* h = std::getenv("HOME"); h && *h) config = std::string(h) + "/.config";
+  else return folder;
+  std::string cp;
+  if (!Utf8ToCp932(config, cp)) return folder;
+  return cp + "/norvelle";
+}
+
+}  // namespace
+
+void SetProgramPathForTesting(std::string_view cp932_path) { ProgramPathOverride() = cp932_path; }
+
+std::string ProgramPath() {
+  if (!ProgramPathOverride().empty()) return ProgramPathOverride();
+  std::vector<char> buf(4096);
+  for (;;) {
+    ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
+    if (n < 0) return {};
+    if (std::size_t(n) < buf.size()) {
+      std::string cp;
+      if (!Utf8ToCp932(std::string_view(buf.data(), std::size_t(n)), cp)) return {};
+      return cp;
+    }
+    buf.resize(buf.size() * 2);
+  }
+}
+
+std::string DefaultRuleFile() {
+  std::string ini_name;
+  std::string base = RuleBase(ini_name);
+  if (ini_name.empty()) return {};
+  return base + "/" + ini_name;
+}
+
+std::string RulesFolder() {
+  std::string ini_name;
+  std::string base = RuleBase(ini_name);
+  if (ini_name.empty()) return {};
+  return base + "/qdx";
+}
+
+std::string FullPathFrom(std::string_view folder, std::string_view path) {
+  std::string joined;
+  if (!path.empty() && path[0] == '/') {
+    joined.assign(path);
+  } else {
+    joined.assign(folder);
+    joined += '/';
+    joined.append(path);
+  }
+  // Fold "." and ".." lexically, component by component.
+  std::vector<std::string> parts;
+  std::string cur;
+  auto flush = [&] {
+    if (cur.empty() || cur == ".") {
+    } else if (cur == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else {
+      parts.push_back(cur);
+    }
+    cur.clear();
+  };
+  const char* b = joined.data();
+  const char* e = b + joined.size();
+  for (const char* p = b; p < e;) {
+    const char* q = NextChar(p, e);
+    if (q - p == 1 && *p == '/') flush();
+    else cur.append(p, std::size_t(q - p));
+    p = q;
+  }
+  flush();
+  std::string out;
+  for (const auto& part : parts) {
+    out += '/';
+    out += part;
+  }
+  if (out.empty()) out = "/";
+  return out;
+}
+
+bool FullPath(std::string_view path, std::string& out) {
+  std::vector<char> buf(4096);
+  while (!getcwd(buf.data(), buf.size())) {
+    if (errno != ERANGE) return false;
+    buf.resize(buf.size() * 2);
+  }
+  std::string cwd;
+  if (!Utf8ToCp932(buf.data(), cwd)) return false;
+  out = FullPathFrom(cwd, path);
+  return true;
+}
+
+}  // namespace norvelle

@@ -1,0 +1,86 @@
+// The keys of a rule, their defaults, and reading every conversion setting.
+//
+// One table serves the conversion and the settings dialog, so both apply the
+// same defaults. Keys live at the root ("/HeaderStr"); the replace table is
+// the section ReplaceList with the keys "00".."99", the auto-replace list the
+// section AutoReplaceList with one escaped word per key.
+//
+// Not for: checking values. Colours are not validated, a tab stop that is no
+// number reads as 3, and any SrcLineOut other than exactly "ON" is off.
+#pragma once
+
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "base/str.h"
+#include "rules/rule_store.h"
+
+namespace norvelle {
+
+enum class RuleKey {
+  kHeaderStr,        // HTML before the body, with placeholders such as <title_rep>
+  kEndStr,           // HTML after the body
+  kTabStop,          // spaces per tab at the start of a run
+  kSrcColorNormal,   // plain text in a source listing
+  kSrcColorKeyword,  // keywords
+  kSrcColorString,   // string literals
+  kSrcColorComment,  // comments
+  kSrcColorLine,     // line numbers
+  kSrcColorSymbol,   // symbols
+  kSrcColorChar,     // character literals
+  kSrcColorNum,      // numbers
+  kSplitKey,         // cuts a table line into cells
+  kJoinKey,          // written between joined cells
+  kSrcLineOut,       // "ON": source listings get line numbers
+};
+inline constexpr int kRuleKeyCount = 14;
+
+struct RuleKeyInfo {
+  RuleKey key;
+  const char* path;           // absolute key path, "/HeaderStr"
+  const char* default_value;  // the value used when the key is absent
+};
+
+// Every key of the root, in RuleKey order.
+extern const RuleKeyInfo kRuleKeys[kRuleKeyCount];
+const RuleKeyInfo& RuleKeyOf(RuleKey key);
+
+inline constexpr int kDefaultTabStop = 3;
+inline constexpr int kReplaceCount = 100;
+inline constexpr const char* kReplaceListSection = "ReplaceList";
+inline constexpr const char* kAutoReplaceListSection = "AutoReplaceList";
+
+// The key of replace entry n: "%02d".
+CStr ReplaceKey(int n);
+// A TabStop value read as "%d" reads it; the default when no number starts it.
+int ParseTabStop(const CStr& value);
+// The key's value, or its default.
+CStr RuleValue(const RuleStore& store, RuleKey key);
+
+struct RuleSettings {
+  CStr header, footer;  // HeaderStr, EndStr
+  int tab_stop = kDefaultTabStop;
+  CStr colour_normal, colour_keyword, colour_string, colour_comment, colour_line,
+      colour_symbol, colour_char, colour_num;
+  CStr split_key, join_key;
+  bool src_line_out = true;
+  CStr replace[kReplaceCount];  // ReplaceList "00".."99"
+  // AutoReplaceList in the store's map order: the key as stored (still
+  // escaped) and its value.
+  std::vector<std::pair<CStr, CStr>> auto_replace;
+};
+
+// Reads every setting with its default. Creates ReplaceList with its 100 keys
+// (empty) and AutoReplaceList where missing, and leaves AutoReplaceList
+// current, as every reader of a rule does.
+void ReadSettings(RuleStore& store, RuleSettings& out);
+
+// The key escapes of auto-replace words: "\\" backslash, "\n" line feed,
+// "\t" tab, "\s" "/", "\e" "="; double-byte characters are taken whole.
+// Unescaping drops a backslash with an unknown character after it, and one
+// at the very end.
+CStr UnescapeKey(std::string_view key);
+CStr EscapeKey(std::string_view word);
+
+}  // namespace norvelle

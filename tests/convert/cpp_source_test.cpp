@@ -1,0 +1,216 @@
+#include "convert/cpp_source.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace norvelle {
+namespace {
+
+const CppKeywordSet& Keywords() {
+  static const CppKeywordSet set;
+  return set;
+}
+
+// One letter per class, so every font tag in an expected output names its class.
+SourceColours Letters() {
+  SourceColours c;
+  c.normal = "N", c.keyword = "K", c.string = "S", c.comment = "C";
+  c.line = "L", c.symbol = "Y", c.chr = "H", c.number = "U";
+  return c;
+}
+
+std::string Render(const std::vector<std::string_view>& lines, bool numbers,
+                   const SourceColours& colours, std::uint32_t chunk = kMaxChunkTokens,
+                   const SourceProgress& progress = {}, int base = 0) {
+  SourceBlockInput in{&lines, numbers, &colours, "&nbsp;&nbsp;", base};
+  std::string body;
+  EXPECT_TRUE(WriteSourceBlockInChunks(in, Keywords(), body, progress, chunk));
+  return body;
+}
+
+using Tokens = std::vector<std::pair<int, std::string>>;
+
+Tokens Scan(std::string_view text) {
+  CppScanner scanner(text);
+  CArrayAuto<TarnCPPSymbol> list;
+  while (!scanner.AtEnd()) scanner.Read(list.Add());
+  ClassifyChunk(list, Keywords());
+  Tokens out;
+  for (std::uint32_t i = 0; i < list.count(); ++i)
+    out.emplace_back(list[i].kind, std::string(list[i].text.view()));
+  return out;
+}
+
+TEST(CppSourceScan, TokensAndClasses) {
+  const int W = kClassWhitespace, N = kClassNormal, K = kClassKeyword, S = kClassString,
+            C = kClassComment, Y = kClassSymbol, H = kClassChar, U = kClassNumber;
+  const struct {
+    const char* text;
+    Tokens tokens;
+  } cases[] = {
+      {"#include", {{K, "#include"}}},
+      {"#pragma once", {{K, "#pragma"}, {W, " "}, {Y, "once"}}},
+      {"# include", {{Y, "#"}, {W, " "}, {Y, "include"}}},
+      {"While NULL", {{Y, "While"}, {W, " "}, {Y, "NULL"}}},
+      {"while(x)", {{K, "while"}, {N, "("}, {Y, "x"}, {N, ")"}}},
+      {"abc123", {{Y, "abc123"}}},
+      {"123abc", {{U, "123abc"}}},
+      {"0x1F", {{U, "0x1F"}}},
+      {"1.5e+3", {{U, "1.5e"}, {N, "+"}, {U, "3"}}},
+      {"a#b", {{Y, "a#b"}}},
+      {"a'b'", {{Y, "a"}, {H, "'b'"}}},  // the empty token between is dropped
+      {"\"a\\\"b\";", {{S, "\"a\\\"b\""}, {N, ";"}}},
+      {"'\\''x", {{H, "'\\''"}, {Y, "x"}}},
+      {"\"\x95\\\"x", {{S, "\"\x95\\\""}, {Y, "x"}}},  // trail byte 0x5C escapes nothing
+      {"'\x95\\'x", {{H, "'\x95\\'"}, {Y, "x"}}},
+      {"'a\nb'", {{H, "'a\nb'"}}},
+      {"\"abc", {{S, "\"abc"}}},
+      {"x/y", {{Y, "x"}, {N, "/"}, {Y, "y"}}},
+      {"/*/ x", {{C, "/*/"}, {W, " "}, {Y, "x"}}},
+      {"/* a\nb", {{C, "/* a\nb"}}},
+      {"/*\x81*/ x", {{C, "/*\x81*/ x"}}},  // "*" as a trail byte does not close
+      {"a // c\nb", {{Y, "a"}, {W, " "}, {C, "// c\n"}, {Y, "b"}}},
+      {"// \x82\nx", {{C, "// \x82\nx"}}},  // a pair's LF does not end the comment
+      {"\x82" "abc", {{N, "\x82" "a"}, {Y, "bc"}}},
+      {"12\x82\xA0", {{U, "12"}, {N, "\x82\xA0"}}},
+      {" \t\n\r", {{N, " \t\n\r"}}},  // CR is no blank
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(Scan(c.text), c.tokens);
+  }
+}
+
+TEST(CppSourceScan, KeywordSetIsExactAndCaseSensitive) {
+  for (const char* w : {"asm", "bad_typeid", "except", "finally", "type_info", "while", "#import",
+                        "#pragma", "#ifndef"})
+    EXPECT_TRUE(Keywords().Contains(w)) << w;
+  for (const char* w : {"While", "NULL", "include", "#Include", "intx", "nullptr", "#elseif", ""})
+    EXPECT_FALSE(Keywords().Contains(w)) << w;
+}
+
+TEST(CppSourceBlock, ExactTables) {
+  const SourceColours defaults;
+  const SourceColours letters = Letters();
+  const struct {
+    std::vector<std::string_view> lines;
+    bool numbers;
+    const SourceColours* colours;
+    const char* html;
+  } cases[] = {
+      {{"int x;"}, false, &defaults,
+       "<table><tr><td><tt><b><nobr><font color=\"#0000ff\">int&nbsp;</font><font "
+       "color=\"#000000\">x;&nbsp;</font></nobr></b></tt></tr></table>"},
+      {{""}, true, &defaults,
+       "<table><tr><td><tt><b><font color=\"#6000ff\">&lt;&nbsp;&nbsp;1&gt;</font></b></tt><td><tt>"
+       "<b><nobr><font color=\"#000000\">&nbsp;</font></nobr></b></tt></tr></table>"},
+      // The empty block writes 000000 whatever the normal colour.
+      {{""}, false, &letters,
+       "<table><tr><td><tt><b><nobr><font color=\"#000000\">&nbsp;</font></nobr></b></tt></tr>"
+       "</table>"},
+      {{"a", "b"}, true, &letters,
+       "<table><tr><td><tt><b><font color=\"#L\">&lt;&nbsp;&nbsp;1&gt;<br>&lt;&nbsp;&nbsp;2&gt;"
+       "</font></b></tt><td><tt><b><nobr><font color=\"#Y\">a<br>\nb&nbsp;</font></nobr></b></tt>"
+       "</tr></table>"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.html);
+    EXPECT_EQ(Render(c.lines, c.numbers, *c.colours), c.html);
+  }
+}
+
+// The code column between the head and the tail, with one letter per class.
+TEST(CppSourceBlock, ColoursAndEscapes) {
+  const struct {
+    std::vector<std::string_view> lines;
+    const char* code;
+  } cases[] = {
+      {{"# include"}, "Y\">#&nbsp;include"},
+      {{"#include <a.h>"},  // the blank belongs to the normal token " <"
+       "K\">#include</font><font color=\"#N\">&nbsp;&lt;</font><font color=\"#Y\">a</font>"
+       "<font color=\"#N\">.</font><font color=\"#Y\">h</font><font color=\"#N\">&gt;"},
+      {{" x"}, "N\">&nbsp;</font><font color=\"#Y\">x"},  // a blank first counts as normal
+      {{"\tx"}, "N\">&nbsp;&nbsp;</font><font color=\"#Y\">x"},
+      {{"x // c", "y"}, "Y\">x&nbsp;</font><font color=\"#C\">//&nbsp;c<br>\n</font><font color=\"#Y\">y"},
+      {{"s=\"\x95\\\";x"},
+       "Y\">s</font><font color=\"#N\">=</font><font color=\"#S\">&quot;\x95\\&quot;</font>"
+       "<font color=\"#N\">;</font><font color=\"#Y\">x"},
+      {{"c='&'"}, "Y\">c</font><font color=\"#N\">=</font><font color=\"#H\">'&amp;'"},
+      {{"/* a", "", "b"}, "C\">/*&nbsp;a<br>\n<br>\nb"},
+      {{"n=1.5e+3"},
+       "Y\">n</font><font color=\"#N\">=</font><font color=\"#U\">1.5e</font><font "
+       "color=\"#N\">+</font><font color=\"#U\">3"},
+      {{"a\x82"}, "Y\">a</font><font color=\"#N\">"},  // a lead byte at the end is dropped
+  };
+  const SourceColours letters = Letters();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.code);
+    EXPECT_EQ(Render(c.lines, false, letters),
+              std::string("<table><tr><td><tt><b><nobr><font color=\"#") + c.code +
+                  "&nbsp;</font></nobr></b></tt></tr></table>");
+  }
+}
+
+TEST(CppSourceBlock, EqualColourStringsShareOneTag) {
+  SourceColours c = Letters();
+  c.string = "K";  // keyword and string look alike; comment differs
+  EXPECT_EQ(Render({"if \"s\"/**/"}, false, c),
+            "<table><tr><td><tt><b><nobr><font color=\"#K\">if&nbsp;&quot;s&quot;</font><font "
+            "color=\"#C\">/**/&nbsp;</font></nobr></b></tt></tr></table>");
+}
+
+TEST(CppSourceBlock, LineNumberWidths) {
+  std::vector<std::string_view> lines(100, "x");
+  const std::string html = Render(lines, true, SourceColours());
+  for (const char* part : {"&lt;&nbsp;&nbsp;9&gt;<br>&lt;&nbsp;10&gt;<br>",
+                           "&lt;&nbsp;99&gt;<br>&lt;100&gt;</font></b></tt><td>"})
+    EXPECT_NE(html.find(part), std::string::npos) << part;
+}
+
+// A listing of many chunks; comments, literals and pairs straddle chunk ends.
+std::vector<std::string> LongListing(int n) {
+  const char* shapes[] = {"#include <stdio.h>", "int main(void) { return 0x1F; } // done",
+                          "\tconst char* s = \"a\\\"\x95\\\"b\";", "/* open", "still \x82\xA0 */ x",
+                          "", "1.5e+3 + 'c' - '\\''", "\"string over", "two lines\" y"};
+  std::vector<std::string> out;
+  for (int i = 0; i < n; ++i) out.emplace_back(shapes[i % 9]);
+  return out;
+}
+
+TEST(CppSourceBlock, ChunkSizeNeverChangesTheOutput) {
+  const std::vector<std::string> text = LongListing(5000);
+  const std::vector<std::string_view> lines(text.begin(), text.end());
+  const SourceColours letters = Letters();
+  const std::string whole = Render(lines, true, letters, 1u << 30);
+  for (std::uint32_t chunk : {1u, 2u, 7u, 1000u, kMaxChunkTokens}) {
+    SCOPED_TRACE(chunk);
+    EXPECT_EQ(Render(lines, true, letters, chunk), whole);
+  }
+}
+
+TEST(CppSourceBlock, ProgressEveryHundredTokens) {
+  // "a" and "\n" alternate: 499 tokens, 50 line feeds per 100 tokens.
+  const std::vector<std::string_view> lines(250, "a");
+  for (std::uint32_t chunk : {3u, kMaxChunkTokens}) {
+    std::vector<int> seen;
+    Render(lines, false, SourceColours(), chunk, [&](int pos) { seen.push_back(pos); return false; }, 7);
+    EXPECT_EQ(seen, (std::vector<int>{57, 107, 157, 207})) << chunk;
+  }
+}
+
+TEST(CppSourceBlock, CancelStopsTheBlock) {
+  const std::vector<std::string_view> lines(250, "a");
+  const SourceColours colours;
+  SourceBlockInput in{&lines, false, &colours, "&nbsp;", 0};
+  int calls = 0;
+  std::string body;
+  EXPECT_FALSE(WriteSourceBlock(in, Keywords(), body, [&](int) { return ++calls == 2; }));
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(body.find("</table>"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace norvelle

@@ -1,0 +1,206 @@
+// Rule keys, their defaults, and reading the conversion settings.
+#include "rules/rule_keys.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "rules/rule_store.h"
+
+namespace norvelle {
+namespace {
+
+constexpr const char* kDefaultHeader =
+    "<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">\n"
+    "<html lang=\"ja\">\n"
+    "<head>\n"
+    "<META http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">\n"
+    "<title_rep>\n"
+    "</head>\n"
+    "<body>";
+
+TEST(RuleKeys, TableIsInKeyOrderWithRootPaths) {
+  for (int i = 0; i < kRuleKeyCount; ++i) {
+    SCOPED_TRACE(kRuleKeys[i].path);
+    EXPECT_EQ(int(kRuleKeys[i].key), i);
+    EXPECT_EQ(&RuleKeyOf(RuleKey(i)), &kRuleKeys[i]);
+    EXPECT_EQ(kRuleKeys[i].path[0], '/');
+  }
+}
+
+TEST(RuleSettingsTest, DefaultsOfAnEmptyRule) {
+  RuleStore store;
+  RuleSettings s;
+  ReadSettings(store, s);
+  struct Case {
+    const char* name;
+    const CStr& got;
+    const char* want;
+  };
+  const Case cases[] = {
+      {"header", s.header, kDefaultHeader},
+      {"footer", s.footer, "</body>\n</html>"},
+      {"normal", s.colour_normal, "000000"},
+      {"keyword", s.colour_keyword, "0000ff"},
+      {"string", s.colour_string, "0080bb"},
+      {"comment", s.colour_comment, "008000"},
+      {"line", s.colour_line, "6000ff"},
+      {"symbol", s.colour_symbol, "000000"},
+      {"char", s.colour_char, "0080bb"},
+      {"num", s.colour_num, "000000"},
+      {"split", s.split_key, " "},
+      {"join", s.join_key, " "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.got.view(), c.want);
+  }
+  EXPECT_EQ(s.tab_stop, 3);
+  EXPECT_TRUE(s.src_line_out);
+  for (const CStr& r : s.replace) EXPECT_TRUE(r.empty());
+  EXPECT_TRUE(s.auto_replace.empty());
+  // Reading the defaults creates no root key.
+  EXPECT_EQ(store.root().Values().size(), 0u);
+}
+
+TEST(RuleSettingsTest, ValuesFromTheRule) {
+  RuleStore store;
+  ASSERT_TRUE(store.Parse(
+      "HeaderStr=<html>\\n<body>\nEndStr=</x>\nTabStop=8\nSrcColorNum=123456\n"
+      "SplitKey=,\nJoinKey=\\t\nSrcLineOut=OFF\n"
+      "[ReplaceList]\n00=zero\n99=last\n[EndSection]\n",
+      true));
+  RuleSettings s;
+  ReadSettings(store, s);
+  EXPECT_EQ(s.header.view(), "<html>\n<body>");
+  EXPECT_EQ(s.footer.view(), "</x>");
+  EXPECT_EQ(s.tab_stop, 8);
+  EXPECT_EQ(s.colour_num.view(), "123456");
+  EXPECT_EQ(s.colour_line.view(), "6000ff");
+  EXPECT_EQ(s.split_key.view(), ",");
+  EXPECT_EQ(s.join_key.view(), "\t");
+  EXPECT_FALSE(s.src_line_out);
+  EXPECT_EQ(s.replace[0].view(), "zero");
+  EXPECT_EQ(s.replace[99].view(), "last");
+  EXPECT_TRUE(s.replace[50].empty());
+}
+
+TEST(RuleSettingsTest, TabStopReadsLikePercentD) {
+  struct Case {
+    const char* value;  // null: absent
+    int want;
+  };
+  const Case cases[] = {
+      {nullptr, 3}, {"abc", 3}, {" 5x", 5}, {"-2", -2}, {"+7", 7}, {"", 3},
+      {"\t12", 12}, {"x5", 3},  {"0", 0},   {"- 4", 3}, {"007", 7},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value ? c.value : "(absent)");
+    RuleStore store;
+    if (c.value) store.ValueSlot("/TabStop") = c.value;
+    RuleSettings s;
+    ReadSettings(store, s);
+    EXPECT_EQ(s.tab_stop, c.want);
+  }
+}
+
+TEST(RuleSettingsTest, SrcLineOutIsOnOnlyForExactlyON) {
+  struct Case {
+    const char* value;  // null: absent
+    bool want;
+  };
+  const Case cases[] = {{nullptr, true}, {"ON", true}, {"on", false}, {"OFF", false}, {"", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value ? c.value : "(absent)");
+    RuleStore store;
+    if (c.value) store.ValueSlot("/SrcLineOut") = c.value;
+    RuleSettings s;
+    ReadSettings(store, s);
+    EXPECT_EQ(s.src_line_out, c.want);
+  }
+}
+
+TEST(RuleSettingsTest, CreatesBothListsAndEndsInTheAutoReplaceList) {
+  RuleStore store;
+  ASSERT_TRUE(store.Parse("[ReplaceList]\n05=<br>\n100=extra\n[EndSection]", true));
+  RuleSettings s;
+  ReadSettings(store, s);
+  const RuleStore::Section* list = store.FindSection("/ReplaceList");
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->Values().size(), 101u);  // "00".."99" plus the kept extra key
+  for (int n = 0; n < kReplaceCount; ++n) {
+    SCOPED_TRACE(n);
+    char key[3] = {char('0' + n / 10), char('0' + n % 10), 0};
+    const CStr* v = list->Values().Find(key);
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(v->view(), n == 5 ? "<br>" : "");
+  }
+  EXPECT_EQ(s.replace[5].view(), "<br>");
+  EXPECT_NE(store.FindSection("/AutoReplaceList"), nullptr);
+  EXPECT_EQ(store.current_path().view(), "AutoReplaceList");
+  EXPECT_EQ(&store.current(), store.FindSection("/AutoReplaceList"));
+
+  // Reading again adds nothing.
+  std::uint32_t sections = store.section_count();
+  ReadSettings(store, s);
+  EXPECT_EQ(store.section_count(), sections);
+  EXPECT_EQ(list->Values().size(), 101u);
+}
+
+TEST(RuleSettingsTest, AutoReplaceEntriesInMapOrderStillEscaped) {
+  // "a", "b" and "a\\sb" sit in buckets 1, 2 and 26:
+  // map order is a, b, a\sb whatever the file order.
+  RuleStore store;
+  ASSERT_TRUE(store.Parse("[AutoReplaceList]\na\\sb=R:x\nb=I:y\na=M:z\n[EndSection]", true));
+  ASSERT_TRUE(store.ChangeSection("/"));  // ReadSettings must not rely on it
+  RuleSettings s;
+  s.auto_replace.emplace_back("stale", "x");
+  ReadSettings(store, s);
+  ASSERT_EQ(s.auto_replace.size(), 3u);
+  const char* const want[][2] = {{"a", "M:z"}, {"b", "I:y"}, {"a\\sb", "R:x"}};
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(s.auto_replace[std::size_t(i)].first.view(), want[i][0]);
+    EXPECT_EQ(s.auto_replace[std::size_t(i)].second.view(), want[i][1]);
+  }
+}
+
+TEST(RuleKeyEscapes, WordsAndKeys) {
+  struct Case {
+    const char* word;
+    const char* key;
+  };
+  const Case cases[] = {
+      {"a/b=c", "a\\sb\\ec"},
+      {"x\\y", "x\\\\y"},
+      {"l\nt\t", "l\\nt\\t"},
+      {"C++", "C++"},
+      {"", ""},
+      {"\x95\x5C/", "\x95\x5C\\s"},  // trail byte 0x5C is no backslash
+      {"\x83\x5C\\", "\x83\x5C\\\\"},
+      {"end\x95", "end\x95"},  // a lone lead byte at the end
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.word);
+    EXPECT_EQ(EscapeKey(c.word).view(), c.key);
+    EXPECT_EQ(UnescapeKey(c.key).view(), c.word);
+  }
+}
+
+TEST(RuleKeyEscapes, UnescapeDropsUnknownAndTrailingEscapes) {
+  struct Case {
+    const char* key;
+    const char* word;
+  };
+  const Case cases[] = {
+      {"a\\qb", "ab"},       {"ab\\", "ab"},      {"\\\\\\", "\\"},
+      {"a\\\x82\xA0z", "az"}, {"\\S\\E", ""},     {"\\s\\e\\n", "/=\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    EXPECT_EQ(UnescapeKey(c.key).view(), c.word);
+  }
+}
+
+}  // namespace
+}  // namespace norvelle
