@@ -70,6 +70,8 @@ TEST(RuleFileReader, LineKindsAndFailures) {
       {"[S]=1", true, {"/[S]=1"}},
       // a key holding "/" is kept as it is, in the section being read
       {"a/b=c", true, {"/a/b=c"}},
+      {"a\\sb\\ec=1", true, {"/a\\sb\\ec=1"}},  // keys are not unescaped
+      {"\x95\x5C=v", true, {"/\x95\x5C=v"}},
       {"k=1\nk=2", true, {"/k=2"}},
       // section lines
       {"[name] trailing text\nk=v", true, {"/name/", "/name/k=v"}},
@@ -78,9 +80,11 @@ TEST(RuleFileReader, LineKindsAndFailures) {
       {"[]", true, {}},
       {"[]x]", true, {"/]x/"}},
       {"[open", true, {}},
+      {"[\x83\x5D]]", true, {"/\x83\x5D/"}},  // trail byte 0x5D is no "]"
       {"[S]\nk=v", true, {"/S/", "/S/k=v"}},  // left open: closed silently
       // end lines anywhere in a line that is no key line
       {"[S]\nabc [EndSection] def\nk=v", true, {"/S/", "/k=v"}},
+      {"[S]\n\x95[EndSection]\nk=v", true, {"/S/", "/S/k=v"}},  // "[" is a trail byte
       {"[A]\n[B]\nb=1\n[EndSection]\na=1\n[EndSection]\nr=1", true,
        {"/A/", "/A/B/", "/A/B/b=1", "/A/a=1", "/r=1"}},
       // merged sections
@@ -158,12 +162,6 @@ TEST(RuleFileReader, ValueEscapes) {
     ASSERT_NE(v, nullptr);
     EXPECT_EQ(v->view(), std::string_view(c.value));
   }
-}
-
-TEST(RuleFileReader, KeysKeepTheirEscapes) {
-  RuleStore store;
-  ASSERT_TRUE(store.Parse("a\\sb\\ec=1\nx\\qy=2", true));
-  EXPECT_EQ(Dump(store), (Lines{"/a\\sb\\ec=1", "/x\\qy=2"}));
 }
 
 TEST(RuleFileWriter, LayoutAndEscapes) {

@@ -47,7 +47,7 @@ bool FileExists(const std::string& path) {
 
 std::string TestDataDir() {
   const char* d = std::getenv("NORVELLE_TEST_DATA");
-  return d ? d : ".";
+  return d ? d : NORVELLE_TEST_SOURCE_DIR;
 }
 
 }  // namespace norvelle::test
