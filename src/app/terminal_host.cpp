@@ -29,6 +29,7 @@ void TerminalHost::InstallSignalHandlers() {
 }
 
 void TerminalHost::RequestCancel() { g_cancel = 1; }
+void TerminalHost::ResetCancel() { g_cancel = 0; }
 
 void TerminalHost::SetStatus(std::string_view text) {
   status_ = Cp932ToUtf8Lossy(text);

@@ -30,6 +30,7 @@ class TerminalHost : public ConversionHost {
   // Installs SIGINT/SIGTERM handlers that set the cancel flag.
   static void InstallSignalHandlers();
   static void RequestCancel();
+  static void ResetCancel();
 
  private:
   void Draw(bool force);

@@ -12,7 +12,7 @@ namespace {
 bool IsConversion(char c) { return c && std::strchr("cdiouxXeEfgGnps", c) != nullptr; }
 
 // A conversion as read from the format.
-struct ConvSpec {
+struct Conversion {
   bool minus = false, plus = false, zero = false, space = false, hash = false;
   bool has_width = false;
   int width = 0;        // as given; a negative "*" value is kept as it came
@@ -23,7 +23,7 @@ struct ConvSpec {
 
 // Decimal digits, saturating so that an absurd width cannot overflow.
 int ReadDigits(const char*& p) {
-  long v = 0;
+  long long v = 0;
   while (*p >= '0' && *p <= '9') {
     v = v * 10 + (*p++ - '0');
     if (v > INT_MAX) v = INT_MAX;
@@ -34,7 +34,7 @@ int ReadDigits(const char*& p) {
 // Reads flags, width, precision and length at p (just after the "%"), in
 // that order, taking "*" values from the arguments; stops at the conversion
 // character without consuming it.
-void ReadSpec(const char*& p, va_list& ap, ConvSpec& c) {
+void ReadConversion(const char*& p, va_list& ap, Conversion& c) {
   for (;; ++p) {
     switch (*p) {
       case '-': c.minus = true; continue;
@@ -70,7 +70,7 @@ void ReadSpec(const char*& p, va_list& ap, ConvSpec& c) {
 // The C library form of a numeric conversion: flags deduplicated, "*"
 // replaced by its value. "l" is dropped because our arguments are 32-bit
 // (and C has no "hf"); "h" stays on integers, where it narrows the value.
-void BuildCFormat(const ConvSpec& c, char (&out)[48]) {
+void BuildCFormat(const Conversion& c, char (&out)[48]) {
   char* o = out;
   *o++ = '%';
   if (c.minus) *o++ = '-';
@@ -104,7 +104,7 @@ void AppendC(CStr_base<N>& out, const char* cfmt, Arg v) {
 
 // "%s" by hand: the width pads, the precision cuts only between characters.
 template <std::uint32_t N>
-void AppendString(CStr_base<N>& out, const ConvSpec& c, const char* str) {
+void AppendString(CStr_base<N>& out, const Conversion& c, const char* str) {
   std::size_t len = std::strlen(str);
   if (c.width > 0 && std::size_t(c.width) > len) {
     std::size_t fill = std::size_t(c.width) - len;
@@ -142,8 +142,8 @@ void FormatImpl(CStr_base<N>& out, const char* fmt, va_list ap_in) {
       continue;
     }
     const char* s = p + 1;
-    ConvSpec c;
-    ReadSpec(s, ap, c);
+    Conversion c;
+    ReadConversion(s, ap, c);
     p = s;
     // Not a conversion: what was read is dropped and the character is read
     // again as text (a trailing "%" writes nothing).
@@ -164,7 +164,7 @@ void FormatImpl(CStr_base<N>& out, const char* fmt, va_list ap_in) {
       case 'p': {
         // A 32-bit pointer as the Windows C library prints it: eight upper-case
         // hex digits, within the width and flags given.
-        ConvSpec pc = c;
+        Conversion pc = c;
         pc.conv = 'X';
         pc.precision = 8;
         pc.length = 0;

@@ -241,18 +241,20 @@ class CStr_base {
     CStr_base out;
     int count = 0;
     const char* e = end();
+    const char* run = buf_;  // start of the bytes not yet copied
     const char* p = buf_;
     while (p < e) {
       if (std::size_t(e - p) >= needle.size() && std::memcmp(p, needle.data(), needle.size()) == 0) {
+        out.Append(run, std::size_t(p - run));
         out.Append(repl);
         p += needle.size();
+        run = p;
         ++count;
       } else {
-        const char* q = NextChar(p, e);
-        out.Append(p, std::size_t(q - p));
-        p = q;
+        p = NextChar(p, e);
       }
     }
+    out.Append(run, std::size_t(e - run));
     Assign(out.data(), out.length());
     return count;
   }

@@ -133,7 +133,7 @@ TEST(FormatTest, SpecialAndUnknownConversions) {
     SCOPED_TRACE(c.fmt);
     EXPECT_EQ(Fmt(c.fmt, 99), c.expect);
   }
-  // Dropped specifications consume no argument.
+  // A dropped conversion consumes no argument.
   EXPECT_EQ(Fmt("%5q%d", 42), "q42");
   // "%c" of 0 adds nothing: the output stays a C string.
   EXPECT_EQ(Fmt("a%cb", 0), "ab");

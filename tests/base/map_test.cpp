@@ -72,8 +72,9 @@ TEST(MapHashTest, SignedBytesTimesPosition) {
     SCOPED_TRACE(c.key);
     EXPECT_EQ(MapHash(c.key), c.hash);
   }
-  // A very long key wraps around 2^32 instead of overflowing.
-  std::string huge(70000, '\x7F');
+  // A key long enough for 127 x (257 + position) to pass 2^31 wraps around
+  // 2^32 instead of overflowing.
+  std::string huge(17000000, '\x7F');
   std::uint64_t sum = 0;
   for (std::uint64_t i = 0; i < huge.size(); ++i) sum += 127 * (257 + i);
   EXPECT_EQ(MapHash(huge), std::uint32_t(sum));

@@ -138,6 +138,18 @@ TEST(StrTest, ReserveTakesTheLargerOfNeedAndStep) {
   EXPECT_STREQ(s.c_str(), "");
 }
 
+TEST(StrTest, ImpossibleSizeIsABadAllocation) {
+  CStr_base<64> s("kept");
+  try {
+    s.Reserve(std::size_t(1) << 32);
+    ADD_FAILURE() << "no throw";
+  } catch (const std::bad_alloc& e) {
+    EXPECT_STREQ(e.what(), "bad allocation");
+  }
+  EXPECT_STREQ(s.c_str(), "kept");
+  EXPECT_EQ(s.capacity(), 64u);
+}
+
 TEST(StrTest, AssignReservesLengthPlusTwo) {
   struct Case { std::size_t length; std::uint32_t capacity; };
   const Case cases[] = {{0, 64}, {3, 64}, {61, 64}, {62, 64}, {63, 65}, {200, 202}};

@@ -1,0 +1,210 @@
+// The program as a user runs it: options, exit codes, messages on standard
+// error, files written or not. Each test runs a copy of the program in a
+// fresh folder so that no rule file of the build folder interferes.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "app/cli.h"
+#include "app/terminal_host.h"
+#include "convert/run.h"
+#include "platform/encoding.h"
+#include "platform/paths.h"
+#include "support/test_support.h"
+
+namespace norvelle {
+namespace {
+
+struct Result {
+  int status = -1;
+  std::string out, err;
+};
+
+std::string Quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) {
+    if (c == '\'') q += "'\\''";
+    else q += c;
+  }
+  return q + "'";
+}
+
+class Cli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    bin_ = tmp_.File("norvelle");
+    std::filesystem::copy_file(NORVELLE_BIN_PATH, bin_);
+    std::filesystem::permissions(bin_, std::filesystem::perms::owner_all);
+  }
+  Result Run(const std::vector<std::string>& args) {
+    std::string cmd = "cd " + Quote(tmp_.path()) + " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
+                      Quote(bin_);
+    for (const auto& a : args) cmd += " " + Quote(a);
+    cmd += " >" + Quote(tmp_.File(".out")) + " 2>" + Quote(tmp_.File(".err")) + " </dev/null";
+    int raw = std::system(cmd.c_str());
+    Result r;
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = test::ReadBytes(tmp_.File(".out"));
+    r.err = test::ReadBytes(tmp_.File(".err"));
+    return r;
+  }
+  test::TempDir tmp_;
+  std::string bin_;
+};
+
+const char kDefaultHead[] =
+    "<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">\r\n"
+    "<html lang=\"ja\">\r\n"
+    "<head>\r\n"
+    "<META http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">\r\n";
+
+TEST_F(Cli, ConvertsThreeLinesWithDefaultRules) {
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("memo.txt"), "a<b & \"c\"\r\nx\ty\r\n\r\n"));
+  Result r = Run({"--batch", "memo.txt"});
+  EXPECT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(test::ReadBytes(tmp_.File("memo.htm")),
+            std::string(kDefaultHead) +
+                "<title>memo</title>\r\n</head>\r\n<body>"
+                "a&lt;b&nbsp;&amp;&nbsp;&quot;c&quot;<br>\r\n"
+                "x&nbsp;&nbsp;&nbsp;y<br>\r\n<br>\r\n"
+                "</body>\r\n</html>");
+}
+
+TEST_F(Cli, FatalConditionsWriteNothing) {
+  struct Case {
+    const char* name;
+    const char* file;    // created with `content` unless null
+    const char* content;
+    const char* arg;
+    const char* message;
+    const char* output;  // must not exist afterwards (null: not checked)
+  } cases[] = {
+      {"same name", "page.htm", "x\n", "page.htm", "変換元ファイル名と変換先ファイル名が同じです", nullptr},
+      {"same name, other case", "PAGE.HTM", "x\n", "PAGE.HTM", "変換元ファイル名と変換先ファイル名が同じです", nullptr},
+      {"missing", nullptr, nullptr, "nothere.txt", "変換元ファイルを開けません", "nothere.htm"},
+      {"folder", nullptr, nullptr, ".", "変換元ファイルを開けません", nullptr},
+      {"empty", "empty.txt", "", "empty.txt", "変換元ファイルが空です", "empty.htm"},
+      {"only an end-of-file mark", "eof.txt", "\x1A" "abc", "eof.txt", "変換元ファイルが空です", "eof.htm"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.file) {
+      ASSERT_TRUE(test::WriteBytes(tmp_.File(c.file), c.content));
+    }
+    Result r = Run({"--batch", c.arg});
+    EXPECT_EQ(r.status, kExitFatal);
+    EXPECT_EQ(r.err, std::string(c.message) + "\n");
+    if (c.output) {
+      EXPECT_FALSE(test::FileExists(tmp_.File(c.output)));
+    }
+    if (c.file) {
+      EXPECT_EQ(test::ReadBytes(tmp_.File(c.file)), c.content);
+    }
+  }
+}
+
+TEST_F(Cli, ErrorsReportedButOutputWritten) {
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("e.txt"), "|frob|x\n|zap|y"));
+  Result r = Run({"--batch", "e.txt"});
+  EXPECT_EQ(r.status, kExitErrors);
+  EXPECT_EQ(r.err,
+            "[1]：'frob'認識できない命令です。\n"
+            "[2]：'zap'認識できない命令です。\n"
+            "2 個のエラーが発生しました\n");
+  EXPECT_TRUE(test::FileExists(tmp_.File("e.htm")));
+}
+
+TEST_F(Cli, JapaneseFileNameGivesCp932Title) {
+  const std::string name = "日本語メモ";  // UTF-8 on disk
+  ASSERT_TRUE(test::WriteBytes(tmp_.File(name + ".txt"), "x"));
+  Result r = Run({"--batch", name + ".txt"});
+  EXPECT_EQ(r.status, kExitOk) << r.err;
+  std::string title;
+  ASSERT_TRUE(Utf8ToCp932("<title>" + name + "</title>", title));
+  EXPECT_NE(test::ReadBytes(tmp_.File(name + ".htm")).find(title), std::string::npos);
+}
+
+TEST_F(Cli, PathSpellingsNameTheSameFile) {
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("my notes.txt"), "x"));
+  const std::vector<std::vector<std::string>> spellings = {
+      {"my", "notes.txt"},          // words joined by one blank
+      {"\"my notes.txt\""},         // quoted
+      {"my notes.txt. . "},         // trailing dots and blanks
+      {"./sub/../my notes.txt"},    // folded lexically
+      {"--", "my notes.txt"},
+  };
+  for (const auto& words : spellings) {
+    SCOPED_TRACE(words[0]);
+    std::filesystem::remove(tmp_.File("my notes.htm"));
+    std::vector<std::string> args = {"--batch"};
+    args.insert(args.end(), words.begin(), words.end());
+    Result r = Run(args);
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_TRUE(test::FileExists(tmp_.File("my notes.htm")));
+  }
+}
+
+TEST_F(Cli, OptionsAndUsage) {
+  Result help = Run({"--help"});
+  EXPECT_EQ(help.status, kExitOk);
+  EXPECT_NE(help.out.find("Usage: norvelle"), std::string::npos);
+  Result version = Run({"--version"});
+  EXPECT_EQ(version.status, kExitOk);
+  EXPECT_EQ(version.out.rfind("norvelle ", 0), 0u);
+  Result bad = Run({"--frob", "x.txt"});
+  EXPECT_EQ(bad.status, kExitFatal);
+  EXPECT_NE(bad.err.find("unknown option"), std::string::npos);
+  Result none = Run({});  // the settings dialog needs a display
+  EXPECT_EQ(none.status, kExitFatal);
+  EXPECT_FALSE(none.err.empty());
+}
+
+TEST_F(Cli, WithoutDisplayConvertsInBatchMode) {
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("d.txt"), "x"));
+  Result r = Run({"d.txt"});
+  EXPECT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_TRUE(test::FileExists(tmp_.File("d.htm")));
+}
+
+TEST(CommandLineParsing, ModesAndJoinedPath) {
+  struct Case {
+    std::vector<std::string> args;
+    Mode mode;
+    std::string path;
+  } cases[] = {
+      {{}, Mode::kSettings, ""},
+      {{"  "}, Mode::kSettings, ""},
+      {{"--batch", "a", "b"}, Mode::kConvertBatch, "a b"},
+      {{"--batch", "--", "--help"}, Mode::kConvertBatch, "--help"},
+      {{"--version", "x"}, Mode::kVersion, ""},
+      {{"--batch"}, Mode::kUsageError, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    CommandLine cl = ParseCommandLine(c.args);
+    EXPECT_EQ(cl.mode, c.mode);
+    EXPECT_EQ(cl.path, c.path);
+  }
+}
+
+TEST(TerminalHostTest, CancelStopsTheRunAndWritesNothing) {
+  test::TempDir tmp;
+  SetProgramPathForTesting(tmp.File("norvelle"));
+  ASSERT_TRUE(test::WriteBytes(tmp.File("c.txt"), "a\nb\n"));
+  std::FILE* sink = std::tmpfile();
+  TerminalHost host(sink, false);
+  TerminalHost::RequestCancel();
+  EXPECT_EQ(Convert(host, tmp.File("c.txt")), RunOutcome::kCancelled);
+  TerminalHost::ResetCancel();
+  EXPECT_FALSE(test::FileExists(tmp.File("c.htm")));
+  std::fclose(sink);
+  SetProgramPathForTesting("");
+}
+
+}  // namespace
+}  // namespace norvelle

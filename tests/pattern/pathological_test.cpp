@@ -1,0 +1,128 @@
+// Inputs built by repetition that would exhaust the stack or the clock of a
+// naive matcher. They check the shape of the result; speed is measured by
+// the benchmark, not here.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "pattern/regex.h"
+
+namespace norvelle {
+namespace {
+
+std::string Repeat(std::string_view s, std::size_t n) {
+  std::string r;
+  r.reserve(s.size() * n);
+  for (std::size_t i = 0; i < n; ++i) r += s;
+  return r;
+}
+
+// Levels of nesting along the first child.
+int Depth(const CStrRegexStruct& root) {
+  int depth = 0;
+  for (const CStrRegexStruct* e = &root; !e->children.empty(); e = &e->children[0]) ++depth;
+  return depth;
+}
+
+TEST(Pathological, DeepNestingIsCut) {
+  const struct {
+    const char* open;
+    const char* close;
+    int count;           // the innermost element is empty: which matches
+    std::uint32_t hits;  // one empty hit per capture level kept
+  } cases[] = {
+      {"%(", "%)", 1, 0},
+      {"%{", "%}", 1, kMaxPatternDepth},
+      {"%[", "%]", 0, 0},  // an empty alternation has nothing to match
+      {"%z", "", 0, 0},    // nor has an empty "z"
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.open);
+    const std::string pattern = Repeat(c.open, 100000) + "a" + Repeat(c.close, 100000) + "b";
+    const CStrRegexStruct tree = RegexCompile(pattern);
+    EXPECT_EQ(Depth(tree), kMaxPatternDepth);
+    EXPECT_EQ(tree.children.count(), 1u);  // "b" was dropped with the rest
+    CStr subject("ab");
+    CStrHitList hits;
+    EXPECT_EQ(RegexMatch(subject, tree, "s", &hits), c.count);
+    EXPECT_EQ(hits.count(), c.hits);
+  }
+}
+
+TEST(Pathological, NestingBelowTheCapIsKept) {
+  const int levels = kMaxPatternDepth;
+  const std::string pattern = Repeat("%{", levels) + "a" + Repeat("%}", levels) + "b";
+  CStr subject("ab");
+  CStrHitList hits;
+  EXPECT_EQ(RegexMatch(subject, pattern.c_str(), "s", &hits), 1);
+  ASSERT_EQ(hits.count(), std::uint32_t(levels));
+  EXPECT_EQ(hits[0].view(), "a");
+}
+
+TEST(Pathological, LongChainsOfLazyElements) {
+  // Each lazy element matches the rest of its group, so a chain recurses once
+  // per element; past the depth cap the attempt is no match.
+  CStr subject("abc");
+  EXPECT_EQ(RegexMatch(subject, Repeat("%+0j", 300).c_str(), "s"), 1);
+  EXPECT_EQ(RegexMatch(subject, Repeat("%+0j", 100000).c_str(), "s"), 0);
+  EXPECT_EQ(RegexMatch(subject, Repeat("%*0j", 100000).c_str(), ""), 0);
+}
+
+TEST(Pathological, RepetitionOverTenMegabytes) {
+  const std::size_t n = 10 * 1000 * 1000;
+  const std::string as(n, 'a');
+  const struct {
+    const char* pattern;
+    std::string text;
+    int start;
+    std::size_t length;
+  } cases[] = {
+      {"%*j%d", as + "1b", 0, n + 1},
+      {"%*jX", as, -1, 0},
+      {"%+jX", as + "X", 0, n + 1},
+      {"%/0j", as, 0, n},
+      {"%0,2147483647a", as, 0, n},
+      {"%*(%*a%)b", as, -1, 0},
+      {"%*J", Repeat("\x82\xA0", n / 2) + "\x82", 0, n},  // a lone lead byte at the end is no J
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    CStr subject(c.text);
+    CStrPositionList positions;
+    const int count = RegexMatch(subject, c.pattern, "s", nullptr, nullptr, nullptr, 0, &positions);
+    EXPECT_EQ(count, c.start < 0 ? 0 : 1);
+    if (count == 1) {
+      EXPECT_EQ(positions[0].start, c.start);
+      EXPECT_EQ(std::size_t(positions[0].length), c.length);
+    }
+  }
+}
+
+TEST(Pathological, BacktrackingPastTheLocalPoints) {
+  // Points beyond the first thousand live on the heap; hits must still be
+  // trimmed to each point's count.
+  CStr subject(std::string(3000, '1') + "x");
+  CStrHitList hits;
+  EXPECT_EQ(RegexMatch(subject, "%*{%d%}1x", "s", &hits), 1);
+  EXPECT_EQ(hits.count(), 2999u);
+  CStr nested(std::string(2000, '7') + "x");
+  CStrPositionList positions;
+  EXPECT_EQ(RegexMatch(nested, "%*d%*d%dx", "s", nullptr, nullptr, nullptr, 0, &positions), 1);
+  EXPECT_EQ(positions[0].length, 2001);
+}
+
+TEST(Pathological, StepBudgetEndsTheCall) {
+  // Six greedy runs over a failing tail: about n^6 steps without a budget.
+  const std::string pattern = Repeat("%*j", 6) + "X";
+  const std::string text(300, 'a');
+  for (const char* flags : {"s", "", "g"}) {
+    SCOPED_TRACE(flags);
+    CStr subject(text);
+    EXPECT_EQ(RegexMatch(subject, pattern.c_str(), flags, nullptr, "-"), 0);
+    EXPECT_EQ(subject.view(), text);
+    EXPECT_EQ(RegexSearch(text, pattern.c_str(), flags), 0);
+  }
+}
+
+}  // namespace
+}  // namespace norvelle
