@@ -72,7 +72,7 @@ class Compiler {
 
  private:
   bool ReadEscape(CStrRegexStruct& parent, int depth);
-  bool OpenNested(CStrRegexStruct& child, int depth);
+  bool DropRest();
   void ReadRange(CStrRegexStruct& parent, const Prefix& pre);
 
   const char* p_;
@@ -151,8 +151,10 @@ bool Compiler::ReadEscape(CStrRegexStruct& parent, int depth) {
     case Escape::kClose:
       return false;
     case Escape::kOpen: {
+      if (depth >= kMaxPatternDepth) return DropRest();
       const int kind = op == '(' ? kRegexSequence : op == '{' ? kRegexCapture : kRegexAlternation;
-      return OpenNested(NewChild(parent, kind, pre), depth);
+      Walk(NewChild(parent, kind, pre), depth + 1);
+      return !dropped_;
     }
     case Escape::kRange:
       ReadRange(parent, pre);
@@ -171,24 +173,22 @@ bool Compiler::ReadEscape(CStrRegexStruct& parent, int depth) {
       NewChild(parent, kRegexOperator, pre).op = op;
       return true;
     case Escape::kOperand: {
+      if (depth >= kMaxPatternDepth) return DropRest();
       CStrRegexStruct& z = NewChild(parent, kRegexOperator, pre);
       z.op = op;
-      return OpenNested(z, depth);
+      Walk(z, depth + 1);
+      return !dropped_;
     }
   }
   return true;
 }
 
-// Compiles the items of a group or "z" just appended. Past the nesting cap the
-// element stays empty and the rest of the pattern is dropped.
-bool Compiler::OpenNested(CStrRegexStruct& child, int depth) {
-  if (depth >= kMaxPatternDepth) {
-    dropped_ = true;
-    p_ = end_;
-    return false;
-  }
-  Walk(child, depth + 1);
-  return !dropped_;
+// A group or "z" past the nesting cap: it and the rest of the pattern are
+// not compiled, so every recursive walk of the tree stays within the cap.
+bool Compiler::DropRest() {
+  dropped_ = true;
+  p_ = end_;
+  return false;
 }
 
 // "%-xy": a double-byte bound is skipped whole and a blank stands for it.

@@ -125,15 +125,15 @@ bool TakesRest(const Elt& e) {
 
 // Charges one step; false once the budget is gone.
 bool Step(MatchState& st) {
-  if (st.exhausted) return false;
-  if (++st.steps > st.step_budget) st.exhausted = true;
-  return !st.exhausted;
+  if (++st.steps <= st.step_budget) return true;
+  st.Exhaust();
+  return false;
 }
 
 class DepthGuard {
  public:
   explicit DepthGuard(MatchState& st) : st_(st) {
-    if (++st_.depth > kMaxMatchDepth) st_.exhausted = true;
+    if (++st_.depth > kMaxMatchDepth) st_.Exhaust();
   }
   ~DepthGuard() { --st_.depth; }
   DepthGuard(const DepthGuard&) = delete;
@@ -151,7 +151,10 @@ int Rep(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next, int 
 int MatchBytes(const MatchState& st, int pos, const char* s, std::size_t n) {
   if (n > std::size_t(st.end - pos)) return -1;
   const unsigned char* t = reinterpret_cast<const unsigned char*>(st.text + pos);
-  if (!st.icase) return std::memcmp(t, s, n) == 0 ? pos + int(n) : -1;
+  if (!st.icase) {
+    if (n == 1) return t[0] == static_cast<unsigned char>(s[0]) ? pos + 1 : -1;
+    return std::memcmp(t, s, n) == 0 ? pos + int(n) : -1;
+  }
   const unsigned char* u = reinterpret_cast<const unsigned char*>(s);
   for (std::size_t i = 0; i < n;) {
     if (CharLen(s + i, s + n) == 2) {
@@ -335,14 +338,38 @@ int Elem(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next, int
   }
 }
 
+// One round of a repetition. A class operator steps without the general
+// dispatch: the long loops of "%/0j", "%+0j" and "%*j" run through here.
+class Round {
+ public:
+  Round(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next, int* cap)
+      : st_(st), e_(e), group_(group), next_(next), cap_(cap) {
+    const ClassOp& c = kClasses.op[static_cast<unsigned char>(e.op)];
+    if (e.kind == kRegexOperator && c.is_class) cls_ = &c;
+  }
+  int operator()(int pos) const {
+    if (cls_) return Step(st_) ? MatchClass(st_, pos, *cls_) : -1;
+    return Elem(st_, e_, group_, next_, pos, cap_);
+  }
+
+ private:
+  MatchState& st_;
+  const Elt& e_;
+  const Elt& group_;
+  std::uint32_t next_;
+  int* cap_;
+  const ClassOp* cls_ = nullptr;
+};
+
 // Plain, "/" (possessive) and "!" (negative): never give back.
 int RepPlain(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next, int pos, int* cap) {
+  const Round round(st, e, group, next, cap);
   const std::uint32_t hits0 = st.hits.count();
   const char mod = e.modifier;
   const int n = MinCount(e);
   int cur = pos;
   for (int i = 0; i < n; ++i) {
-    const int r = Elem(st, e, group, next, cur, cap);
+    const int r = round(cur);
     if (r < 0) {
       st.TrimHits(hits0);
       return mod == '!' ? pos : -1;
@@ -356,7 +383,7 @@ int RepPlain(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next,
   const int k = e.maximum;
   if (k < 0 && mod != '/') return cur;
   for (int count = n; k < 0 || count < k; ++count) {
-    const int r = Elem(st, e, group, next, cur, cap);
+    const int r = round(cur);
     if (r < 0) break;
     const bool moved = r != cur;
     cur = r;
@@ -367,12 +394,13 @@ int RepPlain(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next,
 
 // "+": the fewest rounds after which the rest matches.
 int RepLazy(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next, int pos, int* cap) {
+  const Round round(st, e, group, next, cap);
   const std::uint32_t hits0 = st.hits.count();
   const int n = MinCount(e);
   const int k = e.maximum;
   int cur = pos;
   for (int i = 0; i < n; ++i) {
-    cur = Elem(st, e, group, next, cur, cap);
+    cur = round(cur);
     if (cur < 0) {
       st.TrimHits(hits0);
       return -1;
@@ -388,7 +416,7 @@ int RepLazy(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next, 
     }
     st.TrimHits(before);
     if ((k >= 0 && count >= k) || st.exhausted) break;
-    const int more = Elem(st, e, group, next, cur, cap);
+    const int more = round(cur);
     // A round that consumes nothing would try the same rest again forever.
     if (more < 0 || more == cur) break;
     cur = more;
@@ -400,6 +428,7 @@ int RepLazy(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next, 
 // "*": as many rounds as match, then give back one at a time until the rest
 // matches. Points live on the state's stack, shared with nested greedy runs.
 int RepGreedy(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next, int pos, int* cap) {
+  const Round round(st, e, group, next, cap);
   const std::uint32_t hits0 = st.hits.count();
   const int n = MinCount(e);
   const int k = e.maximum;
@@ -407,7 +436,7 @@ int RepGreedy(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next
   int count = 0;
   bool moved = true;
   while (count < n) {
-    const int r = Elem(st, e, group, next, cur, cap);
+    const int r = round(cur);
     if (r < 0) {
       st.TrimHits(hits0);
       return -1;
@@ -420,7 +449,7 @@ int RepGreedy(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next
   const int base = st.npoints;
   st.Push(cur - pos, int(st.hits.count()));
   while (moved && (k < 0 || count < k)) {
-    const int r = Elem(st, e, group, next, cur, cap);
+    const int r = round(cur);
     if (r < 0) break;
     ++count;
     moved = r != cur;
@@ -460,12 +489,8 @@ int Rep(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next, int 
 
 }  // namespace
 
-void MatchState::Push(int position, int hit_count) {
+void MatchState::PushMore(int position, int hit_count) {
   const Zkl_CStrRegexHitBufStruct point{position, hit_count};
-  if (npoints < kLocalPoints) {
-    local_points[npoints++] = point;
-    return;
-  }
   const std::size_t i = std::size_t(npoints - kLocalPoints);
   try {
     if (i < more_points.size()) {

@@ -43,7 +43,18 @@ struct MatchState {
   Zkl_CStrRegexHitBufStruct local_points[kLocalPoints];
   std::vector<Zkl_CStrRegexHitBufStruct> more_points;
 
-  void Push(int position, int hit_count);
+  // A budget ran out: every later step fails at once.
+  void Exhaust() {
+    exhausted = true;
+    step_budget = 0;
+  }
+  void Push(int position, int hit_count) {
+    if (npoints < kLocalPoints) {
+      local_points[npoints++] = Zkl_CStrRegexHitBufStruct{position, hit_count};
+      return;
+    }
+    PushMore(position, hit_count);
+  }
   Zkl_CStrRegexHitBufStruct Pop() {
     --npoints;
     return npoints < kLocalPoints ? local_points[npoints]
@@ -53,6 +64,9 @@ struct MatchState {
   void TrimHits(std::uint32_t n) {
     if (hits.count() > n) hits.Resize(n);
   }
+
+ private:
+  void PushMore(int position, int hit_count);
 };
 
 // Matches root at pos with fresh budgets. Returns the end of the match, or -1

@@ -127,8 +127,8 @@ CStr Unescape(std::string_view text, EscapeSet set) {
       continue;
     }
     if (q == e) break;  // a lone backslash at the end is dropped
-    // An unknown escape drops both characters; a double-byte one is never known.
-    std::size_t i = NextChar(q, e) - q == 1 ? set.letters.find(*q) : std::string_view::npos;
+    // An unknown escape drops both characters (a double-byte one whole).
+    std::size_t i = set.letters.find(*q);
     if (i != std::string_view::npos) out.Append(set.bytes.substr(i, 1));
     p = NextChar(q, e);
   }

@@ -47,8 +47,9 @@ void AppendEscaped(std::string_view text, EscapeSet set, CStr_base<N>& out) {
   const char* p = text.data();
   const char* e = p + text.size();
   while (p < e) {
-    const char* q = NextChar(p, e);
-    std::size_t i = q - p == 1 ? set.bytes.find(*p) : std::string_view::npos;
+    const char* q = p + 1;
+    // Stepping by characters, a trail byte is never looked at on its own.
+    std::size_t i = set.bytes.find(*p);
     if (i != std::string_view::npos) {
       out.AppendChar('\\');
       out.AppendChar(set.letters[i]);
