@@ -46,7 +46,7 @@ void AppendSubstituted(std::string& out, std::string_view repl, std::string_view
 }
 
 // The number at the start of s as "%d" reads it: blanks, a sign, digits; 0
-// when there is none. Huge values saturate so they fall outside every slot.
+// when there is none. Huge values stay huge instead of wrapping into a slot.
 std::int64_t ReadNumber(std::string_view s) {
   std::size_t i = 0;
   while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r'))) ++i;

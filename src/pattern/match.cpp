@@ -489,19 +489,14 @@ int Rep(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next, int 
 
 }  // namespace
 
-void MatchState::PushMore(int position, int hit_count) {
-  const Zkl_CStrRegexHitBufStruct point{position, hit_count};
-  const std::size_t i = std::size_t(npoints - kLocalPoints);
+// The array only grows; a call reuses what earlier attempts made.
+void MatchState::GrowPoints() {
+  const std::size_t n = more_points.size();
   try {
-    if (i < more_points.size()) {
-      more_points[i] = point;
-    } else {
-      more_points.push_back(point);
-    }
+    more_points.resize(n < 4096 ? 4096 : n * 2);
   } catch (const std::bad_alloc&) {
     throw static_cast<Zkl_CStrRegexHitBufStruct*>(nullptr);  // the containers' failure value
   }
-  ++npoints;
 }
 
 int MatchAt(MatchState& st, const CStrRegexStruct& root, int pos) {

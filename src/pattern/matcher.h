@@ -49,11 +49,15 @@ struct MatchState {
     step_budget = 0;
   }
   void Push(int position, int hit_count) {
+    const Zkl_CStrRegexHitBufStruct point{position, hit_count};
     if (npoints < kLocalPoints) {
-      local_points[npoints++] = Zkl_CStrRegexHitBufStruct{position, hit_count};
+      local_points[npoints++] = point;
       return;
     }
-    PushMore(position, hit_count);
+    const std::size_t i = std::size_t(npoints - kLocalPoints);
+    if (i == more_points.size()) GrowPoints();
+    more_points[i] = point;
+    ++npoints;
   }
   Zkl_CStrRegexHitBufStruct Pop() {
     --npoints;
@@ -66,7 +70,7 @@ struct MatchState {
   }
 
  private:
-  void PushMore(int position, int hit_count);
+  void GrowPoints();
 };
 
 // Matches root at pos with fresh budgets. Returns the end of the match, or -1

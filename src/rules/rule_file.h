@@ -47,7 +47,7 @@ void AppendEscaped(std::string_view text, EscapeSet set, CStr_base<N>& out) {
   const char* p = text.data();
   const char* e = p + text.size();
   while (p < e) {
-    const char* q = p + 1;
+    const char* q = NextChar(p, e);
     // Stepping by characters, a trail byte is never looked at on its own.
     std::size_t i = set.bytes.find(*p);
     if (i != std::string_view::npos) {

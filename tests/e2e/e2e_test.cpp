@@ -165,5 +165,31 @@ TEST(Examples, ConvertAsWritten) {
   SetProgramPathForTesting("");
 }
 
+// The tour document uses every command of the language; it must convert
+// without a single error-report line.
+TEST(Examples, TourConvertsWithoutErrors) {
+  std::string ex = test::TestDataDir() + "/../examples";
+  test::TempDir tmp;
+  SetProgramPathForTesting(tmp.path() + "/norvelle");
+  std::filesystem::copy_file(ex + "/tour.ini", tmp.File("norvelle.ini"));
+  std::filesystem::create_directory(tmp.File("qdx"));
+  std::filesystem::copy_file(ex + "/qdx/tour.qdx", tmp.File("qdx/tour.qdx"));
+  for (const char* f : {"tour.txt", "tour-part.html", "tour.png"})
+    std::filesystem::copy_file(ex + "/" + f, tmp.File(f));
+  RecordingHost host;
+  EXPECT_EQ(Convert(host, tmp.File("tour.txt")), RunOutcome::kDone);
+  EXPECT_EQ(host.errors, std::vector<std::string>{});
+  std::string html;
+  ASSERT_TRUE(Cp932ToUtf8(test::ReadBytes(tmp.File("tour.htm")), html));
+  for (const char* fragment :
+       {"<title>Norvelle&nbsp;tour&nbsp;ツアー</title>",
+        "<table border=1 cellpadding=4><tr><th>Command<th>Effect", "<font color=\"#0000ff\">#include</font>",
+        "<b>Norvelle</b>", "copied verbatim", "<img src=\"tour.png\" alt=\"A small picture\">",
+        "Switched to the tour rules.", "</body>\r\n</html>"}) {
+    EXPECT_NE(html.find(fragment), std::string::npos) << fragment;
+  }
+  SetProgramPathForTesting("");
+}
+
 }  // namespace
 }  // namespace norvelle
