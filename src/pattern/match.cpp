@@ -477,6 +477,9 @@ int RepGreedy(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next
 int Rep(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next, int pos, int* cap) {
   DepthGuard guard(st);
   if (st.exhausted) return -1;
+  if (e.modifier == ' ' && e.count < 0 && e.maximum < 0) {
+    return Elem(st, e, group, next, pos, cap);  // most items match just once
+  }
   switch (e.modifier) {
     case '+':
       return RepLazy(st, e, group, next, pos, cap);
@@ -488,6 +491,34 @@ int Rep(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next, int 
 }
 
 }  // namespace
+
+// Follows first children down from the root while each must match at least
+// once; stops at an element that one byte test can refuse.
+StartFilter::StartFilter(const CStrRegexStruct& root) {
+  const Elt* e = &root;
+  while (e->kind == kRegexSequence || e->kind == kRegexCapture) {
+    if (e->children.empty()) return;
+    const Elt& first = e->children[0];
+    if (first.modifier == '!' || first.count == 0) return;  // it may take nothing
+    e = &first;
+  }
+  const bool is_class = e->kind == kRegexOperator && kClasses.op[static_cast<unsigned char>(e->op)].is_class;
+  if ((e->kind == kRegexLiteral && !e->literal.empty()) || e->kind == kRegexRange || is_class) lead_ = e;
+}
+
+bool StartFilter::Refuses(const MatchState& st, int pos) const {
+  if (!lead_) return false;
+  switch (lead_->kind) {
+    case kRegexLiteral: {
+      const char* lit = lead_->literal.data();
+      return MatchBytes(st, pos, lit, CharLen(lit, lit + lead_->literal.length())) < 0;
+    }
+    case kRegexRange:
+      return MatchRange(st, *lead_, pos) < 0;
+    default:
+      return MatchClass(st, pos, kClasses.op[static_cast<unsigned char>(lead_->op)]) < 0;
+  }
+}
 
 // The array only grows; a call reuses what earlier attempts made.
 void MatchState::GrowPoints() {

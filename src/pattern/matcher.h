@@ -73,6 +73,18 @@ struct MatchState {
   void GrowPoints();
 };
 
+// A test before each attempt: the element every match of the tree must begin
+// with, when one byte test can refuse it (a literal, a class, a range).
+// Refused positions are exactly those where the attempt would fail.
+class StartFilter {
+ public:
+  explicit StartFilter(const CStrRegexStruct& root);
+  bool Refuses(const MatchState& st, int pos) const;
+
+ private:
+  const CStrRegexStruct* lead_ = nullptr;
+};
+
 // Matches root at pos with fresh budgets. Returns the end of the match, or -1
 // (also when a budget ran out; st.exhausted then tells the caller to stop).
 int MatchAt(MatchState& st, const CStrRegexStruct& root, int pos);

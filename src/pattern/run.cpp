@@ -79,10 +79,11 @@ int RegexMatch(CStr& subject, const CStrRegexStruct& root, const char* flags, CS
 
   const char* text = subject.data();
   MatchState st(text, length, start, f.icase, h);
+  const StartFilter filter(root);
   CStr out;
   int count = 0;
   for (int p = start; p <= length;) {
-    int end = MatchAt(st, root, p);
+    int end = filter.Refuses(st, p) ? -1 : MatchAt(st, root, p);
     bool apply = tmpl != nullptr;
     if (end >= 0 && callback) {
       const int r = (*callback)(RegexCallbackArgs{text + p, p, end - p, tmpl, &out, &h});
@@ -154,9 +155,10 @@ int RegexSearch(std::string_view text, const CStrRegexStruct& root, const char* 
   if (positions) positions->Clear();
 
   MatchState st(text.data(), length, 0, f.icase, h);
+  const StartFilter filter(root);
   int count = 0;
   for (int p = 0; p < length;) {
-    int end = MatchAt(st, root, p);
+    int end = filter.Refuses(st, p) ? -1 : MatchAt(st, root, p);
     if (end >= 0 && callback) {
       const int r = (*callback)(RegexCallbackArgs{text.data() + p, p, end - p, nullptr, nullptr, &h});
       end = r < 0 ? -1 : p + (r < length - p ? r : length - p);

@@ -72,6 +72,7 @@ class RuleStore {
   // it cannot be opened. False when it cannot be opened or a line fails.
   bool Load(bool clear);
   bool Load(std::string_view path, bool clear);
+  bool Load(const char* path) = delete;  // would read as Load(bool): a path needs its flag
   // Reads rule-file text into the store from the current section on.
   bool Parse(std::string_view text, bool clear);
   // Writes to the named file, else the remembered one, else the default rule

@@ -17,8 +17,8 @@ const CppKeywordSet& Keywords() {
 // One letter per class, so every font tag in an expected output names its class.
 SourceColours Letters() {
   SourceColours c;
-  c.normal = "N", c.keyword = "K", c.string = "S", c.comment = "C";
-  c.line = "L", c.symbol = "Y", c.chr = "H", c.number = "U";
+  c.normal = "N"; c.keyword = "K"; c.string = "S"; c.comment = "C";
+  c.line = "L"; c.symbol = "Y"; c.chr = "H"; c.number = "U";
   return c;
 }
 
