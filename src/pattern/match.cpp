@@ -248,6 +248,27 @@ int MatchOperator(MatchState& st, const Elt& e, const Elt& group, std::uint32_t 
   }
 }
 
+// Literals, classes and ranges that match just once are tried in place,
+// without the repetition and dispatch layers: most items of a pattern are
+// such, and the lazy runs of the command-line pattern try them per byte.
+// Returns -2 for any other element.
+int TryQuick(MatchState& st, const Elt& e, int pos) {
+  if (e.modifier != ' ' || e.count >= 0 || e.maximum >= 0) return -2;
+  switch (e.kind) {
+    case kRegexLiteral:
+      return Step(st) ? MatchBytes(st, pos, e.literal.data(), e.literal.length()) : -1;
+    case kRegexRange:
+      return Step(st) ? MatchRange(st, e, pos) : -1;
+    case kRegexOperator: {
+      const ClassOp& c = kClasses.op[static_cast<unsigned char>(e.op)];
+      if (!c.is_class) return -2;
+      return Step(st) ? MatchClass(st, pos, c) : -1;
+    }
+    default:
+      return -2;
+  }
+}
+
 // Children group[from..] in order from pos. Returns the match-end mark if one
 // was set, else the end reached. *cap receives a capture-end mark.
 int Seq(MatchState& st, const Elt& group, std::uint32_t from, int pos, int* cap) {
@@ -274,7 +295,8 @@ int Seq(MatchState& st, const Elt& group, std::uint32_t from, int pos, int* cap)
       }
     }
     int rest_cap = -1;
-    const int r = Rep(st, c, group, i + 1, cur, &rest_cap);
+    int r = TryQuick(st, c, cur);
+    if (r == -2) r = Rep(st, c, group, i + 1, cur, &rest_cap);
     if (r < 0) {
       st.TrimHits(hits0);
       return -1;
@@ -308,7 +330,8 @@ int Alternation(MatchState& st, const Elt& e, int pos) {
       continue;
     }
     int cap = -1;
-    const int r = Rep(st, c, e, i + 1, pos, &cap);
+    int r = TryQuick(st, c, pos);
+    if (r == -2) r = Rep(st, c, e, i + 1, pos, &cap);
     if (r >= 0) return r;
   }
   return -1;

@@ -75,6 +75,12 @@ TEST(Match, LiteralsAnchorsAndMarks) {
       {"a%Pb", "ab", "", 0, "a", ""},
       {"%{a%eb%}", "ab", "", 0, "ab", "a"},
       {"%{a%P%}", "a", "", 0, "a", "a"},
+      // the first item decides where an attempt can start, unless it may be skipped
+      {"%0,1(a%)b", "b", "", 0, "b", ""},
+      {"%!(a%)b", "b", "", 0, "b", ""},
+      {"%{%{%+2d%}%}x", "a12x", "", 1, "12x", "12|12"},
+      {"\x82\xA0" "a", "x\x82\xA0" "A", "i", 1, "\x82\xA0" "A", ""},
+      {"%-09%d", "a12", "", 1, "12", ""},
   };
   RunCases(std::begin(cases), std::end(cases));
 }

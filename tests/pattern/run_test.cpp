@@ -186,5 +186,19 @@ TEST(Run, CompiledTreeServesManyCalls) {
   }
 }
 
+TEST(Run, HitBuffersSurviveBetweenMatches) {
+  const CStrRegexStruct tree = RegexCompile("|%+0{%+0j%e%[,%(%p|%)%]%}|%{%/0j%}");
+  CStrHitList hits;
+  CStr first(("|" + std::string(300, 'w') + "|text").c_str());
+  ASSERT_EQ(RegexMatch(first, tree, "s", &hits), 1);
+  const std::uint32_t grown = hits[0].capacity();
+  ASSERT_GT(grown, 300u);
+  CStr second("|xy|z");
+  ASSERT_EQ(RegexMatch(second, tree, "s", &hits), 1);
+  EXPECT_EQ(hits[0].view(), "xy");
+  EXPECT_EQ(hits[0].capacity(), grown);  // cleared, not freed
+  EXPECT_TRUE(hits.release_on_reset());
+}
+
 }  // namespace
 }  // namespace norvelle
