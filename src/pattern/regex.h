@@ -8,7 +8,9 @@
 //
 // Not for: general POSIX or Perl syntax; there is no alternation by "|" and
 // no backtracking into an element that has already succeeded, except through
-// the "rest" that lazy ("+") and greedy ("*") repetitions try.
+// the "rest" that lazy ("+") and greedy ("*") repetitions try. A lazy or
+// possessive repetition stops at a round that consumes nothing (it would
+// otherwise try the same rest forever).
 //
 // Limits, each guarding the stack or the clock:
 // - Groups (and "z" operands) nested deeper than kMaxPatternDepth are not
@@ -106,8 +108,12 @@ CStrRegexStruct RegexCompile(std::string_view pattern);
 // the start position. A null flags text is empty.
 //
 // Form 1: match in place. Returns the number of matches (1 or 0 without "g").
-// With a template the subject is replaced by the built output. A start offset
-// outside 0..length throws the signed integer 0, as strings do.
+// With a template the subject is replaced by the built output. The hit list
+// (a temporary one when none is given) is cleared first; its release flag is
+// off during the call, so hits dropped while backtracking keep their buffers
+// for the next hit, and is restored however the call ends. Without "g" it
+// keeps the hits of the match found. A start offset outside 0..length throws
+// the signed integer 0, as strings do.
 int RegexMatch(CStr& subject, const CStrRegexStruct& root, const char* flags,
                CStrHitList* hits = nullptr, const char* tmpl = nullptr,
                CStrHitLog* hit_log = nullptr, int start = 0,

@@ -56,6 +56,22 @@ void LogHits(CStrHitLog* log, const CStrHitList& hits) {
   copy.set_release_on_reset(true);  // the copy is the caller's, not the match's
 }
 
+// Lets the callback judge the match [p, end). Returns the end to use, or -1
+// when it rejects the match; *apply is cleared when the template is not to
+// be applied. In the search form every negative result rejects.
+int Consult(const RegexCallback& callback, const RegexCallbackArgs& args, int length, bool search,
+            bool* apply) {
+  const int r = callback(args);
+  const int p = args.start;
+  if (r >= 0) {  // the callback decides the length, and wrote any replacement
+    *apply = false;
+    return p + (r < length - p ? r : length - p);
+  }
+  if (r == -1 || search) return -1;
+  if (r < -2) *apply = false;
+  return p + args.length;
+}
+
 void AddPosition(CStrPositionList* positions, int start, int length) {
   if (!positions) return;
   CStrRegexMatchStruct& m = positions->Add();
@@ -86,17 +102,10 @@ int RegexMatch(CStr& subject, const CStrRegexStruct& root, const char* flags, CS
     int end = filter.Refuses(st, p) ? -1 : MatchAt(st, root, p);
     bool apply = tmpl != nullptr;
     if (end >= 0 && callback) {
-      const int r = (*callback)(RegexCallbackArgs{text + p, p, end - p, tmpl, &out, &h});
-      if (r == -1) {
-        end = -1;
-      } else if (r >= 0) {
-        end = p + (r < length - p ? r : length - p);
-        apply = false;
-      } else if (r < -2) {
-        apply = false;
-      }
+      const RegexCallbackArgs args{text + p, p, end - p, tmpl, &out, &h};
+      end = Consult(*callback, args, length, false, &apply);
     }
-    if (end < 0) {
+    if (end < 0) {  // no match here: the character is kept as it is
       h.Clear();
       if (f.anchored || st.exhausted) {
         if (tmpl) out.Append(text + p, std::size_t(length - p));
@@ -118,7 +127,7 @@ int RegexMatch(CStr& subject, const CStrRegexStruct& root, const char* flags, CS
     p = end;
     LogHits(hit_log, h);
     ++count;
-    if (!f.global) {
+    if (!f.global) {  // the first match ends the call and its hits stay
       if (tmpl) {
         out.Append(text + p, std::size_t(length - p));
         subject = std::move(out);
@@ -159,9 +168,10 @@ int RegexSearch(std::string_view text, const CStrRegexStruct& root, const char* 
   int count = 0;
   for (int p = 0; p < length;) {
     int end = filter.Refuses(st, p) ? -1 : MatchAt(st, root, p);
+    bool apply = false;
     if (end >= 0 && callback) {
-      const int r = (*callback)(RegexCallbackArgs{text.data() + p, p, end - p, nullptr, nullptr, &h});
-      end = r < 0 ? -1 : p + (r < length - p ? r : length - p);
+      const RegexCallbackArgs args{text.data() + p, p, end - p, nullptr, nullptr, &h};
+      end = Consult(*callback, args, length, true, &apply);
     }
     if (end < 0) {
       h.Clear();

@@ -121,14 +121,5 @@ TEST(Compile, ReusedElementsStartFresh) {
   EXPECT_EQ(e.children.count(), 0u);
 }
 
-TEST(Compile, CopyIsDeep) {
-  CStrRegexStruct copy;
-  {
-    const CStrRegexStruct tree = RegexCompile("%{a%[b%(c%)%]%}");
-    copy = tree;
-  }
-  EXPECT_EQ(DumpChildren(copy), "{'a' ['b' ('c')]}");
-}
-
 }  // namespace
 }  // namespace norvelle

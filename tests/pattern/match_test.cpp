@@ -63,6 +63,9 @@ TEST(Match, LiteralsAnchorsAndMarks) {
       {"\x82\x61", "\x82\x41", "i", -1, "", ""},  // trail bytes are never folded
       {"\\", "\x95\x5C", "", -1, "", ""},           // a trail 0x5C is no backslash
       {"%*j\\", "\x95\x5C\\x", "", 0, "\x95\x5C\\", ""},
+      {"%j%$", "\x95\x5C", "", 0, "\x95\x5C", ""},  // one character, trail 0x5C and all
+      {"%J%$", "\x95\x5C", "", 0, "\x95\x5C", ""},
+      {"%K%$", "\x95\x5C", "", 0, "\x95\x5C", ""},
       {"", "abc", "", 0, "", ""},
       {"%^a", "ba", "", -1, "", ""},
       {"a%$", "aba", "", 2, "a", ""},
@@ -108,6 +111,10 @@ TEST(Match, Repetition) {
       {"%*0,2ja", "aaaa", "", 0, "aaa", ""},
       {"%*2d1", "1211", "", 0, "1211", ""},
       {"%*3d%d", "123", "", -1, "", ""},  // the minimum is never given back
+      // a round that consumes nothing ends the repetition instead of spinning
+      {"%*(%/0d%)x", "12x", "", 0, "12x", ""},
+      {"%/(%/0d%)x", "ax", "", 1, "x", ""},
+      {"%+0(%/0d%)x", "ax", "", 1, "x", ""},
       // hits added by rounds that are given back disappear
       {"%+{%j%}x", "abx", "", 0, "abx", "a|b"},
       {"%*{%j%}b", "aab", "", 0, "aab", "a|a"},

@@ -111,6 +111,15 @@ TEST(Run, SearchForm) {
   EXPECT_EQ(Positions(positions), "(0,0)(1,1)");
   EXPECT_EQ(RegexSearch(std::string_view("x=1y", 3), "%{%j%}=%{%d%}", "", &hits), 1);
   EXPECT_EQ(hits[1].view(), "1");
+
+  const RegexCallback reject = [](const RegexCallbackArgs& a) {
+    EXPECT_EQ(a.output, nullptr);
+    return -2;  // any negative result rejects here
+  };
+  EXPECT_EQ(RegexSearch("abcb", "b", "g", nullptr, nullptr, &positions, &reject), 0);
+  const RegexCallback two = [](const RegexCallbackArgs&) { return 2; };
+  EXPECT_EQ(RegexSearch("abcb", "b", "g", nullptr, nullptr, &positions, &two), 2);
+  EXPECT_EQ(Positions(positions), "(1,2)(3,1)");
 }
 
 TEST(Run, CallbackResults) {
@@ -154,36 +163,10 @@ TEST(Run, CallbackSeesHitsAndCanRejectOne) {
   EXPECT_EQ(subject.view(), "a1b<2>");
   EXPECT_EQ(seen, (std::vector<std::string>{"1", "2"}));
   EXPECT_TRUE(hits.release_on_reset());
-}
 
-TEST(Run, SearchCallback) {
-  CStrPositionList positions;
-  const RegexCallback reject = [](const RegexCallbackArgs& a) {
-    EXPECT_EQ(a.tmpl, nullptr);
-    EXPECT_EQ(a.output, nullptr);
-    return -2;
-  };
-  EXPECT_EQ(RegexSearch("abcb", "b", "g", nullptr, nullptr, &positions, &reject), 0);
-  const RegexCallback two = [](const RegexCallbackArgs&) { return 2; };
-  EXPECT_EQ(RegexSearch("abcb", "b", "g", nullptr, nullptr, &positions, &two), 2);
-  EXPECT_EQ(Positions(positions), "(1,2)(3,1)");
-}
-
-TEST(Run, CompiledTreeServesManyCalls) {
-  const CStrRegexStruct tree = RegexCompile("|%+0{%+0j%e%[,%(%p|%)%]%}|%{%/0j%}");
-  CStrHitList hits;
-  const struct {
-    const char* line;
-    const char* hits;
-  } cases[] = {{"|a,b|x", "a b x "}, {"|b|Welcome", "b Welcome "}, {"no", ""}, {"||", " "}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.line);
-    CStr line(c.line);
-    RegexMatch(line, tree, "s", &hits);
-    std::string got;
-    for (std::uint32_t i = 0; i < hits.count(); ++i) got += std::string(hits[i].view()) + " ";
-    EXPECT_EQ(got, c.hits);
-  }
+  const RegexCallback keep = [](const RegexCallbackArgs&) { return -5; };
+  EXPECT_EQ(RegexMatch(subject, "%d", "g", nullptr, nullptr, nullptr, 0, nullptr, &keep), 2)
+      << "without a template a negative result other than -1 keeps the match";
 }
 
 TEST(Run, HitBuffersSurviveBetweenMatches) {
@@ -198,6 +181,9 @@ TEST(Run, HitBuffersSurviveBetweenMatches) {
   EXPECT_EQ(hits[0].view(), "xy");
   EXPECT_EQ(hits[0].capacity(), grown);  // cleared, not freed
   EXPECT_TRUE(hits.release_on_reset());
+  CStr plain("no commands");
+  EXPECT_EQ(RegexMatch(plain, tree, "s", &hits), 0);
+  EXPECT_EQ(hits.count(), 0u);
 }
 
 }  // namespace

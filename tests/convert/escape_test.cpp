@@ -1,0 +1,120 @@
+// HTML escaping of Shift_JIS text, with tab and line-feed expansion.
+#include "convert/escape.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace norvelle {
+namespace {
+
+struct Case {
+  std::string in;
+  std::string out;
+};
+
+TEST(Escape, SpecialCharactersAndDoubleBytePairs) {
+  const Case cases[] = {
+      {"", ""},
+      {"plain", "plain"},
+      {"a<b & \"c\"", "a&lt;b&nbsp;&amp;&nbsp;&quot;c&quot;"},
+      {">", "&gt;"},
+      {"  ", "&nbsp;&nbsp;"},
+      {"&amp;", "&amp;amp;"},
+      {"'", "'"},
+      // Trail bytes equal to '\\' and '|' pass unchanged.
+      {"\x95\x5C", "\x95\x5C"},
+      {"\x83\x7C", "\x83\x7C"},
+      {"\x82\xA0 \x82\xA2", "\x82\xA0&nbsp;\x82\xA2"},
+      // The byte after a lead byte is never examined, whatever it is.
+      {"\x81<", "\x81<"},
+      {"\x81\"x", "\x81\"x"},
+      {"\x81 ", "\x81 "},
+      // Pairs are counted from the left: the second 0x81 is a trail byte.
+      {"\x81\x81<", "\x81\x81&lt;"},
+      {"\x81\x81\x81<", "\x81\x81\x81<"},
+      // A lead byte that ends the text has no character: dropped.
+      {"ab\x82", "ab"},
+      {"\x82", ""},
+      {"\x82\xA0\x82", "\x82\xA0"},
+      // Single-byte katakana and other bytes are copied.
+      {"\xB1\xB2\xDF", "\xB1\xB2\xDF"},
+      {"\x7F\x80\xA0\xFD", "\x7F\x80\xA0\xFD"},
+      // Escaping alone leaves TAB and LF.
+      {"a\tb\nc", "a\tb\nc"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.in);
+    std::string out = "[";
+    AppendEscaped(out, c.in);
+    EXPECT_EQ(out, "[" + c.out);
+  }
+}
+
+TEST(Escape, ConvertedExpandsTabsOutsidePairs) {
+  struct TabCase {
+    std::string in;
+    std::string tab;
+    std::string out;
+  };
+  const std::string three = "&nbsp;&nbsp;&nbsp;";
+  const TabCase cases[] = {
+      {"a\tb", three, "a" + three + "b"},
+      {"\t\t", three, three + three},
+      {"\t<\t", "&nbsp;", "&nbsp;&lt;&nbsp;"},
+      {"a\tb", "", "ab"},  // tab stop 0
+      {"a\tb c", "T", "aTb&nbsp;c"},
+      // Not column-aware: every TAB is the same run.
+      {"abcd\tx\ty", "T", "abcdTxTy"},
+      // A TAB after a lead byte is its trail byte.
+      {"\x81\tx\t", "T", "\x81\txT"},
+      // Line feeds are left alone here.
+      {"a\nb", "T", "a\nb"},
+      {"\x82\xA0\t\x82", "T", "\x82\xA0T"},
+  };
+  for (const TabCase& c : cases) {
+    SCOPED_TRACE(c.in);
+    std::string out = "[";
+    AppendConverted(out, c.in, c.tab);
+    EXPECT_EQ(out, "[" + c.out);
+  }
+}
+
+TEST(Escape, ConvertedLinesBreakAndCount) {
+  struct LineCase {
+    std::string in;
+    std::string out;
+    int lines;
+  };
+  const LineCase cases[] = {
+      {"x", "x", 0},
+      {"a\nb", "a<br>\nb", 1},
+      {"\n\n", "<br>\n<br>\n", 2},
+      {"a\tb\n", "aTb<br>\n", 1},
+      {"a\r\nb", "a\r<br>\nb", 1},
+      {"if (a < b)\n  c;", "if&nbsp;(a&nbsp;&lt;&nbsp;b)<br>\n&nbsp;&nbsp;c;", 1},
+      // A line feed after a lead byte is its trail byte: neither broken nor counted.
+      {"\x81\nx\n", "\x81\nx<br>\n", 1},
+      {"\x95\x5C\n", "\x95\x5C<br>\n", 1},
+  };
+  for (const LineCase& c : cases) {
+    SCOPED_TRACE(c.in);
+    std::string out = "[";
+    EXPECT_EQ(AppendConvertedLines(out, c.in, "T"), c.lines);
+    EXPECT_EQ(out, "[" + c.out);
+  }
+}
+
+TEST(Escape, LongTextsAreEscapedWhole) {
+  std::string in, want;
+  for (int i = 0; i < 100000; ++i) {
+    in += "ab \x95\x5C<";
+    want += "ab&nbsp;\x95\x5C&lt;";
+  }
+  std::string out;
+  AppendEscaped(out, in);
+  EXPECT_EQ(out, want);
+}
+
+}  // namespace
+}  // namespace norvelle

@@ -1,0 +1,292 @@
+// Text-mode files: reading (CR LF -> LF, 0x1A ends the text), fgets-sized
+// pieces, writing (LF -> CR LF) by atomic replacement, modification times.
+#include "platform/files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace norvelle {
+namespace {
+
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+std::vector<std::string> FolderEntries(const std::string& dir) {
+  std::vector<std::string> names;
+  for (auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Everything a reader gives, piece by piece, with the piece sizes.
+std::string ReadAllPieces(TextFileReader& r, std::size_t size, std::vector<std::size_t>* sizes) {
+  std::string all;
+  std::vector<char> buf(size + 1, '#');
+  for (;;) {
+    std::size_t n = r.Gets(buf.data(), size);
+    if (n == 0) break;
+    EXPECT_LE(n, size - 1);
+    EXPECT_EQ(buf[n], '\0');
+    all.append(buf.data(), n);
+    if (sizes) sizes->push_back(n);
+  }
+  return all;
+}
+
+struct TextCase {
+  std::string name;
+  std::string file;
+  std::string text;
+};
+
+std::vector<TextCase> TextCases() {
+  const std::string block(65535, 'x');  // one byte short of the reader's buffer
+  return {
+      {"empty", "", ""},
+      {"crlf", "a\r\nb\r\n", "a\nb\n"},
+      {"lone cr kept", "a\rb", "a\rb"},
+      {"cr before crlf", "a\r\r\nb", "a\r\nb"},
+      {"cr at end", "abc\r", "abc\r"},
+      {"lf cr", "a\n\rb", "a\n\rb"},
+      {"empty lines", "\r\n\r\n", "\n\n"},
+      {"eof byte ends text", "ab\x1A" "cd\r\n", "ab"},
+      {"eof byte first", "\x1A" "abc", ""},
+      {"cr then eof byte", "a\r\x1A\nb", "a\r"},
+      {"nul kept", std::string("a\0b\r\n", 5), std::string("a\0b\n", 4)},
+      {"double-byte trail 0x5C", "\x95\x5C\r\n", "\x95\x5C\n"},
+      {"crlf across buffer", block + "\r\n" + "y", block + "\n" + "y"},
+      {"crlf after buffer", block + "x\r\ny", block + "x\ny"},
+      {"cr lf before buffer end", block.substr(1) + "\r\nyz", block.substr(1) + "\nyz"},
+      {"lone cr at buffer end", block + "\r" + "z", block + "\r" + "z"},
+      {"eof byte after buffer", block + "abc\x1A" "tail", block + "abc"},
+  };
+}
+
+TEST(ReadTextFile, TextMode) {
+  TempDir dir;
+  for (const TextCase& c : TextCases()) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(WriteBytes(dir.File("t.txt"), c.file));
+    std::string out = "left over";
+    ASSERT_TRUE(ReadTextFile(dir.File("t.txt"), out));
+    EXPECT_EQ(out, c.text);
+  }
+}
+
+TEST(ReadTextFile, FailsForWhatIsNoReadableFile) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("folder"));
+  const std::string paths[] = {
+      dir.File("missing.txt"),
+      dir.File("folder"),
+      "",
+      dir.File("bad\x82"),  // a name that is no CP932 text
+  };
+  for (const std::string& p : paths) {
+    SCOPED_TRACE(p);
+    std::string out;
+    EXPECT_FALSE(ReadTextFile(p, out));
+    TextFileReader reader(p);
+    EXPECT_FALSE(reader.is_open());
+    char buf[8];
+    EXPECT_EQ(reader.Gets(buf, sizeof buf), 0u);
+  }
+}
+
+TEST(ReadTextFile, Cp932NameIsTheUtf8FileOnDisk) {
+  TempDir dir;
+  ASSERT_TRUE(WriteBytes(dir.path() + "/\xE8\xA1\xA8.txt", "x\r\n"));
+  std::string out;
+  ASSERT_TRUE(ReadTextFile(dir.path() + "/\x95\x5C.txt", out));
+  EXPECT_EQ(out, "x\n");
+}
+
+TEST(TextFileReader, GivesTheSameTextAsReadTextFile) {
+  TempDir dir;
+  for (const TextCase& c : TextCases()) {
+    for (std::size_t size : {2u, 3u, 1001u, 70000u}) {
+      SCOPED_TRACE(c.name + " size " + std::to_string(size));
+      ASSERT_TRUE(WriteBytes(dir.File("t.txt"), c.file));
+      TextFileReader reader(dir.File("t.txt"));
+      ASSERT_TRUE(reader.is_open());
+      EXPECT_EQ(ReadAllPieces(reader, size, nullptr), c.text);
+    }
+  }
+}
+
+TEST(TextFileReader, PiecesFollowFgets) {
+  TempDir dir;
+  struct Case {
+    std::string file;
+    std::size_t size;
+    std::vector<std::string> pieces;
+  };
+  const Case cases[] = {
+      {"ab\r\ncd\nef", 100, {"ab\n", "cd\n", "ef"}},
+      // At most size - 1 bytes; a line feed ends a piece.
+      {"ab\r\ncd\nef", 3, {"ab", "\n", "cd", "\n", "ef"}},
+      {"abc\r\n", 4, {"abc", "\n"}},
+      {"abc\r\n", 5, {"abc\n"}},
+      {"\n\n", 100, {"\n", "\n"}},
+      {"a\rb\n", 100, {"a\rb\n"}},
+      {std::string("a\0b\n", 4), 100, {std::string("a\0b\n", 4)}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file + " size " + std::to_string(c.size));
+    ASSERT_TRUE(WriteBytes(dir.File("t.txt"), c.file));
+    TextFileReader reader(dir.File("t.txt"));
+    std::vector<char> buf(c.size);
+    std::vector<std::string> got;
+    for (std::size_t n; (n = reader.Gets(buf.data(), c.size)) != 0;) got.emplace_back(buf.data(), n);
+    EXPECT_EQ(got, c.pieces);
+    EXPECT_EQ(reader.Gets(buf.data(), c.size), 0u);  // stays at the end
+  }
+}
+
+TEST(TextFileReader, LongLineComesInFullPieces) {
+  TempDir dir;
+  const std::string line(150000, 'q');
+  ASSERT_TRUE(WriteBytes(dir.File("t.txt"), line + "\r\nz"));
+  TextFileReader reader(dir.File("t.txt"));
+  std::vector<std::size_t> sizes;
+  EXPECT_EQ(ReadAllPieces(reader, 1001, &sizes), line + "\nz");
+  // 150 pieces of 1000 bytes, the line feed alone, then "z".
+  ASSERT_EQ(sizes.size(), 152u);
+  for (std::size_t i = 0; i < 150; ++i) EXPECT_EQ(sizes[i], 1000u) << i;
+  EXPECT_EQ(sizes[150], 1u);
+  EXPECT_EQ(sizes[151], 1u);
+}
+
+TEST(WriteTextFile, LineFeedsBecomeCrLf) {
+  TempDir dir;
+  const std::string big(3 << 20, 'm');  // larger than the writer's buffer
+  struct Case {
+    std::string name;
+    std::vector<std::string> pieces;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"nothing", {}, ""},
+      {"pieces in order", {"a\nb", "", "c\n"}, "a\r\nbc\r\n"},
+      {"crlf gets another cr", {"a\r\nb"}, "a\r\r\nb"},
+      {"only line feeds", {"\n\n"}, "\r\n\r\n"},
+      {"nul kept", {std::string("a\0b", 3)}, std::string("a\0b", 3)},
+      {"big piece between small ones", {"head\n", big, "\ntail"}, "head\r\n" + big + "\r\ntail"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string_view> views(c.pieces.begin(), c.pieces.end());
+    ASSERT_TRUE(WriteTextFile(dir.File("out.htm"), views));
+    EXPECT_EQ(ReadBytes(dir.File("out.htm")), c.bytes);
+    EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"out.htm"});
+  }
+}
+
+TEST(WriteTextFile, ManyLinesAcrossTheBuffer) {
+  TempDir dir;
+  std::string text, bytes;
+  for (int i = 0; i < 400000; ++i) {
+    text += "line\n";
+    bytes += "line\r\n";
+  }
+  ASSERT_TRUE(WriteTextFile(dir.File("out.htm"), {text}));
+  EXPECT_EQ(ReadBytes(dir.File("out.htm")), bytes);
+}
+
+TEST(WriteTextFile, ReplacesTheTargetAndKeepsItsMode) {
+  TempDir dir;
+  const std::string target = dir.File("out.htm");
+  ASSERT_TRUE(WriteBytes(target, "old contents that are longer"));
+  ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+  ASSERT_TRUE(WriteTextFile(target, {"new\n"}));
+  EXPECT_EQ(ReadBytes(target), "new\r\n");
+  struct stat st;
+  ASSERT_EQ(stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"out.htm"});
+}
+
+TEST(WriteTextFile, NewFileGetsTheModeOfAPlainCreate) {
+  TempDir dir;
+  mode_t mask = umask(022);
+  ASSERT_TRUE(WriteTextFile(dir.File("new.htm"), {"x"}));
+  umask(mask);
+  struct stat st;
+  ASSERT_EQ(stat(dir.File("new.htm").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+}
+
+TEST(WriteTextFile, Cp932Name) {
+  TempDir dir;
+  ASSERT_TRUE(WriteTextFile(dir.path() + "/\x95\x5C.htm", {"a\n"}));
+  EXPECT_EQ(ReadBytes(dir.path() + "/\xE8\xA1\xA8.htm"), "a\r\n");
+  EXPECT_FALSE(WriteTextFile(dir.path() + "/bad\x82", {"a"}));
+  EXPECT_FALSE(WriteTextFile("", {"a"}));
+  EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"\xE8\xA1\xA8.htm"});
+}
+
+TEST(WriteTextFile, FailureKeepsWhatWasThere) {
+  TempDir dir;
+  // The target's folder does not exist.
+  EXPECT_FALSE(WriteTextFile(dir.File("no/such/out.htm"), {"x\n"}));
+  EXPECT_TRUE(FolderEntries(dir.path()).empty());
+  // The target is a folder: it stays one, and no temporary file is left.
+  std::filesystem::create_directory(dir.File("out.htm"));
+  ASSERT_TRUE(WriteBytes(dir.File("out.htm/inner.txt"), "keep"));
+  EXPECT_FALSE(WriteTextFile(dir.File("out.htm"), {"x\n"}));
+  EXPECT_TRUE(std::filesystem::is_directory(dir.File("out.htm")));
+  EXPECT_EQ(ReadBytes(dir.File("out.htm/inner.txt")), "keep");
+  EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"out.htm"});
+  std::filesystem::create_directory(dir.File("empty.htm"));
+  EXPECT_FALSE(WriteTextFile(dir.File("empty.htm"), {"x\n"}));
+  EXPECT_TRUE(std::filesystem::is_directory(dir.File("empty.htm")));
+  EXPECT_EQ(FolderEntries(dir.path()), (std::vector<std::string>{"empty.htm", "out.htm"}));
+}
+
+TEST(WriteTextFile, ReadOnlyFolderKeepsTheOldFile) {
+  if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("ro"));
+  ASSERT_TRUE(WriteBytes(dir.File("ro/out.htm"), "old"));
+  ASSERT_EQ(chmod(dir.File("ro").c_str(), 0555), 0);
+  EXPECT_FALSE(WriteTextFile(dir.File("ro/out.htm"), {"new\n"}));
+  EXPECT_EQ(ReadBytes(dir.File("ro/out.htm")), "old");
+  EXPECT_EQ(FolderEntries(dir.File("ro")), std::vector<std::string>{"out.htm"});
+  EXPECT_FALSE(CanCreateFile(dir.File("ro/other.htm")));
+}
+
+TEST(CanCreateFile, NeedsAWritableFolder) {
+  TempDir dir;
+  EXPECT_TRUE(CanCreateFile(dir.File("x.htm")));
+  EXPECT_FALSE(CanCreateFile(dir.File("no/such/x.htm")));
+}
+
+TEST(FileModTime, ReadsTheModificationTime) {
+  TempDir dir;
+  ASSERT_TRUE(WriteBytes(dir.File("t.txt"), "x"));
+  const std::time_t stamps[] = {0, 951782400, 1700000000};
+  for (std::time_t stamp : stamps) {
+    SCOPED_TRACE(stamp);
+    struct timeval tv[2] = {{stamp, 0}, {stamp, 0}};
+    ASSERT_EQ(utimes(dir.File("t.txt").c_str(), tv), 0);
+    std::time_t t = -1;
+    ASSERT_TRUE(FileModTime(dir.File("t.txt"), t));
+    EXPECT_EQ(t, stamp);
+  }
+  std::time_t t = 42;
+  EXPECT_FALSE(FileModTime(dir.File("missing"), t));
+  EXPECT_EQ(t, 42);
+}
+
+}  // namespace
+}  // namespace norvelle
