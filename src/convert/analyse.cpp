@@ -1,5 +1,7 @@
 #include "convert/analyse.h"
 
+#include <algorithm>
+
 #include "base/format.h"
 #include "convert/commands.h"
 #include "convert/messages.h"
@@ -257,18 +259,18 @@ void LineAnalyser::Store(std::size_t k, int code, std::string_view word) {
 }
 
 void LineAnalyser::StoreExtra(std::size_t k, int code, std::string_view arg) {
-  std::vector<TarnStruct>* list = nullptr;
-  for (auto& [index, extras] : extras_)
-    if (index == k) list = &extras;
-  if (!list) list = &extras_.emplace_back(k, std::vector<TarnStruct>{}).second;
-  TarnStruct* target = nullptr;
-  for (TarnStruct& x : *list)
-    if (!x.Has(code)) {
-      target = &x;
-      break;
-    }
-  if (!target) {
-    target = &list->emplace_back();
+  if (extras_.size() < line_.size()) extras_.resize(line_.size());
+  std::vector<TarnStruct>& list = extras_[k];
+  // A code always goes to the first extra that lacks it, so the extras that
+  // carry it are a prefix of the list: halve it instead of walking it, or a
+  // line of n repeated words would cost n * n.
+  auto free = std::partition_point(list.begin(), list.end(),
+                                   [code](const TarnStruct& x) { return x.Has(code); });
+  TarnStruct* target;
+  if (free != list.end()) {
+    target = &*free;
+  } else {
+    target = &list.emplace_back();
     target->Set(kExtra);
   }
   target->Set(code);
@@ -276,35 +278,30 @@ void LineAnalyser::StoreExtra(std::size_t k, int code, std::string_view arg) {
 }
 
 void LineAnalyser::Prev(std::size_t k) {
-  // Back from the element before this one: first in this line, then in the
-  // list down to position 1 (position 0 is the placeholder).
-  for (std::size_t i = k; i-- > 0;) {
-    if (line_[i].Has(kLineStart)) {
-      line_[i].Set(kNext);
-      return;
-    }
+  // The nearest line start before element k, down to position 1 (position 0
+  // is the placeholder). Only a line's first element carries the mark, so it
+  // is this line's first element or the last line's: no walking back, which
+  // would cost the square of a long line when many of its elements carry prev.
+  if (k > 0 && line_[0].Has(kLineStart)) {
+    line_[0].Set(kNext);
+    return;
   }
-  for (std::size_t i = elements_.size(); i-- > 1;) {
-    if (elements_[i].Has(kLineStart)) {
-      elements_[i].Set(kNext);
-      return;
-    }
-  }
+  if (last_line_start_ > 0) elements_[last_line_start_].Set(kNext);
 }
 
 void LineAnalyser::FlushLine() {
   for (std::size_t k = 0; k < line_.size(); ++k) {
+    if (line_[k].Has(kLineStart)) last_line_start_ = elements_.size();
     elements_.push_back(line_[k]);
-    for (auto& [index, extras] : extras_) {
-      if (index != k || extras.empty()) continue;
-      // The element's text moves to its last extra.
-      extras.back().text = line_[k].text;
-      extras.back().len = line_[k].len;
-      TarnStruct& moved = elements_.back();
-      moved.text = "";
-      moved.len = 0;
-      for (const TarnStruct& x : extras) elements_.push_back(x);
-    }
+    if (k >= extras_.size() || extras_[k].empty()) continue;
+    std::vector<TarnStruct>& extras = extras_[k];
+    // The element's text moves to its last extra.
+    extras.back().text = line_[k].text;
+    extras.back().len = line_[k].len;
+    TarnStruct& moved = elements_.back();
+    moved.text = "";
+    moved.len = 0;
+    elements_.insert(elements_.end(), extras.begin(), extras.end());
   }
   line_.clear();
   extras_.clear();

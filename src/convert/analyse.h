@@ -68,8 +68,12 @@ class LineAnalyser {
   std::string scratch_;
 
   std::vector<TarnStruct> line_;  // elements of the current line
-  // Extra elements per element number of the current line.
-  std::vector<std::pair<std::size_t, std::vector<TarnStruct>>> extras_;
+  // Extra elements per element number of the current line (sized on the
+  // line's first extra).
+  std::vector<std::vector<TarnStruct>> extras_;
+  // Position in elements_ of the first element of the last line moved in;
+  // 0 (the placeholder) while there is none.
+  std::size_t last_line_start_ = 0;
 };
 
 template <class F>

@@ -168,7 +168,12 @@ std::size_t TextFileReader::Gets(char* out, std::size_t size) {
 bool WriteTextFile(const std::string& cp932_path, const std::vector<std::string_view>& pieces) {
   std::string target;
   if (cp932_path.empty() || !Cp932ToUtf8(cp932_path, target)) return false;
-  std::string tmp = target + ".XXXXXX";
+  // The temporary file lies in the target's folder, so that the rename is
+  // atomic, under a short name of its own: the target's name plus a suffix
+  // could pass the file system's name limit where the target's does not.
+  std::size_t slash = target.rfind('/');
+  std::string tmp =
+      (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + ".norvelle-XXXXXX";
   int fd = mkstemp(tmp.data());
   if (fd < 0) return false;
   // The new file gets the target's mode, or what a plain create would give.

@@ -167,20 +167,29 @@ TEST(StrMapTest, RemovalKeepsOtherValuesInPlace) {
       where.push_back(&v);
     }
     EXPECT_EQ(pool->in_use(), 30u);
-    for (int i : {0, 13, 29, 7}) EXPECT_TRUE(m.Remove("k" + std::to_string(i))) << i;
+    auto removed = [](int i) { return i == 0 || i == 13 || i == 29 || i == 7; };
+    for (int i = 0; i < 30; ++i) {
+      if (removed(i)) {
+        EXPECT_TRUE(m.Remove("k" + std::to_string(i))) << i;
+      }
+    }
     EXPECT_FALSE(m.Remove("k13"));
-    EXPECT_EQ(pool->in_use(), 26u);
     EXPECT_EQ(m.size(), 26u);
+    EXPECT_EQ(pool->in_use(), 26u);
+    // New nodes reuse the freed slots without touching live ones.
+    for (int i = 0; i < 10; ++i) m["new" + std::to_string(i)] = 100 + i;
+    EXPECT_EQ(pool->in_use(), 36u);
     for (int i = 0; i < 30; ++i) {
       SCOPED_TRACE(i);
       int* v = m.Find("k" + std::to_string(i));
-      if (i == 0 || i == 13 || i == 29 || i == 7) {
+      if (removed(i)) {
         EXPECT_EQ(v, nullptr);
       } else {
         EXPECT_EQ(v, where[std::size_t(i)]);
         EXPECT_EQ(*v, i);
       }
     }
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(*m.Find("new" + std::to_string(i)), 100 + i) << i;
     EXPECT_EQ(m["k13"], 0);  // a reused node starts afresh
     m.Clear();
     EXPECT_EQ(pool->in_use(), 0u);

@@ -407,6 +407,59 @@ TEST(Pathological, HugeElementNumberRanges) {
   }
 }
 
+// Many repeated commands on one line: extra elements, element-number ranges
+// and line joins that each step back over the line must not cost the square
+// of the line's length.
+TEST(Pathological, ManyRepeatedCommandsOnOneLine) {
+  const int kWords = 300000;
+  const int kElements = 200000;
+  std::string brs = "|br";
+  for (int i = 1; i < kWords; ++i) brs += ",br";
+  std::string cells = "a";
+  for (int i = 1; i < kElements; ++i) cells += " a";
+  const std::string last = std::to_string(kElements - 1);
+  std::string prevs = "|prev";
+  for (int i = 1; i < kWords; ++i) prevs += ",prev";
+
+  struct Case {
+    std::string name;
+    std::string source;
+    std::string body;
+  };
+  std::vector<Case> cases;
+  {
+    // Every br after the first goes to an extra element; the text follows the last.
+    std::string body;
+    for (int i = 0; i < kWords; ++i) body += "<br>";
+    cases.push_back({"repeated breaks", brs + "|x", body + "x"});
+  }
+  {
+    // Two breaks before every element of a long line.
+    std::string body = "<br><br>a";
+    for (int i = 1; i < kElements; ++i) body += "&nbsp;<br><br>a";
+    cases.push_back({"a break range twice", "|0-" + last + "br,0-" + last + "br|" + cells, body});
+  }
+  {
+    // prev on every element: all join this line to the one before.
+    std::string body = "x";
+    for (int i = 0; i < kElements; ++i) body += i ? "&nbsp;a" : "a";
+    cases.push_back({"prev on every element", "x\n|0-" + last + "prev|" + cells, body});
+  }
+  {
+    // Many prev words after a long line.
+    std::string body;
+    for (int i = 0; i < kElements; ++i) body += i ? "&nbsp;a" : "a";
+    cases.push_back({"prev words after a long line", cells + "\n" + prevs + "|x", body + "x"});
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Result r = ConvertSource(c.source);
+    ExpectWellFormed(r);
+    EXPECT_EQ(r.outcome, RunOutcome::kDone);
+    EXPECT_EQ(r.body, c.body);
+  }
+}
+
 TEST(Pathological, DeepNesting) {
   const std::vector<std::string> sources = {
       [] {  // tables opened inside tables, never closed

@@ -68,6 +68,7 @@ std::vector<TextCase> TextCases() {
       {"crlf after buffer", block + "x\r\ny", block + "x\ny"},
       {"cr lf before buffer end", block.substr(1) + "\r\nyz", block.substr(1) + "\nyz"},
       {"lone cr at buffer end", block + "\r" + "z", block + "\r" + "z"},
+      {"cr at buffer end, then eof byte", block + "\r\x1A\n", block + "\r"},
       {"eof byte after buffer", block + "abc\x1A" "tail", block + "abc"},
   };
 }
@@ -233,6 +234,31 @@ TEST(WriteTextFile, Cp932Name) {
   EXPECT_FALSE(WriteTextFile(dir.path() + "/bad\x82", {"a"}));
   EXPECT_FALSE(WriteTextFile("", {"a"}));
   EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"\xE8\xA1\xA8.htm"});
+}
+
+TEST(WriteTextFile, LongestNamesTheFolderAllows) {
+  // A name any plain create accepts must be writable, however little room it
+  // leaves for a temporary name beside it.
+  TempDir dir;
+  for (std::size_t length : {200u, 249u, 252u, 255u}) {
+    SCOPED_TRACE(length);
+    const std::string name = std::string(length - 4, 'n') + ".htm";
+    ASSERT_TRUE(WriteTextFile(dir.File(name), {"x\n"}));
+    EXPECT_EQ(ReadBytes(dir.File(name)), "x\r\n");
+    EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{name});
+    std::filesystem::remove(dir.File(name));
+  }
+}
+
+TEST(WriteTextFile, RelativeTargetInTheCurrentFolder) {
+  TempDir dir;
+  const auto cwd = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  const bool ok = WriteTextFile("rel.htm", {"r\n"});
+  std::filesystem::current_path(cwd);
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(ReadBytes(dir.File("rel.htm")), "r\r\n");
+  EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"rel.htm"});
 }
 
 TEST(WriteTextFile, FailureKeepsWhatWasThere) {
