@@ -13,7 +13,7 @@ struct Case {
   std::string out;
 };
 
-TEST(Escape, SpecialCharactersAndDoubleBytePairs) {
+TEST(Escape, MarkupCharactersAndDoubleBytePairs) {
   const Case cases[] = {
       {"", ""},
       {"plain", "plain"},
