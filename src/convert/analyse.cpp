@@ -100,6 +100,7 @@ void LineAnalyser::EndTable() {
 
 void LineAnalyser::Analyse(std::string_view line) {
   FlushLine();
+  ++line_serial_;
   bool command = MatchCommandLine(line);
   if (command && words_.empty()) {
     // "||text": no command words; the text after the two bars is a plain line.
@@ -186,6 +187,16 @@ void LineAnalyser::ApplyWord(std::string_view word) {
   } else if (cls == CommandClass::kLineAction) {
     Store(0, code, word);
   } else {
+    // Storing the same attribute on every element again changes nothing; a
+    // line repeating one word thousands of times must not cost words x elements.
+    bool bad_heading = code == kHeading && (word.size() < 2 || word[1] < '1' || word[1] > '6');
+    if (code >= 0 && code < 64 && !bad_heading) {
+      WideAttr& last = wide_[code];
+      std::string_view arg = code == kHeading ? word.substr(0, 2) : CommandArgument(word, code);
+      if (last.line == line_serial_ && last.arg == arg) return;
+      last.line = line_serial_;
+      last.arg = arg;
+    }
     for (std::size_t k = 0; k < line_.size(); ++k) Store(k, code, word);
   }
 }
@@ -214,6 +225,7 @@ void LineAnalyser::ApplyNumbered(std::string_view word) {
         break;
       }
       Store(std::size_t(k), code, cmd);
+      if (code >= 0 && code < 64) wide_[code].line = 0;  // no longer the same on every element
     }
     if (p < word.size() && word[p] == '.') {
       ++p;

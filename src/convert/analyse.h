@@ -68,6 +68,13 @@ class LineAnalyser {
   std::string scratch_;
 
   std::vector<TarnStruct> line_;  // elements of the current line
+  // The last attribute stored on every element of the line, per code.
+  struct WideAttr {
+    std::uint64_t line = 0;
+    std::string_view arg;
+  };
+  WideAttr wide_[64];
+  std::uint64_t line_serial_ = 0;
   // Extra elements per element number of the current line (sized on the
   // line's first extra).
   std::vector<std::vector<TarnStruct>> extras_;
