@@ -133,7 +133,7 @@ std::string FullPathFrom(std::string_view folder, std::string_view path) {
     out += '/';
     out += part;
   }
-  if (out.empty()) out = "/";
+  if (out.empty()) out.push_back('/');  // the root
   return out;
 }
 
