@@ -13,21 +13,12 @@
 #include "convert/element.h"
 #include "convert/host.h"
 #include "platform/encoding.h"
+#include "support/recording_host.h"
 
 namespace norvelle {
 namespace {
 
-class RecordingHost : public ConversionHost {
- public:
-  void SetStatus(std::string_view) override {}
-  void AddError(std::string_view line) override { errors.push_back(Cp932ToUtf8Lossy(line)); }
-  int ErrorCount() const override { return int(errors.size()); }
-  void SetButtonCaption(std::string_view) override {}
-  void SetProgressRange(int) override {}
-  void SetProgressPos(int) override {}
-  bool Pump() override { return false; }
-  std::vector<std::string> errors;
-};
+using test::RecordingHost;
 
 const char* CodeName(int code) {
   switch (code) {

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -25,6 +26,7 @@
 #include "convert/run.h"
 #include "platform/encoding.h"
 #include "platform/paths.h"
+#include "support/recording_host.h"
 #include "support/test_support.h"
 
 namespace norvelle {
@@ -41,17 +43,7 @@ struct Example {
   std::vector<std::string> errors;
 };
 
-class RecordingHost : public ConversionHost {
- public:
-  void SetStatus(std::string_view) override {}
-  void AddError(std::string_view line) override { errors.push_back(Cp932ToUtf8Lossy(line)); }
-  int ErrorCount() const override { return int(errors.size()); }
-  void SetButtonCaption(std::string_view) override {}
-  void SetProgressRange(int) override {}
-  void SetProgressPos(int) override {}
-  bool Pump() override { return false; }
-  std::vector<std::string> errors;
-};
+using test::RecordingHost;
 
 std::string Tabs(std::string s) {
   const std::string arrow = "\xE2\x86\x92";
@@ -134,36 +126,41 @@ std::string Crlf(const std::string& s) {
   return out;
 }
 
-TEST(Examples, ConvertAsWritten) {
-  std::vector<Example> examples = LoadExamples();
-  ASSERT_FALSE(examples.empty());
+class ExampleTest : public ::testing::TestWithParam<Example> {};
+
+TEST_P(ExampleTest, ConvertsAsWritten) {
+  const Example& ex = GetParam();
   std::string data = test::TestDataDir() + "/e2e";
-  for (const Example& ex : examples) {
-    SCOPED_TRACE(ex.file + ":" + std::to_string(ex.line) + " " + ex.name);
-    test::TempDir tmp;
-    SetProgramPathForTesting(tmp.path() + "/norvelle");
-    std::filesystem::copy_file(data + "/rules/" + ex.rules, tmp.File("norvelle.ini"));
-    std::filesystem::copy(data + "/rules/qdx", tmp.File("qdx"), std::filesystem::copy_options::recursive);
-    for (const std::string& f : ex.files) std::filesystem::copy_file(data + "/files/" + f, tmp.File(f));
-    ASSERT_TRUE(test::WriteBytes(tmp.File("doc.txt"), ToCp932(ex.source)));
-    RecordingHost host;
-    RunOutcome outcome = Convert(host, tmp.File("doc.txt"));
-    std::string got = test::ReadBytes(tmp.File("doc.htm"));
-    EXPECT_EQ(got, Crlf(ToCp932(ex.expected)));
-    std::vector<std::string> want_errors;
-    for (std::string e : ex.errors) {
-      if (std::size_t p = e.find("$DIR"); p != std::string::npos) e.replace(p, 4, tmp.path());
-      want_errors.push_back(e);
-    }
-    if (!want_errors.empty())
-      want_errors.push_back(std::to_string(want_errors.size()) + " 個のエラーが発生しました");
-    std::vector<std::string> got_errors;
-    for (const std::string& e : host.errors) got_errors.push_back(e);
-    EXPECT_EQ(got_errors, want_errors);
-    EXPECT_EQ(outcome, want_errors.empty() ? RunOutcome::kDone : RunOutcome::kDoneErrors);
-  }
+  SCOPED_TRACE(ex.file + ":" + std::to_string(ex.line) + " " + ex.name);
+  test::TempDir tmp;
+  SetProgramPathForTesting(tmp.path() + "/norvelle");
+  std::filesystem::copy_file(data + "/rules/" + ex.rules, tmp.File("norvelle.ini"));
+  std::filesystem::copy(data + "/rules/qdx", tmp.File("qdx"), std::filesystem::copy_options::recursive);
+  for (const std::string& f : ex.files) std::filesystem::copy_file(data + "/files/" + f, tmp.File(f));
+  ASSERT_TRUE(test::WriteBytes(tmp.File("doc.txt"), ToCp932(ex.source)));
+  RecordingHost host;
+  RunOutcome outcome = Convert(host, tmp.File("doc.txt"));
   SetProgramPathForTesting("");
+  EXPECT_EQ(test::ReadBytes(tmp.File("doc.htm")), Crlf(ToCp932(ex.expected)));
+  std::vector<std::string> want_errors;
+  for (std::string e : ex.errors) {
+    if (std::size_t p = e.find("$DIR"); p != std::string::npos) e.replace(p, 4, tmp.path());
+    want_errors.push_back(e);
+  }
+  if (!want_errors.empty())
+    want_errors.push_back(std::to_string(want_errors.size()) + " 個のエラーが発生しました");
+  EXPECT_EQ(host.errors, want_errors);
+  EXPECT_EQ(outcome, want_errors.empty() ? RunOutcome::kDone : RunOutcome::kDoneErrors);
 }
+
+std::string ExampleName(const ::testing::TestParamInfo<Example>& info) {
+  std::string name = info.param.file.substr(0, info.param.file.find('.')) + "_" + std::to_string(info.param.line);
+  for (char& c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ExampleTest, ::testing::ValuesIn(LoadExamples()), ExampleName);
 
 // The tour document uses every command of the language; it must convert
 // without a single error-report line.
