@@ -321,7 +321,7 @@ int RepPlain(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next,
     if (r < 0) break;
     const bool moved = r != cur;
     cur = r;
-    if (mod == '/' && !moved) break;  // would go on forever in place
+    if (mod == '/' && !moved && k < 0) break;  // unbounded: would go on forever in place
   }
   return cur;
 }
@@ -350,9 +350,11 @@ int RepLazy(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next, 
     }
     st.TrimHits(before);
     if ((k >= 0 && count >= k) || st.exhausted) break;
+    const std::uint32_t hits_before_round = st.hits.count();
     const int more = round(cur);
-    // A round that consumes nothing would try the same rest again forever.
-    if (more < 0 || more == cur) break;
+    // A round that consumes nothing and adds no hit would try the same rest
+    // again forever; one that adds a hit changes what the rest can match.
+    if (more < 0 || (more == cur && st.hits.count() == hits_before_round)) break;
     cur = more;
   }
   st.TrimHits(hits0);

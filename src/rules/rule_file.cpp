@@ -76,9 +76,7 @@ bool ReadRuleText(RuleStore& store, std::string_view text) {
     std::size_t lf = text.find('\n', start);
     std::size_t end = lf == std::string_view::npos ? text.size() : lf;
     std::string_view line = text.substr(start, end - start);
-    // Text-mode reads drop CRs already; raw text may still hold them.
-    if (lf != std::string_view::npos && !line.empty() && line.back() == '\r')
-      line.remove_suffix(1);
+    // A CR left here is data: text-mode reading already took the CR of CR LF.
     if (!reader.Read(line)) return false;
     if (lf == std::string_view::npos) break;
     start = lf + 1;

@@ -90,6 +90,11 @@ TEST(Match, LiteralsAnchorsAndMarks) {
 
 TEST(Match, Repetition) {
   const Case cases[] = {
+      // rounds that consume nothing: bounded "/" goes on to K; lazy "+" goes
+      // on while a round still adds a hit
+      {"%/0,3{%}", "x", "", 0, "", "||"},
+      {"%{a%}%+0,2{%}%0Vb", "ab", "", 0, "ab", "a|"},
+      {"%{a%}%+0,2T%0Vb", "ab", "", 0, "ab", "a|"},
       {"%d", "x", "", -1, "", ""},
       {"%!d", "x", "", 0, "", ""},
       {"%!2d", "12", "", 1, "", ""},  // at 0 both tries match, so the negation fails

@@ -101,8 +101,9 @@ TEST(RuleFileReader, LineKindsAndFailures) {
       {"", true, {}},
       {"\n\n  \n\t", true, {}},
       {"ignored text\nk=v\n", true, {"/k=v"}},
-      // raw CR LF text
-      {"a=1\r\n[S]\r\nb=2\r\n[EndSection]\r\n", true, {"/S/", "/S/b=2", "/a=1"}},
+      // parsed text has no CR LF any more (files are read in text mode), so
+      // a CR is part of the value; "[S]\r" still opens S, "[EndSection]\r" ends it
+      {"a=1\r\n[S]\r\nb=2\r\n[EndSection]\r\n", true, {"/S/", "/S/b=2\r", "/a=1\r"}},
   };
   for (const ReadCase& c : cases) {
     SCOPED_TRACE(c.text);
@@ -332,6 +333,27 @@ TEST(RuleFileRoundTrip, SettingsDialogFileByteForByte) {
       "\tC++=M:<b>%1</b>\r\n"
       "[EndSection]\r\n";
   EXPECT_EQ(test::ReadBytes(dir.File("norvelle.ini")), want);
+}
+
+}  // namespace
+}  // namespace norvelle
+
+namespace norvelle {
+namespace {
+
+// The CR of a file's CR LF goes with the text-mode read; a CR before it is
+// data and survives a save and a load.
+TEST(RuleStoreFiles, CarriageReturnInAValueSurvivesARoundTrip) {
+  test::TempDir tmp;
+  ASSERT_TRUE(test::WriteBytes(tmp.File("r.qdx"), "k=v\r\r\nm=w\r\n"));
+  RuleStore store;
+  ASSERT_TRUE(store.Load(tmp.File("r.qdx"), true));
+  EXPECT_EQ(store.GetValueOr("/k", "").view(), "v\r");
+  EXPECT_EQ(store.GetValueOr("/m", "").view(), "w");
+  ASSERT_TRUE(store.Save(tmp.File("s.qdx")));
+  RuleStore again;
+  ASSERT_TRUE(again.Load(tmp.File("s.qdx"), true));
+  EXPECT_EQ(again.GetValueOr("/k", "").view(), "v\r");
 }
 
 }  // namespace
