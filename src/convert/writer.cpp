@@ -92,11 +92,10 @@ bool ElementWriter::Converts(const TarnStruct& e) const {
 
 int ElementWriter::Count(const TarnStruct& e, int code) const {
   if (!e.Has(code)) return 0;
-  std::string_view arg = args_.Get(e, code);
+  // Read as "%d" reads; 1 when no number can be read. A million nested tags
+  // is far past any page; the cap keeps a typo from filling the disk.
   long v;
-  std::size_t p = 0;
-  while (p < arg.size() && arg[p] >= '0' && arg[p] <= '9') ++p;
-  if (p == 0 || !ScanInt(arg.substr(0, p), v)) return 1;
+  if (!ScanInt(args_.Get(e, code), v)) return 1;
   return int(Clamp(v, 0, 1000000));
 }
 
@@ -207,9 +206,9 @@ void ElementWriter::Element(const TarnStruct& e, std::size_t& i) {
 
 void ElementWriter::ClosingStep(const TarnStruct& e) {
   int big = Count(e, kBig);
-  while (tags_.big > big) tags_.CloseTop(body_);
+  while (tags_.big > big && !tags_.empty()) tags_.CloseTop(body_);
   int small = Count(e, kSmall);
-  while (tags_.small > small) tags_.CloseTop(body_);
+  while (tags_.small > small && !tags_.empty()) tags_.CloseTop(body_);
   if (!tags_.font.empty()) {
     BuildFontAttrs(e, attrs_);
     if (attrs_ != tags_.font) tags_.CloseTo(kFont, body_);
