@@ -168,6 +168,13 @@ std::size_t TextFileReader::Gets(char* out, std::size_t size) {
 bool WriteTextFile(const std::string& cp932_path, const std::vector<std::string_view>& pieces) {
   std::string target;
   if (cp932_path.empty() || !Cp932ToUtf8(cp932_path, target)) return false;
+  // Write through a symbolic link, as opening the name for writing would.
+  if (char* real = ::realpath(target.c_str(), nullptr)) {
+    target = real;
+    std::free(real);
+  }
+  // A file we may not write stays as it is, read-only or not replaced.
+  if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) return false;
   // The temporary file lies in the target's folder, so that the rename is
   // atomic, under a short name of its own: the target's name plus a suffix
   // could pass the file system's name limit where the target's does not.

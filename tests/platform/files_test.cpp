@@ -316,3 +316,22 @@ TEST(FileModTime, ReadsTheModificationTime) {
 
 }  // namespace
 }  // namespace norvelle
+
+namespace norvelle {
+namespace {
+
+// Writing a name that is a symbolic link writes the file it points to and
+// keeps the link, as opening the name for writing would.
+TEST(WriteTextFile, WritesThroughASymbolicLink) {
+  test::TempDir tmp;
+  ASSERT_TRUE(test::WriteBytes(tmp.File("real.htm"), "old"));
+  ASSERT_EQ(::symlink("real.htm", tmp.File("link.htm").c_str()), 0);
+  ASSERT_TRUE(WriteTextFile(tmp.File("link.htm"), {"new\n"}));
+  EXPECT_EQ(test::ReadBytes(tmp.File("real.htm")), "new\r\n");
+  struct stat st;
+  ASSERT_EQ(::lstat(tmp.File("link.htm").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+}  // namespace
+}  // namespace norvelle
