@@ -5,6 +5,12 @@
 #include "platform/encoding.h"
 
 namespace norvelle {
+namespace {
+constexpr int kMsgCount = int(Msg::kInternalError) + 1;
+}  // namespace
+}  // namespace norvelle
+
+namespace norvelle {
 
 const char* MessageUtf8(Msg m) {
   switch (m) {
@@ -29,14 +35,16 @@ const char* MessageUtf8(Msg m) {
     case Msg::kBadElementNumber: return "[%d]：指定した要素番号が無効です";
     case Msg::kCannotAccessRule: return "[%d]：指定された設定ファイル\"%s\"にアクセスできません";
     case Msg::kCannotOpenInclude: return "[%d]：ファイル\"%s\"を開けません";
+    case Msg::kOutOfMemory: return "メモリが足りないため変換できません";
+    case Msg::kInternalError: return "内部エラーのため変換できません";
   }
   return "";
 }
 
 const std::string& Message(Msg m) {
   static const auto table = [] {
-    std::array<std::string, 21> t;
-    for (int i = 0; i < 21; ++i) {
+    std::array<std::string, kMsgCount> t;
+    for (int i = 0; i < kMsgCount; ++i) {
       std::string cp;
       Utf8ToCp932(MessageUtf8(static_cast<Msg>(i)), cp);
       t[std::size_t(i)] = cp;

@@ -28,6 +28,8 @@ enum class Msg {
   kBadElementNumber,   // "[%d]：指定した要素番号が無効です"
   kCannotAccessRule,   // "[%d]：指定された設定ファイル"%s"にアクセスできません"
   kCannotOpenInclude,  // "[%d]：ファイル"%s"を開けません"
+  kOutOfMemory,        // メモリが足りないため変換できません
+  kInternalError,      // 内部エラーのため変換できません
 };
 
 const char* MessageUtf8(Msg m);

@@ -1,6 +1,7 @@
 #include "convert/run.h"
 
 #include <ctime>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -54,7 +55,9 @@ std::vector<std::string_view> SplitLines(const std::string& text) {
 
 }  // namespace
 
-RunOutcome Convert(ConversionHost& host, std::string_view command_line) {
+namespace {
+
+RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line) {
   // Start: the default rules (a missing file leaves every default).
   RuleStore store;
   store.Load(true);
@@ -147,6 +150,21 @@ RunOutcome Convert(ConversionHost& host, std::string_view command_line) {
   }
   host.SetStatus(Message(Msg::kStatusDone));
   return RunOutcome::kDone;
+}
+
+}  // namespace
+
+RunOutcome Convert(ConversionHost& host, std::string_view command_line) {
+  // A document can ask for more than memory holds (a header marker that an
+  // exreps text repeats doubles the header each time): that ends the run as a
+  // failure with nothing written, never as a crash.
+  try {
+    return ConvertUnguarded(host, command_line);
+  } catch (const std::bad_alloc&) {
+    return Fail(host, Msg::kOutOfMemory);
+  } catch (...) {
+    return Fail(host, Msg::kInternalError);
+  }
 }
 
 }  // namespace norvelle
