@@ -17,7 +17,12 @@ extern "C" void OnSignal(int) { g_cancel = 1; }
 TerminalHost::TerminalHost(std::FILE* err, bool interactive) : err_(err), interactive_(interactive) {}
 
 TerminalHost::~TerminalHost() {
-  if (drawn_) ClearLine();
+  // The last status stays on the terminal as the run's outcome.
+  if (drawn_) {
+    Draw(true);
+    std::fputc('\n', err_);
+    std::fflush(err_);
+  }
 }
 
 void TerminalHost::InstallSignalHandlers() {
