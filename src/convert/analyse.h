@@ -95,8 +95,8 @@ void SplitAtKey(std::string_view text, std::string_view key, F&& piece) {
   const char* p = b;
   const char k0 = key[0];
   while (p < e) {
-    if (*p == k0 && std::size_t(e - p) >= key.size() &&
-        std::string_view(p, key.size()) == key) {
+    if (*p == k0 && (key.size() == 1 || (std::size_t(e - p) >= key.size() &&
+                                          std::string_view(p, key.size()) == key))) {
       piece(std::string_view(start, std::size_t(p - start)));
       p += key.size();
       start = p;
