@@ -255,6 +255,13 @@ void ElementWriter::BuildLinkAttrs(const TarnStruct& e, std::string& out) const 
   if (e.Has(kName)) AppendQuotedAttr(out, "name", args_.Get(e, kName));
 }
 
+void ElementWriter::OpenOnce(bool& open, int code, const char* tag) {
+  if (open) return;
+  body_ += tag;
+  open = true;
+  tags_.Push(code);
+}
+
 void ElementWriter::OpeningStep(const TarnStruct& e) {
   // Plain text with nothing open that could need a font or link tag.
   if ((e.codes & ~(std::uint64_t(1) << kLineStart)) == 0 && tags_.font.empty() && tags_.link.empty())
@@ -274,11 +281,7 @@ void ElementWriter::OpeningStep(const TarnStruct& e) {
     tags_.heading = level.empty() ? 0 : level[0] - '0';
     tags_.Push(kHeading);
   }
-  if (e.Has(kPre) && !tags_.pre) {
-    body_ += "<pre>";
-    tags_.pre = true;
-    tags_.Push(kPre);
-  }
+  if (e.Has(kPre)) OpenOnce(tags_.pre, kPre, "<pre>");
   if (e.Has(kHr)) {
     std::string_view arg = args_.Get(e, kHr);
     body_ += "<hr";
@@ -288,21 +291,9 @@ void ElementWriter::OpeningStep(const TarnStruct& e) {
     }
     body_ += '>';
   }
-  if (e.Has(kBold) && !tags_.bold) {
-    body_ += "<b>";
-    tags_.bold = true;
-    tags_.Push(kBold);
-  }
-  if (e.Has(kItalic) && !tags_.italic) {
-    body_ += "<i>";
-    tags_.italic = true;
-    tags_.Push(kItalic);
-  }
-  if (e.Has(kTeletype) && !tags_.teletype) {
-    body_ += "<tt>";
-    tags_.teletype = true;
-    tags_.Push(kTeletype);
-  }
+  if (e.Has(kBold)) OpenOnce(tags_.bold, kBold, "<b>");
+  if (e.Has(kItalic)) OpenOnce(tags_.italic, kItalic, "<i>");
+  if (e.Has(kTeletype)) OpenOnce(tags_.teletype, kTeletype, "<tt>");
   if (e.Has(kBig)) {
     int n = Count(e, kBig);
     while (tags_.big < n) {
@@ -344,11 +335,7 @@ void ElementWriter::OpeningStep(const TarnStruct& e) {
     tags_.span += ' ';
     tags_.Push(kSpan);
   }
-  if (e.Has(kCenter) && !tags_.center) {
-    body_ += "<center>";
-    tags_.center = true;
-    tags_.Push(kCenter);
-  }
+  if (e.Has(kCenter)) OpenOnce(tags_.center, kCenter, "<center>");
   if (e.Has(kTable)) {
     std::string_view arg = args_.Get(e, kTable);
     ++tags_.tables;

@@ -46,6 +46,8 @@ class ElementWriter {
   void ClosingStep(const TarnStruct& e);
   void LineBreakOrSeparator(const TarnStruct& e);
   void OpeningStep(const TarnStruct& e);
+  // Writes a start tag that cannot nest, unless it is open already.
+  void OpenOnce(bool& open, int code, const char* tag);
   void WriteText(const TarnStruct& e);
   bool SourceBlock(std::size_t& i);
   void SwitchRules(const TarnStruct& e);
