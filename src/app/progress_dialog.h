@@ -17,7 +17,7 @@ namespace norvelle {
 
 class ProgressDialog : public QDialog, private ProgressView {
  public:
-  // command_line: the source path (CP932) handed to the run.
+  // command_line: handed to the run as it is (Convert takes a CP932 path).
   explicit ProgressDialog(std::string command_line, ProgressHost::Run run = Convert,
                           QWidget* parent = nullptr);
 
