@@ -5,6 +5,7 @@
 
 #include "app/cli.h"
 #include "app/dialog_entry.h"
+#include "app/first_run.h"
 
 #ifndef NORVELLE_VERSION
 #define NORVELLE_VERSION "0.1.0"
@@ -14,6 +15,8 @@ int main(int argc, char** argv) {
   using namespace norvelle;
   std::vector<std::string> args(argv + 1, argv + argc);
   CommandLine cl = ParseCommandLine(args);
+  if (cl.mode == Mode::kSettings || cl.mode == Mode::kConvertDialog || cl.mode == Mode::kConvertBatch)
+    PrepareRuleFolder(stderr);
   switch (cl.mode) {
     case Mode::kHelp:
       std::fputs(HelpText(), stdout);
