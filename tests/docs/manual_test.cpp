@@ -389,6 +389,7 @@ std::vector<PatternRow> PatternRows() {
 TEST(Manual, PatternTableMatchesAsShown) {
   std::vector<PatternRow> rows = PatternRows();
   EXPECT_GT(rows.size(), 0u);
+  std::printf("docs/rules.md: %zu pattern rows\n", rows.size());
   for (const PatternRow& row : rows) {
     SCOPED_TRACE("rules.md:" + std::to_string(row.line) + " " + row.pattern);
     CStrRegexStruct root = RegexCompile(ToCp932(row.pattern));
