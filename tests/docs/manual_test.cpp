@@ -271,7 +271,8 @@ TEST(Manual, RulesExamplesConvertAsShown) {
 std::set<std::string> TableWords() {
   std::set<std::string> words;
   const std::regex entry(R"re(\{"([^"]+)",\s*k[A-Za-z]+,)re");
-  for (auto& f : std::filesystem::directory_iterator(test::TestDataDir() + "/../src/convert")) {
+  for (auto& f : std::filesystem::recursive_directory_iterator(test::TestDataDir() + "/../src/convert")) {
+    if (!f.is_regular_file()) continue;
     std::string text = test::ReadBytes(f.path().string());
     for (std::sregex_iterator it(text.begin(), text.end(), entry), end; it != end; ++it)
       words.insert((*it)[1]);
