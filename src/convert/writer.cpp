@@ -400,9 +400,11 @@ void ElementWriter::Include(const TarnStruct& e) {
 }
 
 void ElementWriter::SwitchRules(const TarnStruct& e) {
-  std::string path = rules_folder_ + "/" + DocumentPath(e.Text()) + ".qdx";
+  std::string name = "/" + DocumentPath(e.Text()) + ".qdx";
+  std::string path = rules_folder_ + name;
   RuleStore store;
-  if (!store.Load(path, true)) {
+  if (!store.Load(path, true) &&
+      (fallback_rules_folder_.empty() || !store.Load(fallback_rules_folder_ + name, true))) {
     ReportError(int(Msg::kCannotAccessRule), path);
     return;
   }
