@@ -94,7 +94,8 @@ RunOutcome Worse(RunOutcome a, RunOutcome b) { return ExitStatusOf(b) > ExitStat
 
 struct Problem {
   std::string path;  // as the user knows it (UTF-8)
-  int err = -1;      // errno; -1 when nothing was recorded
+  int err = -1;      // errno; -1 when nothing was recorded, 0 when the system gave none
+  const char* what = "";  // said when the system gave no reason
 };
 
 RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, const NoteSink& note) {
@@ -117,7 +118,7 @@ RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, cons
   hooks.read = [&](const std::string& source, std::string& text) {
     const std::string path = from_stdin ? std::string("/dev/stdin") : source;
     if (!ReadTextFile(path, text)) {
-      problem = {shown_source, ReadProblem(NameToNative(path))};
+      problem = {shown_source, ReadProblem(NameToNative(path)), "cannot be read"};
       return false;
     }
     if (utf8) DecodeUtf8Document(host, text);
@@ -138,21 +139,34 @@ RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, cons
     if (to_stdout) {
       int err = 0;
       if (WriteTextStream(1, views, err)) return true;
-      problem = {"standard output", err};
+      problem = {"standard output", err, "cannot be written"};
       return false;
     }
     if (WriteTextFile(output, views)) return true;
     const std::string native = NameToNative(output);
-    problem = {job.output.empty() ? native : job.output, CreateProblem(native)};
+    problem = {job.output.empty() ? native : job.output, CreateProblem(native), "cannot be written"};
     return false;
   };
   if (!utf8) hooks.title = CarriedAsReferences;
+  // An included file is copied as it is, so in a UTF-8 page it is UTF-8 too:
+  // it enters the run as CP932 like the document and leaves with it.
+  if (utf8) {
+    hooks.read_include = [](const std::string& path, std::string& text) {
+      if (!ReadTextFile(path, text)) return false;
+      std::string_view in(text);
+      if (in.substr(0, kBom.size()) == kBom) in.remove_prefix(kBom.size());
+      std::string cp;
+      ProcessCarry().TextToCp932(in, cp);
+      text = std::move(cp);
+      return true;
+    };
+  }
 
   const RunOutcome r = ConvertWith(host, from_stdin ? "-" : NameFromNative(input), hooks);
   if (r == RunOutcome::kFailed) {
     std::string reason;
     if (problem.err > 0) reason = problem.path + ": " + SystemReason(problem.err);
-    else if (problem.err == 0) reason = problem.path + ": " + "cannot be opened";
+    else if (problem.err == 0) reason = problem.path + ": " + problem.what;
     else if (host.last_error() == Message(Msg::kSourceEmpty)) reason = shown_source + ": the file is empty";
     else if (host.last_error() == Message(Msg::kSameName))
       reason = shown_source + ": the output would have the same name as the source";

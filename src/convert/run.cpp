@@ -113,6 +113,7 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
   std::string folder = FolderOf(source.empty() ? output : source);
   ElementWriter writer(host, elements, args, lines_read, rules_folder, folder);
   writer.set_fallback_rules_folder(folder + "/qdx");
+  if (hooks.read_include) writer.set_include_reader(hooks.read_include);
   writer.ApplyRules(settings, true);
   CStr title(hooks.title_text.empty() ? DefaultTitle(source) : hooks.title_text);
   writer.SetFixedSlots(dates, title);

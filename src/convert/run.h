@@ -35,6 +35,8 @@ struct RunHooks {
   std::function<bool(const std::string& source, std::string& text)> read;
   // Writes header, body and footer (CP932) to the output path.
   std::function<bool(const std::string& output, const std::vector<std::string_view>& pieces)> write;
+  // Reads a file named by include= into CP932; empty: copied as it is.
+  std::function<bool(const std::string& path, std::string& text)> read_include;
   // Rewrites the escaped title before it fills "<title_rep>".
   std::function<void(std::string& escaped_title)> title;
   std::string output;      // CP932 path; empty: beside the source

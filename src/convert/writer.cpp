@@ -392,7 +392,7 @@ void ElementWriter::WriteText(const TarnStruct& e) {
 void ElementWriter::Include(const TarnStruct& e) {
   std::string path = CleanPath(DocumentPath(args_.Get(e, kInclude)), output_folder_);
   std::string text;
-  if (path.empty() || !ReadTextFile(path, text)) {
+  if (path.empty() || !(include_reader_ ? include_reader_(path, text) : ReadTextFile(path, text))) {
     ReportError(int(Msg::kCannotOpenInclude), path.empty() ? output_folder_ : path);
     return;
   }

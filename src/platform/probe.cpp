@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace norvelle {
@@ -43,6 +44,12 @@ int CreateProblem(const std::string& native_path) {
     if (::access(native_path.c_str(), W_OK) != 0) return errno;
   }
   if (::access(folder.c_str(), W_OK | X_OK) != 0) return errno;
+  // The write goes through a temporary file beside the target: try one.
+  std::string tmp = folder + "/.norvelle-XXXXXX";
+  int fd = mkstemp(tmp.data());
+  if (fd < 0) return errno;
+  ::close(fd);
+  ::unlink(tmp.c_str());
   return 0;
 }
 

@@ -242,6 +242,14 @@ TEST_F(Cli, InvalidUtf8IsReportedWithItsLine) {
   EXPECT_NE(test::ReadBytes(tmp_.File("bad.htm")).find("\uFFFD" "bad<br>"), std::string::npos);
 }
 
+TEST_F(Cli, Utf8PageIncludesUtf8Files) {
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("part.html"), "<p>é한😀</p>\n"));
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("inc.txt"), "|include=part.html|\n"));
+  Result r = Run({"--batch", "-e", "utf-8", "inc.txt"});
+  EXPECT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_NE(test::ReadBytes(tmp_.File("inc.htm")).find("<p>é한😀</p>\r\n"), std::string::npos);
+}
+
 TEST_F(Cli, HintForUtf8ReadAsCp932) {
   const struct {
     const char* file;
