@@ -57,7 +57,8 @@ std::vector<std::string_view> SplitLines(const std::string& text) {
 
 namespace {
 
-RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line) {
+RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
+                             const RunHooks& hooks) {
   // Start: the default rules (a missing file leaves every default).
   RuleStore store;
   store.Load(true);
@@ -68,14 +69,17 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line)
   if (host.Pump()) return RunOutcome::kCancelled;
 
   std::string source = CleanPath(command_line);
-  std::string output = source.empty() ? std::string(".htm") : OutputPathFor(source);
+  std::string output = !hooks.output.empty() ? hooks.output
+                       : source.empty()       ? std::string(".htm")
+                                              : OutputPathFor(source);
   if (SameFileName(source, output)) return Fail(host, Msg::kSameName);
 
   std::string text;
-  if (source.empty() || !ReadTextFile(source, text)) return Fail(host, Msg::kCannotOpenSource);
+  const bool read = !source.empty() && (hooks.read ? hooks.read(source, text) : ReadTextFile(source, text));
+  if (!read) return Fail(host, Msg::kCannotOpenSource);
   if (text.empty()) return Fail(host, Msg::kSourceEmpty);
   std::time_t mtime = 0;
-  if (!FileModTime(source, mtime)) mtime = Now();
+  if (hooks.stream_source || !FileModTime(source, mtime)) mtime = Now();
   std::vector<std::string_view> lines = SplitLines(text);
   const int lines_read = int(lines.size());
   if (text.back() == '\n') lines.emplace_back();
@@ -104,9 +108,14 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line)
   DateStrings(mtime, dates[0], dates[1]);
   DateStrings(Now(), dates[2], dates[3]);
   host.SetStatus(Message(Msg::kStatusConverting));
-  ElementWriter writer(host, elements, args, lines_read, rules_folder, FolderOf(output));
+  // Included files and rules beside the document are found from the
+  // source's folder, wherever the output goes.
+  std::string folder = FolderOf(source.empty() ? output : source);
+  ElementWriter writer(host, elements, args, lines_read, rules_folder, folder);
+  writer.set_fallback_rules_folder(folder + "/qdx");
+  if (hooks.read_include) writer.set_include_reader(hooks.read_include);
   writer.ApplyRules(settings, true);
-  CStr title(DefaultTitle(source));
+  CStr title(hooks.title_text.empty() ? DefaultTitle(source) : hooks.title_text);
   writer.SetFixedSlots(dates, title);
 
   // Pass 2.
@@ -123,6 +132,7 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line)
   }
   std::string escaped;
   AppendEscaped(escaped, writer.title().view());
+  if (hooks.title) hooks.title(escaped);
   CStr title_tag;
   Format(title_tag, "<title>%s</title>", escaped.c_str());
   header.ReplaceAll("<title_rep>", title_tag.view());
@@ -136,7 +146,8 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line)
   host.SetStatus(Message(Msg::kStatusWriting));
   host.SetProgressPos(2 * lines_read);
   if (host.Pump()) return RunOutcome::kCancelled;
-  if (!WriteTextFile(output, {header.view(), writer.body(), footer.view()}))
+  const std::vector<std::string_view> pieces = {header.view(), writer.body(), footer.view()};
+  if (!(hooks.write ? hooks.write(output, pieces) : WriteTextFile(output, pieces)))
     return Fail(host, Msg::kCannotCreateOutput);
 
   int errors = host.ErrorCount();
@@ -155,11 +166,15 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line)
 }  // namespace
 
 RunOutcome Convert(ConversionHost& host, std::string_view command_line) {
+  return ConvertWith(host, command_line, RunHooks{});
+}
+
+RunOutcome ConvertWith(ConversionHost& host, std::string_view command_line, const RunHooks& hooks) {
   // A document can ask for more than memory holds (a header marker that an
   // exreps text repeats doubles the header each time): that ends the run as a
   // failure with nothing written, never as a crash.
   try {
-    return ConvertUnguarded(host, command_line);
+    return ConvertUnguarded(host, command_line, hooks);
   } catch (const std::bad_alloc&) {
     return Fail(host, Msg::kOutOfMemory);
   } catch (...) {

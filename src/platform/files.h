@@ -4,7 +4,8 @@
 // each LF into CR LF. Writes go to a temporary file in the target's folder that
 // replaces the target only after every byte was written and the file closed,
 // so a failed or cancelled write never leaves a half-written target.
-// Paths are CP932; a name that cannot be converted fails like a missing file.
+// Paths are CP932; they reach the system through platform/carry.h, so any
+// name the file system allows, CP932 or not, can be opened.
 #pragma once
 
 #include <ctime>
