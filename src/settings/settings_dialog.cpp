@@ -156,6 +156,13 @@ void SettingsDialog::BuildControls() {
     connect(e, &QPlainTextEdit::textChanged, this, [this, id] { Changed(id); });
     return e;
   };
+  // The colour fields stand 10 units apart; at their template height of 12
+  // they would overlap, so they take 10, one unit lower to stay centred on
+  // their labels.
+  auto colour = [&](int id) {
+    for (const ColourField& f : kColourRows)
+      if (f.id == id) line(id, 300, f.y + 1, 35, 10);
+  };
   auto list = [&](int id, int x, int y, int w, int h) {
     auto* l = Add(id, new QListWidget(c), x, y, w, h);
     l->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -185,13 +192,9 @@ void SettingsDialog::BuildControls() {
   auto* group = new QGroupBox(Caption("ソース色分け"), c);
   group->setGeometry(qt::DialogUnits(font()).Rect(256, 275, 99, 95));
   AddLabel("標準", 261, 288, 38, 9);
-  // The colour fields stand 10 units apart; at their template height of 12
-  // they would overlap, so they take 10.
   for (int id : {ctl::kColorNormal, ctl::kColorKeyword, ctl::kColorString, ctl::kColorComment,
-                 ctl::kColorLine}) {
-    for (const ColourField& f : kColourRows)
-      if (f.id == id) line(id, 300, f.y, 35, 10);
-  }
+                 ctl::kColorLine})
+    colour(id);
   AddLabel("キーワード", 261, 308, 37, 8);
   AddLabel("文字列", 261, 338, 37, 9);
   AddLabel("注釈", 261, 348, 38, 8);
@@ -206,11 +209,11 @@ void SettingsDialog::BuildControls() {
   line(ctl::kSplitKey, 135, 290, 55, 15);
   AddLabel("接合キー", 135, 310, 40, 8);
   line(ctl::kJoinKey, 135, 320, 55, 15);
-  line(ctl::kColorSymbol, 300, 295, 35, 10);
+  colour(ctl::kColorSymbol);
   AddLabel("シンボル", 261, 298, 38, 8);
-  line(ctl::kColorChar, 300, 325, 35, 10);
+  colour(ctl::kColorChar);
   AddLabel("文字", 261, 328, 38, 8);
-  line(ctl::kColorNum, 300, 315, 35, 10);
+  colour(ctl::kColorNum);
   AddLabel("定数", 261, 318, 38, 8);
   auto* check = Add(ctl::kLineOut, new QCheckBox(Caption("ソース行数出力"), c), 195, 320, 60, 10);
   connect(check, &QCheckBox::clicked, this, [this] { editor_.OnCommand(ctl::kLineOut); });
@@ -224,7 +227,7 @@ void SettingsDialog::BuildControls() {
     auto* s = new QFrame(c);
     s->setObjectName(QStringLiteral("swatch%1").arg(f.id));
     // One unit of gap above and below, so that neighbouring colours stay apart.
-    s->setGeometry(du.Rect(337, f.y + 1, 9, 8));
+    s->setGeometry(du.Rect(337, f.y + 2, 9, 8));
     s->setFrameShape(QFrame::NoFrame);
     s->setAutoFillBackground(true);
     swatches_[f.id] = s;
