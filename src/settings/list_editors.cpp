@@ -49,9 +49,14 @@ void SettingsEditor::ReplaceEntryChanged() {
   const int sel = controls_.ListSelection(ctl::kReplaceList);
   if (sel < 0 || sel >= kReplaceCount) return;
   const std::string text = controls_.Text(ctl::kReplaceEntry);
-  controls_.ListRemove(ctl::kReplaceList, sel);
-  controls_.ListInsert(ctl::kReplaceList, sel, ReplaceLine(sel, text).view());
-  controls_.ListSelect(ctl::kReplaceList, sel);
+  const CStr line = ReplaceLine(sel, text);
+  // Showing an entry changes the field to what the line already says; the
+  // line is then left alone (the list may be in the middle of a click).
+  if (controls_.ListText(ctl::kReplaceList, sel) != line.view()) {
+    controls_.ListRemove(ctl::kReplaceList, sel);
+    controls_.ListInsert(ctl::kReplaceList, sel, line.view());
+    controls_.ListSelect(ctl::kReplaceList, sel);
+  }
   store_.ChangeSection(kReplacePath);
   store_.ValueSlot(ReplaceKey(sel).view()) = ValueFromField(text);
 }

@@ -192,6 +192,9 @@ bool SettingsEditor::SaveRule(std::string_view path) {
 void SettingsEditor::WriteDefaultRule() {
   const std::string path = DefaultRuleFile();
   if (path.empty()) return;  // no program path: nowhere to write
+  // Installed, the default rule file lives in a configuration folder that
+  // the first Apply may have to make.
+  MakeFolders(path.substr(0, path.rfind('/')));
   SaveRule(path);
 }
 
@@ -220,6 +223,7 @@ void SettingsEditor::NewCommand() {
 
 void SettingsEditor::OpenCommand() {
   if (!AskSaveIfModified()) return;
+  MakeFolders(RulesFolder());  // so that the dialog can start there
   std::optional<std::string> path = files_.OpenFile(Sjis(msg::kOpenFilter), RulesFolder());
   if (!path) return;
   // A file that cannot be read at all would leave an empty rule under its
@@ -247,6 +251,7 @@ bool SettingsEditor::SaveCommand() {
 }
 
 bool SettingsEditor::SaveAsCommand() {
+  MakeFolders(RulesFolder());
   std::optional<std::string> path =
       files_.SaveFile(Sjis(msg::kSaveFilter), RulesFolder(), FileTitle(rule_file_path_));
   if (!path) return false;

@@ -14,11 +14,14 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -42,12 +45,25 @@ class QuietBoxes : public MessageBoxes, public FileDialogs {
     asked.push_back(Cp932ToUtf8Lossy(text));
     return Answer::kCancel;
   }
-  std::optional<std::string> OpenFile(std::string_view, std::string_view) override { return {}; }
+  std::optional<std::string> OpenFile(std::string_view, std::string_view) override {
+    ++opens;
+    return {};
+  }
   std::optional<std::string> SaveFile(std::string_view, std::string_view, std::string_view) override {
     return {};
   }
   std::vector<std::string> asked;
+  int opens = 0;
 };
+
+// Runs check on the modal window that opens next, then closes it.
+void OnNextModal(std::function<void(QWidget*)> check) {
+  QTimer::singleShot(0, [check] {
+    QWidget* modal = QApplication::activeModalWidget();
+    ASSERT_NE(modal, nullptr);
+    check(modal);
+  });
+}
 
 class SettingsDialogTest : public ::testing::Test {
  protected:
@@ -215,6 +231,81 @@ TEST_F(SettingsDialogTest, EnterInTheHeaderStartsALine) {
   QTest::mouseClick(Get<QPushButton>(d, ctl::kOk), Qt::LeftButton);
   EXPECT_EQ(std::string(d.editor().store().GetValue("/HeaderStr")->view()), "a\nb");
   EXPECT_FALSE(d.isVisible());
+}
+
+TEST_F(SettingsDialogTest, WordsSortIgnoringLetterCase) {
+  ASSERT_TRUE(WriteBytes(dir.File("norvelle.ini"),
+                         "[AutoReplaceList]\r\nb=M:1\r\na=M:2\r\nC=M:3\r\nA=M:4\r\n[EndSection]\r\n"));
+  SettingsDialog d(&quiet, &quiet);
+  auto* list = Get<QListWidget>(d, ctl::kAutoList);
+  QStringList words;
+  for (int i = 0; i < list->count(); ++i) words << list->item(i)->text();
+  EXPECT_EQ(words.join(QLatin1Char(' ')), QStringLiteral("A a b C"));
+  // Renaming "A" to "c" puts it after "C" and keeps editing "c", not "C".
+  list->setCurrentRow(0);
+  auto* word = Get<QLineEdit>(d, ctl::kWord);
+  word->selectAll();
+  QTest::keyClicks(word, QStringLiteral("c"));
+  EXPECT_EQ(list->currentItem()->text(), QStringLiteral("c"));
+  EXPECT_EQ(list->currentRow(), 3);
+  EXPECT_EQ(Get<QLineEdit>(d, ctl::kReplacement)->text(), QStringLiteral("4"));
+  d.reject();
+}
+
+TEST_F(SettingsDialogTest, CloseBoxIsCancel) {
+  SettingsDialog d(&quiet, &quiet);
+  d.show();
+  auto* tab = Get<QLineEdit>(d, ctl::kTabStop);
+  tab->selectAll();
+  QTest::keyClicks(tab, QStringLiteral("9"));
+  d.close();
+  EXPECT_FALSE(d.isVisible());
+  EXPECT_EQ(d.result(), QDialog::Rejected);
+  EXPECT_FALSE(FileExists(dir.File("norvelle.ini")));
+}
+
+TEST_F(SettingsDialogTest, SaveQuestionHasJapaneseButtons) {
+  SettingsDialog d(nullptr, &quiet);  // the toolkit's message boxes
+  d.show();
+  auto* tab = Get<QLineEdit>(d, ctl::kTabStop);
+  tab->selectAll();
+  QTest::keyClicks(tab, QStringLiteral("9"));
+  QStringList buttons;
+  QString text;
+  OnNextModal([&](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    ASSERT_NE(box, nullptr);
+    text = box->text();
+    QAbstractButton* cancel = nullptr;
+    for (QAbstractButton* b : box->buttons()) {
+      buttons << b->text();
+      if (b->text() == QStringLiteral("キャンセル")) cancel = b;
+    }
+    ASSERT_NE(cancel, nullptr);
+    cancel->click();
+  });
+  d.findChild<QAction*>(QStringLiteral("m32771"))->trigger();  // Open
+  buttons.sort();  // by UTF-16 code units
+  EXPECT_EQ(text, QStringLiteral("このルールは編集されています。編集を保存しますか"));
+  EXPECT_EQ(buttons.join(QLatin1Char('|')), QStringLiteral("いいえ(&N)|はい(&Y)|キャンセル"));
+  EXPECT_EQ(quiet.opens, 0);  // cancelled: no file dialog
+  d.reject();
+}
+
+TEST_F(SettingsDialogTest, AboutBoxNamesTheProgramAndItsVersion) {
+  SettingsDialog d(&quiet, &quiet);
+  d.show();
+  QString text;
+  OnNextModal([&](QWidget* w) {
+    auto* label = w->findChild<QLabel*>(QStringLiteral("aboutText"));
+    ASSERT_NE(label, nullptr);
+    text = label->text();
+    qobject_cast<QDialog*>(w)->accept();
+  });
+  d.findChild<QAction*>(QStringLiteral("m32776"))->trigger();
+  EXPECT_TRUE(text.startsWith(QStringLiteral("Norvelle ") + QStringLiteral(NORVELLE_VERSION))) << text.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral("HTML")));
+  d.reject();
 }
 
 // End to end: an auto-replace entry made in the window, applied, and used by

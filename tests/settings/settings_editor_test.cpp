@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "settings/fake_view.h"
 #include "support/test_support.h"
@@ -378,7 +379,10 @@ TEST_F(SettingsEditorTest, ApplyWhileANamedFileIsEditedWritesOnlyTheDefault) {
 }
 
 TEST_F(SettingsEditorTest, OkWithUnwritableDefaultShowsTheMessageAndCloses) {
-  SetProgramPathForTesting(dir.File("missing-folder/norvelle"));
+  // The program's "folder" is a file: nothing to read, and no file can be
+  // made there (also for root, whom permissions would not stop).
+  ASSERT_TRUE(WriteBytes(dir.File("file"), "x"));
+  SetProgramPathForTesting(dir.File("file/norvelle"));
   Bench b;
   b.editor.Start();
   b.Type(ctl::kTabStop, "4");
@@ -387,6 +391,15 @@ TEST_F(SettingsEditorTest, OkWithUnwritableDefaultShowsTheMessageAndCloses) {
   EXPECT_EQ(b.boxes.asked[0], kSaveFailed);
   EXPECT_EQ(b.controls.closed, std::optional<bool>(true));
   EXPECT_TRUE(b.editor.modified());
+}
+
+TEST_F(SettingsEditorTest, ApplyMakesTheFolderOfTheDefaultRuleFile) {
+  SetProgramPathForTesting(dir.File("config/norvelle/norvelle"));
+  Bench b;
+  b.editor.Start();
+  b.Press(ctl::kApply);
+  EXPECT_TRUE(b.boxes.asked.empty());
+  EXPECT_TRUE(FileExists(dir.File("config/norvelle/norvelle.ini")));
 }
 
 TEST_F(SettingsEditorTest, CancelAndExitCloseWithoutSaving) {
