@@ -94,6 +94,13 @@ std::optional<std::string> ChosenPath(QFileDialog& dialog) {
   return path;
 }
 
+// Every change the logic makes is quiet: it runs its handlers itself.
+struct Quiet {
+  explicit Quiet(int& n) : n_(n) { ++n_; }
+  ~Quiet() { --n_; }
+  int& n_;
+};
+
 }  // namespace
 
 SettingsDialog::SettingsDialog(MessageBoxes* boxes, FileDialogs* files, QWidget* parent)
@@ -291,13 +298,6 @@ void SettingsDialog::Changed(int id) {
 void SettingsDialog::SelectionChanged(int id) {
   if (quiet_ == 0) editor_.OnSelectionChanged(id);
 }
-
-// Every change the logic makes is quiet: it runs its handlers itself.
-struct Quiet {
-  explicit Quiet(int& n) : n_(n) { ++n_; }
-  ~Quiet() { --n_; }
-  int& n_;
-};
 
 void SettingsDialog::SetText(int id, std::string_view text) {
   Quiet q(quiet_);
