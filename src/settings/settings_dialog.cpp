@@ -189,6 +189,7 @@ void SettingsDialog::BuildControls() {
   AddLabel("置換テーブル", 5, 80, 60, 8);
   list(ctl::kReplaceList, 5, 91, 350, 59);
   line(ctl::kReplaceEntry, 5, 150, 350, 15);
+  // Widened from 55 units, to the colour group, so that the caption is not cut.
   AddLabel("tab->space初期値", 195, 280, 60, 8);
   line(ctl::kTabStop, 195, 290, 55, 15)->setAlignment(Qt::AlignRight);
   AddLabel("自動置換リスト", 5, 170, 60, 8);
@@ -209,12 +210,12 @@ void SettingsDialog::BuildControls() {
   button(ctl::kAdd, "追加", 74, 166, 34, 14);
   button(ctl::kDelete, "削除", 110, 166, 34, 14);
   auto* warning = new QLabel(Caption("現在のワード名は他に存在するため、保存されていません"), c);
-  Add(ctl::kWarning, warning, 158, 168, 197, 8);
+  Add(ctl::kWarning, warning, 158, 168, 191, 8);
   warning->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   warning->hide();
-  AddLabel("分割キー", 135, 280, 40, 8);
+  AddLabel("分割キー", 135, 280, 28, 8);
   line(ctl::kSplitKey, 135, 290, 55, 15);
-  AddLabel("接合キー", 135, 310, 40, 8);
+  AddLabel("接合キー", 135, 310, 28, 8);
   line(ctl::kJoinKey, 135, 320, 55, 15);
   colour(ctl::kColorSymbol);
   AddLabel("シンボル", 261, 298, 38, 8);
@@ -222,8 +223,10 @@ void SettingsDialog::BuildControls() {
   AddLabel("文字", 261, 328, 38, 8);
   colour(ctl::kColorNum);
   AddLabel("定数", 261, 318, 38, 8);
+  // Widened from 56 units, to the colour group, so that the caption is not cut.
   auto* check = Add(ctl::kLineOut, new QCheckBox(Caption("ソース行数出力"), c), 195, 320, 60, 10);
   connect(check, &QCheckBox::clicked, this, [this] { editor_.OnCommand(ctl::kLineOut); });
+  // Closed height; the list that drops down sizes itself.
   auto* kind = Add(ctl::kKind, new QComboBox(c), 35, 288, 89, 14);
   kind->addItems({Caption("完全一致(M)"), Caption("検索(I)"), Caption("独自形式正規表現(R)")});
   kind->setCurrentIndex(-1);
