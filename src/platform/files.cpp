@@ -213,6 +213,19 @@ bool CanCreateFile(const std::string& cp932_path) {
   return access(folder.c_str(), W_OK) == 0;
 }
 
+bool MakeFolders(const std::string& cp932_path) {
+  std::string u;
+  if (cp932_path.empty() || !NameToNative(cp932_path, u)) return false;
+  struct stat st;
+  // Each prefix that ends before a "/" (UTF-8 has no "/" inside a character).
+  for (std::size_t slash = u.find('/', 1);; slash = u.find('/', slash + 1)) {
+    const std::string folder = u.substr(0, slash);
+    if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    if (slash == std::string::npos) break;
+  }
+  return ::stat(u.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 bool FileModTime(const std::string& cp932_path, std::time_t& t) {
   std::string u;
   struct stat st;

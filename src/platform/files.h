@@ -45,6 +45,10 @@ bool WriteTextFile(const std::string& cp932_path, const std::vector<std::string_
 // Does the target exist and can we create a file in its folder?
 bool CanCreateFile(const std::string& cp932_path);
 
+// Creates the folder and any missing folders above it. True when it exists
+// afterwards (also when it was there already).
+bool MakeFolders(const std::string& cp932_path);
+
 // Last-modification time; false when it cannot be read.
 bool FileModTime(const std::string& cp932_path, std::time_t& t);
 
