@@ -12,10 +12,7 @@
 #include "app/dialog_entry.h"
 #include "app/progress_dialog.h"
 #include "app/qt/look.h"
-#if __has_include("settings/settings_dialog.h")
 #include "settings/settings_dialog.h"
-#define NORVELLE_HAVE_SETTINGS_DIALOG 1
-#endif
 #include <xcb/xcb.h>
 
 namespace {
@@ -71,9 +68,5 @@ extern "C" __attribute__((visibility("default"))) int norvelle_progress_job(int 
 }
 
 extern "C" __attribute__((visibility("default"))) int norvelle_settings_dialog() {
-#ifdef NORVELLE_HAVE_SETTINGS_DIALOG
   return WithApplication([] { return norvelle::RunSettingsDialog(); });
-#else
-  return norvelle::kNoDisplay;
-#endif
 }
