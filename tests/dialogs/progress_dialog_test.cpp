@@ -153,6 +153,10 @@ TEST(ProgressProgram, WindowOrTerminalAndExitStatus) {
       {"", "e.txt", kExitErrors, "'frob'"},
       {"DISPLAY=:97", "e.txt", kExitErrors, "norvelle: no display can be opened"},
       {"", "nothere.txt", kExitFatal, "変換元ファイルを開けません"},
+      // A platform that fails to start: the terminal, never a crash.
+      {"QT_QPA_PLATFORM=nosuch", "e.txt", kExitErrors, "; converting in the terminal"},
+      {"QT_QPA_PLATFORM=nosuch", "", kExitFatal, "norvelle: the settings dialog needs a display"},
+      {"", "", kExitFatal, "norvelle: the settings dialog needs a display"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.env) + " " + c.file);

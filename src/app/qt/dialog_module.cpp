@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,21 +34,35 @@ bool CanShowWindows() {
   return ok;
 }
 
+// What to do when no window can be shown after all; it returns the exit
+// status. Set while the application object is being made.
+using Fallback = std::function<int(const std::string& why)>;
+Fallback* g_fallback = nullptr;
+
 // The toolkit's own chatter (warnings about the session) is not the user's
 // business; what is serious goes to standard error as the program's own line.
+// A platform that fails while the application object is made is fatal to the
+// toolkit (it aborts right after this handler): the work goes on without a
+// window instead, and the process ends here with its status.
 void OnQtMessage(QtMsgType type, const QMessageLogContext&, const QString& text) {
-  if (type == QtCriticalMsg || type == QtFatalMsg)
-    std::fprintf(stderr, "norvelle: %s\n", text.toLocal8Bit().constData());
+  const std::string message = text.toLocal8Bit().toStdString();
+  if (type == QtFatalMsg && g_fallback) {
+    const int status = (*g_fallback)(message.substr(0, message.find('\n')));
+    std::fflush(nullptr);
+    std::_Exit(status);
+  }
+  if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "norvelle: %s\n", message.c_str());
 }
 
-template <typename F>
-int WithApplication(F show) {
+int WithApplication(const std::function<int()>& show, Fallback fallback) {
   if (!CanShowWindows()) return norvelle::kNoDisplay;
   qInstallMessageHandler(OnQtMessage);
   static char name[] = "norvelle";
   static char* argv[] = {name, nullptr};
   int argc = 1;
+  g_fallback = &fallback;
   QApplication app(argc, argv);
+  g_fallback = nullptr;
   QApplication::setApplicationName(QStringLiteral("Norvelle"));
   QGuiApplication::setDesktopFileName(QStringLiteral("norvelle"));
   QApplication::setWindowIcon(norvelle::qt::AppIcon());
@@ -64,9 +79,16 @@ extern "C" __attribute__((visibility("default"))) int norvelle_progress_job(int 
   norvelle::Job job;
   std::string error;
   if (!norvelle::JobOf(cl, job, error)) return norvelle::kExitFatal;
-  return WithApplication([&] { return norvelle::RunProgressDialog(job); });
+  return WithApplication([&] { return norvelle::RunProgressDialog(job); },
+                         [&](const std::string& why) {
+                           std::fprintf(stderr, "norvelle: %s; converting in the terminal\n", why.c_str());
+                           return norvelle::RunBatch(job, cl.quiet);
+                         });
 }
 
 extern "C" __attribute__((visibility("default"))) int norvelle_settings_dialog() {
-  return WithApplication([] { return norvelle::RunSettingsDialog(); });
+  return WithApplication([] { return norvelle::RunSettingsDialog(); }, [](const std::string& why) {
+    std::fprintf(stderr, "norvelle: the settings dialog needs a display: %s\n", why.c_str());
+    return norvelle::kExitFatal;
+  });
 }
