@@ -2,16 +2,15 @@
 
 #include <ctime>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/format.h"
 #include "convert/analyse.h"
-#include "convert/escape.h"
 #include "convert/messages.h"
 #include "convert/source_path.h"
 #include "convert/writer.h"
-#include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "rules/rule_keys.h"
@@ -26,13 +25,6 @@ RunOutcome Fail(ConversionHost& host, Msg msg) {
   host.SetStatus(Message(Msg::kStatusFailed));
   host.SetButtonCaption(Message(Msg::kCaptionClose));
   return RunOutcome::kFailed;
-}
-
-void DateStrings(std::time_t t, CStr& date, CStr& time) {
-  std::tm tm{};
-  if (!LocalTime(t, tm)) tm = std::tm{};
-  Format(date, "%04d/%02d/%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
-  Format(time, "%02d:%02d:%02d", tm.tm_hour, tm.tm_min, tm.tm_sec);
 }
 
 // Splits the source text into lines (line feeds removed). A text ending in a
@@ -53,11 +45,60 @@ std::vector<std::string_view> SplitLines(const std::string& text) {
   return lines;
 }
 
-}  // namespace
+// The source as read: its text, its lines (views into text) and its time.
+struct Source {
+  std::string path, output, text;
+  std::vector<std::string_view> lines;
+  int lines_read = 0;
+  std::time_t mtime = 0;
+};
 
-namespace {
+// Reads and checks the source; the message of a fatal failure, if any.
+std::optional<Msg> ReadSource(std::string_view command_line, Clock clock, Source& src) {
+  src.path = CleanPath(command_line);
+  src.output = src.path.empty() ? std::string(".htm") : OutputPathFor(src.path);
+  if (SameFileName(src.path, src.output)) return Msg::kSameName;
+  if (src.path.empty() || !ReadTextFile(src.path, src.text)) return Msg::kCannotOpenSource;
+  if (src.text.empty()) return Msg::kSourceEmpty;
+  if (!FileModTime(src.path, src.mtime)) src.mtime = clock.now();
+  src.lines = SplitLines(src.text);
+  src.lines_read = int(src.lines.size());
+  if (src.text.back() == '\n') src.lines.emplace_back();
+  return std::nullopt;
+}
 
-RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line) {
+// Pass 1: every line into elements. False when cancelled.
+bool AnalyseLines(ConversionHost& host, const Source& src, const RuleSettings& settings,
+                  std::vector<TarnStruct>& elements, ArgPool& args, TextArena& arena) {
+  elements.reserve(src.lines.size() * 2 + 2);
+  LineAnalyser analyser(elements, args, arena, host, std::string(settings.split_key.view()));
+  host.line_number = 0;
+  for (std::string_view line : src.lines) {
+    ++host.line_number;
+    host.SetProgressPos(host.line_number);
+    if (host.Pump()) return false;
+    analyser.Analyse(line);
+  }
+  analyser.Finish();
+  return true;
+}
+
+// The end of a written run: its status, and the error count when there were errors.
+RunOutcome Finished(ConversionHost& host) {
+  int errors = host.ErrorCount();
+  if (errors == 0) {
+    host.SetStatus(Message(Msg::kStatusDone));
+    return RunOutcome::kDone;
+  }
+  host.SetStatus(Message(Msg::kStatusDoneErrors));
+  CStr line;
+  Format(line, Message(Msg::kErrorCount).c_str(), errors);
+  host.AddError(line.view());
+  host.SetButtonCaption(Message(Msg::kCaptionClose));
+  return RunOutcome::kDoneErrors;
+}
+
+RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line, Clock clock) {
   // Start: the default rules (a missing file leaves every default).
   RuleStore store;
   store.Load(true);
@@ -67,99 +108,40 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line)
   host.SetStatus(Message(Msg::kStatusReading));
   if (host.Pump()) return RunOutcome::kCancelled;
 
-  std::string source = CleanPath(command_line);
-  std::string output = source.empty() ? std::string(".htm") : OutputPathFor(source);
-  if (SameFileName(source, output)) return Fail(host, Msg::kSameName);
-
-  std::string text;
-  if (source.empty() || !ReadTextFile(source, text)) return Fail(host, Msg::kCannotOpenSource);
-  if (text.empty()) return Fail(host, Msg::kSourceEmpty);
-  std::time_t mtime = 0;
-  if (!FileModTime(source, mtime)) mtime = Now();
-  std::vector<std::string_view> lines = SplitLines(text);
-  const int lines_read = int(lines.size());
-  if (text.back() == '\n') lines.emplace_back();
-  host.SetProgressRange(2 * lines_read);
+  Source src;
+  if (std::optional<Msg> fatal = ReadSource(command_line, clock, src)) return Fail(host, *fatal);
+  host.SetProgressRange(2 * src.lines_read);
   host.SetStatus(Message(Msg::kStatusAnalysing));
 
-  // Pass 1.
   std::vector<TarnStruct> elements;
-  elements.reserve(lines.size() * 2 + 2);
   ArgPool args;
   TextArena arena;
-  {
-    LineAnalyser analyser(elements, args, arena, host, std::string(settings.split_key.view()));
-    host.line_number = 0;
-    for (std::string_view line : lines) {
-      ++host.line_number;
-      host.SetProgressPos(host.line_number);
-      if (host.Pump()) return RunOutcome::kCancelled;
-      analyser.Analyse(line);
-    }
-    analyser.Finish();
-  }
+  if (!AnalyseLines(host, src, settings, elements, args, arena)) return RunOutcome::kCancelled;
 
-  // Settings for pass 2.
-  CStr dates[4];
-  DateStrings(mtime, dates[0], dates[1]);
-  DateStrings(Now(), dates[2], dates[3]);
+  Placeholders marks(src.mtime, clock.now(), DefaultTitle(src.path));
   host.SetStatus(Message(Msg::kStatusConverting));
-  ElementWriter writer(host, elements, args, lines_read, rules_folder, FolderOf(output));
+  ElementWriter writer(host, elements, args, src.lines_read, rules_folder, FolderOf(src.output));
   writer.ApplyRules(settings, true);
-  CStr title(DefaultTitle(source));
-  writer.SetFixedSlots(dates, title);
-
-  // Pass 2.
+  writer.SetFixedSlots(marks);
   if (!writer.Run()) return RunOutcome::kCancelled;
-
-  // Finish: placeholders, then write.
-  CStr& header = writer.header();
-  CStr& footer = writer.footer();
-  static const char* const kDateMarks[4] = {"<filedate_rep>", "<filetime_rep>", "<nowdate_rep>",
-                                            "<nowtime_rep>"};
-  for (int i = 0; i < 4; ++i) {
-    header.ReplaceAll(kDateMarks[i], dates[i].view());
-    footer.ReplaceAll(kDateMarks[i], dates[i].view());
-  }
-  std::string escaped;
-  AppendEscaped(escaped, writer.title().view());
-  CStr title_tag;
-  Format(title_tag, "<title>%s</title>", escaped.c_str());
-  header.ReplaceAll("<title_rep>", title_tag.view());
-  char marker[] = "<exrep0>";
-  for (char d = '0'; d <= '9'; ++d) {
-    marker[6] = d;
-    header.ReplaceAll(marker, "");
-    footer.ReplaceAll(marker, "");
-  }
+  marks.Finish(writer.header(), writer.footer(), writer.title().view());
 
   host.SetStatus(Message(Msg::kStatusWriting));
-  host.SetProgressPos(2 * lines_read);
+  host.SetProgressPos(2 * src.lines_read);
   if (host.Pump()) return RunOutcome::kCancelled;
-  if (!WriteTextFile(output, {header.view(), writer.body(), footer.view()}))
+  if (!WriteTextFile(src.output, {writer.header().view(), writer.body(), writer.footer().view()}))
     return Fail(host, Msg::kCannotCreateOutput);
-
-  int errors = host.ErrorCount();
-  if (errors > 0) {
-    host.SetStatus(Message(Msg::kStatusDoneErrors));
-    CStr line;
-    Format(line, Message(Msg::kErrorCount).c_str(), errors);
-    host.AddError(line.view());
-    host.SetButtonCaption(Message(Msg::kCaptionClose));
-    return RunOutcome::kDoneErrors;
-  }
-  host.SetStatus(Message(Msg::kStatusDone));
-  return RunOutcome::kDone;
+  return Finished(host);
 }
 
 }  // namespace
 
-RunOutcome Convert(ConversionHost& host, std::string_view command_line) {
+RunOutcome Convert(ConversionHost& host, std::string_view command_line, Clock clock) {
   // A document can ask for more than memory holds (a header marker that an
   // exreps text repeats doubles the header each time): that ends the run as a
   // failure with nothing written, never as a crash.
   try {
-    return ConvertUnguarded(host, command_line);
+    return ConvertUnguarded(host, command_line, clock);
   } catch (const std::bad_alloc&) {
     return Fail(host, Msg::kOutOfMemory);
   } catch (...) {

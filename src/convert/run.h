@@ -10,10 +10,11 @@
 #include <string_view>
 
 #include "convert/host.h"
+#include "convert/placeholders.h"
 
 namespace norvelle {
 
-// How a run ended, for hosts that need more than the 1/0 of convert.
+// How a run ended, for hosts that need more than the 1/0 of ConvertForDialog.
 enum class RunOutcome {
   kDone,         // written, no errors
   kDoneErrors,   // written, errors reported
@@ -21,10 +22,12 @@ enum class RunOutcome {
   kCancelled,    // nothing written
 };
 
-// command_line: the path of the source, optionally in double quotes.
-RunOutcome Convert(ConversionHost& host, std::string_view command_line);
+// command_line: the path of the source, optionally in double quotes. The
+// clock gives the current time (and the file time of a file that has none).
+RunOutcome Convert(ConversionHost& host, std::string_view command_line, Clock clock = SystemClock());
 
-inline int convert(ConversionHost& host, std::string_view command_line) {
+// The dialog's form: 1 when it may close at once, 0 when it must stay open.
+inline int ConvertForDialog(ConversionHost& host, std::string_view command_line) {
   RunOutcome r = Convert(host, command_line);
   return (r == RunOutcome::kDone || r == RunOutcome::kCancelled) ? 1 : 0;
 }
