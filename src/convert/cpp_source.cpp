@@ -123,7 +123,7 @@ bool IsWhitespace(std::string_view text) {
   return true;
 }
 
-int ClassOf(const TarnCPPSymbol& sym, const CppKeywordSet& keywords) {
+int ColourClassOf(const TarnCPPSymbol& sym, const CppKeywordSet& keywords) {
   if (IsWhitespace(sym.text.view())) return kClassWhitespace;
   switch (sym.kind) {
     case kStateWord: return keywords.Contains(sym.text.view()) ? kClassKeyword : kClassSymbol;
@@ -299,7 +299,7 @@ void ClassifyChunk(CArrayAuto<TarnCPPSymbol>& tokens, const CppKeywordSet& keywo
   for (std::uint32_t i = 0; i < tokens.count(); ++i) {
     TarnCPPSymbol& sym = tokens[i];
     if (sym.text.empty()) continue;
-    sym.kind = ClassOf(sym, keywords);
+    sym.kind = ColourClassOf(sym, keywords);
     // Swapping slots moves no text; the dropped slots keep their buffers for reuse.
     if (i != kept) tokens.SwapSlots(i, kept);
     ++kept;

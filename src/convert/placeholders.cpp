@@ -46,7 +46,7 @@ void Placeholders::Finish(CStr& header, CStr& footer, std::string_view title) co
     footer.ReplaceAll(kDateMarks[i], dates_[i].view());
   }
   std::string escaped;
-  AppendEscaped(escaped, title);
+  AppendHtmlEscaped(escaped, title);
   CStr title_tag;
   Format(title_tag, "<title>%s</title>", escaped.c_str());
   header.ReplaceAll("<title_rep>", title_tag.view());

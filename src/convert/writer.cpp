@@ -50,7 +50,7 @@ void ElementWriter::ApplyRules(const RuleSettings& r, bool initial) {
   for (int i = 0; i < kReplaceCount; ++i) slots_[i] = r.replace[i];
   join_raw_.assign(r.join_key.data(), r.join_key.length());
   join_escaped_.clear();
-  AppendEscaped(join_escaped_, join_raw_);
+  AppendHtmlEscaped(join_escaped_, join_raw_);
   src_line_out_ = r.src_line_out;
   replacer_.Build(r.auto_replace);
 }
