@@ -97,13 +97,10 @@ std::size_t ScanQuoted(const char* p, const char* e, char quote, CppState* next)
 }
 
 std::size_t ScanLineComment(const char* p, const char* e, CppState* next) {
-  for (const char* q = p; q < e; q = NextChar(q, e)) {
-    if (*q == '\n') {
-      *next = kStateOther;
-      return std::size_t(q + 1 - p);
-    }
-  }
-  return std::size_t(e - p);
+  std::size_t lf = FindChar(std::string_view(p, std::size_t(e - p)), '\n');
+  if (lf == std::string_view::npos) return std::size_t(e - p);
+  *next = kStateOther;
+  return lf + 1;
 }
 
 // "*/" is searched from the comment's own "/", so "/*/" already closes.
