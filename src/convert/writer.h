@@ -31,7 +31,6 @@ class ElementWriter {
   void ApplyRules(const RuleSettings& rules, bool initial);
   // Slots 100..104 and the starting title.
   void SetFixedSlots(const Placeholders& marks);
-  void set_title(std::string_view t) { title_.Assign(t.data(), t.size()); }
 
   // Writes every element after the placeholder. False when cancelled.
   bool Run();
