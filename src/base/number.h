@@ -2,8 +2,9 @@
 //
 // Callers differ only in what "no number here" means (1 for a repeat count,
 // 0 for an element number, the old value for a tab width), so that is a
-// parameter. Values saturate at kNumberCap instead of overflowing; every
-// caller clamps far below it.
+// parameter. A value stops growing once it reaches kNumberCap (so it stays
+// below ten times the cap) instead of overflowing; every caller clamps far
+// below it.
 #pragma once
 
 #include <cstddef>
