@@ -4,6 +4,7 @@
 
 #include "base/dbcs.h"
 #include "base/format.h"
+#include "base/number.h"
 #include "convert/commands.h"
 #include "convert/messages.h"
 
@@ -14,19 +15,6 @@ namespace {
 // The command-line pattern: "|", command words separated by ",", "|", text.
 // Hits: the words in order, then the text.
 constexpr const char* kCommandLinePattern = "|%+0{%+0j%e%[,%(%p|%)%]%}|%{%/0j%}";
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Reads a decimal number at p (0 when there is none), advancing p. Large
-// values saturate: element numbers beyond any line are rejected anyway.
-long ReadNumber(std::string_view s, std::size_t& p) {
-  long v = 0;
-  while (p < s.size() && IsDigit(s[p])) {
-    if (v < 1000000000L) v = v * 10 + (s[p] - '0');
-    ++p;
-  }
-  return v;
-}
 
 }  // namespace
 
@@ -204,7 +192,7 @@ void LineAnalyser::ApplyWord(std::string_view word) {
     // Storing the same attribute on every element again changes nothing; a
     // line repeating one word thousands of times must not cost words x elements.
     bool bad_heading = code == kHeading && (word.size() < 2 || word[1] < '1' || word[1] > '6');
-    if (code >= 0 && code < 64 && !bad_heading) {
+    if (IsStoredCode(code) && !bad_heading) {
       WideAttr& last = wide_[code];
       std::string_view arg = code == kHeading ? word.substr(0, 2) : CommandArgument(word, code);
       if (last.line == line_serial_ && last.arg == arg) return;
@@ -223,11 +211,11 @@ void LineAnalyser::ApplyNumbered(std::string_view word) {
   CommandClass cls = ClassOf(code);
   std::size_t p = 0;
   for (;;) {
-    long n = ReadNumber(word, p);
+    long n = ReadNumber(word, p, 0);
     long m = n;
     if (p < word.size() && word[p] == '-') {
       ++p;
-      m = ReadNumber(word, p);
+      m = ReadNumber(word, p, 0);
     }
     for (long k = n; k <= m; ++k) {
       if (std::size_t(k) >= line_.size()) {
@@ -239,7 +227,7 @@ void LineAnalyser::ApplyNumbered(std::string_view word) {
         break;
       }
       Store(std::size_t(k), code, cmd);
-      if (code >= 0 && code < 64) wide_[code].line = 0;  // no longer the same on every element
+      if (IsStoredCode(code)) wide_[code].line = 0;  // no longer the same on every element
     }
     if (p < word.size() && word[p] == '.') {
       ++p;

@@ -95,7 +95,7 @@ class LineAnalyser {
     std::uint64_t line = 0;
     std::string_view arg;
   };
-  WideAttr wide_[64];
+  WideAttr wide_[kCodeCount];
   std::uint64_t line_serial_ = 0;
   // Extra elements per element number of the current line (sized on the
   // line's first extra).

@@ -96,7 +96,7 @@ struct CodeInfo {
   ArgRule arg = A::kNone;
 };
 constexpr int kLowestCode = kBase;  // the most negative code a word has
-constexpr int kCodeSlots = 64 - kLowestCode;
+constexpr int kCodeSlots = kCodeCount - kLowestCode;
 
 constexpr std::array<CodeInfo, kCodeSlots> kByCode = [] {
   std::array<CodeInfo, kCodeSlots> by_code{};
@@ -108,7 +108,7 @@ constexpr std::array<CodeInfo, kCodeSlots> kByCode = [] {
 
 const CodeInfo& InfoOf(int code) {
   static constexpr CodeInfo kNone{};
-  if (code < kLowestCode || code >= 64) return kNone;
+  if (code < kLowestCode || code >= kCodeCount) return kNone;
   return kByCode[std::size_t(code - kLowestCode)];
 }
 

@@ -13,8 +13,8 @@ namespace {
 constexpr long kMaxTagRepeat = 1000000;
 
 // Row of each code 0..63, -1 for codes that open no tag.
-constexpr std::array<int, 64> kRowOfCode = [] {
-  std::array<int, 64> rows{};
+constexpr std::array<int, kCodeCount> kRowOfCode = [] {
+  std::array<int, kCodeCount> rows{};
   for (int& r : rows) r = -1;
   for (int i = 0; i < kTagCount; ++i) rows[std::size_t(kTags[i].code)] = i;
   return rows;
@@ -56,7 +56,7 @@ void AppendQuotedAttr(std::string& out, const char* name, std::string_view value
 }  // namespace
 
 const TagInfo* TagOf(int code) {
-  if (code < 0 || code >= 64 || kRowOfCode[std::size_t(code)] < 0) return nullptr;
+  if (!IsStoredCode(code) || kRowOfCode[std::size_t(code)] < 0) return nullptr;
   return &kTags[kRowOfCode[std::size_t(code)]];
 }
 
