@@ -81,13 +81,21 @@ const char* HelpText() {
 int RunBatch(const std::string& utf8_path) {
   TerminalHost::InstallSignalHandlers();
   TerminalHost host(stderr, isatty(fileno(stderr)) != 0);
+  return ExitStatusOf(ConvertUtf8Path(host, utf8_path));
+}
+
+RunOutcome ConvertUtf8Path(ConversionHost& host, std::string_view utf8_path) {
   std::string cp932;
-  if (!Utf8ToCp932(utf8_path, cp932)) {
-    // A name the document encoding cannot spell cannot be opened.
-    host.AddError(Message(Msg::kCannotOpenSource));
-    return kExitFatal;
-  }
-  switch (Convert(host, cp932)) {
+  if (Utf8ToCp932(utf8_path, cp932)) return Convert(host, cp932);
+  // A name the document encoding cannot spell cannot be opened.
+  host.AddError(Message(Msg::kCannotOpenSource));
+  host.SetStatus(Message(Msg::kStatusFailed));
+  host.SetButtonCaption(Message(Msg::kCaptionClose));
+  return RunOutcome::kFailed;
+}
+
+int ExitStatusOf(RunOutcome outcome) {
+  switch (outcome) {
     case RunOutcome::kDone: return kExitOk;
     case RunOutcome::kDoneErrors: return kExitErrors;
     case RunOutcome::kFailed: return kExitFatal;

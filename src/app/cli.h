@@ -9,7 +9,10 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "convert/run.h"
 
 namespace norvelle {
 
@@ -17,6 +20,9 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitErrors = 1;
 inline constexpr int kExitFatal = 2;
 inline constexpr int kExitCancelled = 130;
+
+// The exit status that reports a run's outcome.
+int ExitStatusOf(RunOutcome outcome);
 
 enum class Mode { kSettings, kConvertDialog, kConvertBatch, kHelp, kVersion, kUsageError };
 
@@ -32,5 +38,9 @@ const char* HelpText();
 
 // Converts in batch mode; returns the exit status.
 int RunBatch(const std::string& utf8_path);
+
+// Converts the file named by a UTF-8 path (the command line's words) under
+// any host; a name CP932 cannot spell fails as a source that cannot be opened.
+RunOutcome ConvertUtf8Path(ConversionHost& host, std::string_view utf8_path);
 
 }  // namespace norvelle

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "app/cli.h"
+#include "app/dialog_entry.h"
+#include "app/first_run.h"
 
 #ifndef NORVELLE_VERSION
 #define NORVELLE_VERSION "0.1.0"
@@ -13,6 +15,8 @@ int main(int argc, char** argv) {
   using namespace norvelle;
   std::vector<std::string> args(argv + 1, argv + argc);
   CommandLine cl = ParseCommandLine(args);
+  if (cl.mode == Mode::kSettings || cl.mode == Mode::kConvertDialog || cl.mode == Mode::kConvertBatch)
+    PrepareRuleFolder(stderr);
   switch (cl.mode) {
     case Mode::kHelp:
       std::fputs(HelpText(), stdout);
@@ -24,10 +28,9 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "norvelle: %s\n%s", cl.error.c_str(), HelpText());
       return kExitFatal;
     case Mode::kSettings:
-      std::fprintf(stderr, "norvelle: the settings dialog is not available in this build; "
-                           "give a file to convert (see --help)\n");
-      return kExitFatal;
-    case Mode::kConvertDialog:  // the progress dialog comes later: convert in the terminal
+      return RunSettingsWindow();
+    case Mode::kConvertDialog:
+      return RunProgressWindow(cl.path);
     case Mode::kConvertBatch:
       return RunBatch(cl.path);
   }

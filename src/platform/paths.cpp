@@ -87,6 +87,15 @@ std::string DefaultRuleFile() {
   return base + "/" + ini_name;
 }
 
+bool RulesInConfigFolder() {
+  std::string ini_name;
+  std::string base = RuleBase(ini_name);
+  if (ini_name.empty()) return false;
+  std::string folder, name;
+  SplitLast(ProgramPath(), folder, name);
+  return base != folder;
+}
+
 std::string RulesFolder() {
   std::string ini_name;
   std::string base = RuleBase(ini_name);

@@ -18,6 +18,10 @@ std::string ProgramPath();
 std::string DefaultRuleFile();
 std::string RulesFolder();
 
+// True when the rule files live in the user's configuration folder: the
+// program is installed where its folder is not writable.
+bool RulesInConfigFolder();
+
 // Test seam: overrides the program path (empty string restores the real one).
 void SetProgramPathForTesting(std::string_view cp932_path);
 

@@ -1,0 +1,141 @@
+#!/usr/bin/env python3
+"""Times Norvelle against its peers on equal documents, side by side in one
+run: each round runs every program once, in turn, so that the machine's
+state changes alike for all. Whole processes: read, convert, write a file.
+
+Usage: run_bench.py BUILD_DIR WORK_DIR [--quick] [--full]
+  --quick  the 1 MB sizes only, one round: checks that everything still runs
+  --full   adds the 1 GB document to the size and linearity tables
+
+Prints, per size: median time, MB/s, peak RSS and the ratio to md4c
+(md4c time / Norvelle time: above 1 Norvelle is faster); the run with the
+130-entry auto-replace list; a C++ listing against GNU source-highlight;
+1 MB start to exit; and the linearity of Norvelle's time over the sizes.
+"""
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+
+
+def run(cmd, cwd=None):
+    """Runs a command; returns (seconds, peak RSS in MB). Fails loudly."""
+    t = time.perf_counter()
+    p = subprocess.Popen(cmd, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    _, status, usage = os.wait4(p.pid, 0)
+    dt = time.perf_counter() - t
+    err = p.stderr.read().decode("utf-8", "replace")
+    p.stderr.close()
+    code = os.waitstatus_to_exitcode(status)
+    if code != 0:
+        sys.exit("bench: %s exited %d: %s" % (" ".join(map(str, cmd)), code, err[:400]))
+    return dt, usage.ru_maxrss / 1024.0
+
+
+def rounds(programs, n):
+    """programs: {name: cmd}. Returns {name: (median seconds, max RSS MB)}."""
+    times = {k: [] for k in programs}
+    rss = {k: 0.0 for k in programs}
+    for _ in range(n):
+        for name, cmd in programs.items():
+            dt, peak = run(cmd)
+            times[name].append(dt)
+            rss[name] = max(rss[name], peak)
+    return {k: (statistics.median(times[k]), rss[k]) for k in programs}
+
+
+def twin(work, mb):
+    prefix = work / ("twin%g" % mb)
+    if not Path(str(prefix) + ".md").exists():
+        subprocess.run([sys.executable, str(HERE / "gen_twin.py"), str(mb), str(prefix)], check=True)
+    return Path(str(prefix) + ".md"), Path(str(prefix) + ".txt")
+
+
+def main(argv):
+    build, work = Path(argv[0]), Path(argv[1])
+    quick, full = "--quick" in argv, "--full" in argv
+    work.mkdir(parents=True, exist_ok=True)
+    norvelle = build / "src/app/norvelle"
+    md4c = build / "bench/md4c_html"
+    cmark = shutil.which("cmark")
+    highlight = shutil.which("source-highlight")
+    if not md4c.exists():
+        sys.exit("bench: %s is missing (libmd4c-dev not installed?)" % md4c)
+    # Norvelle with its default rules: a copy of the program in a folder of
+    # its own, so that no rule file of the build folder is used.
+    plain_dir, rules_dir = work / "plain", work / "rules"
+    for d in (plain_dir, rules_dir):
+        d.mkdir(exist_ok=True)
+        shutil.copy2(norvelle, d / "norvelle")
+    (plain_dir / "norvelle.ini").write_bytes(b"")
+    subprocess.run([sys.executable, str(HERE / "gen_twin.py"), "--rules", str(rules_dir / "norvelle.ini")],
+                   check=True)
+
+    sizes = [1] if quick else [1, 10, 100] + ([1000] if full else [])
+    n_rounds = lambda mb: 1 if quick else (7 if mb <= 1 else 5 if mb <= 10 else 3 if mb <= 100 else 1)
+    out = work / "out"
+    out.mkdir(exist_ok=True)
+
+    print("== Plain document (Markdown twin for md4c and cmark, Norvelle markup twin for Norvelle)")
+    print("%-8s %-9s %9s %9s %9s %12s" % ("size", "program", "seconds", "MB/s", "peak MB", "md4c/this"))
+    results = {}
+    for mb in sizes:
+        md, txt = twin(work, mb)
+        progs = {"md4c": [md4c, md, out / "md4c.html"],
+                 "norvelle": [plain_dir / "norvelle", "--batch", txt]}
+        if cmark and mb <= 100:
+            progs["cmark"] = ["sh", "-c", '"$0" --unsafe "$1" >"$2"', cmark, md, out / "cmark.html"]
+        res = rounds(progs, n_rounds(mb))
+        results[mb] = res
+        base = res["md4c"][0]
+        for name, (sec, peak) in res.items():
+            size = md.stat().st_size if name != "norvelle" else txt.stat().st_size
+            print("%-8s %-9s %9.3f %9.1f %9.0f %12.2f" % ("%g MB" % mb, name, sec, size / 1e6 / sec,
+                                                          peak, base / sec))
+
+    print("\n== With the auto-replace list (100 exact, 20 search, 10 pattern entries)")
+    for mb in ([1] if quick else [10]):
+        md, txt = twin(work, mb)
+        res = rounds({"md4c": [md4c, md, out / "md4c.html"],
+                      "norvelle": [rules_dir / "norvelle", "--batch", txt]}, n_rounds(mb))
+        print("%-8s md4c %.3f s, Norvelle with rules %.3f s (%.1f MB peak): %.2fx md4c's time" %
+              ("%g MB" % mb, res["md4c"][0], res["norvelle"][0], res["norvelle"][1],
+               res["norvelle"][0] / res["md4c"][0]))
+
+    print("\n== A C++ file as one listing")
+    cmb = 0.2 if quick else 2
+    prefix = work / ("code%g" % cmb)
+    subprocess.run([sys.executable, str(HERE / "gen_twin.py"), "--cpp", str(cmb), str(prefix)], check=True)
+    progs = {"norvelle": [plain_dir / "norvelle", "--batch", str(prefix) + ".txt"]}
+    if highlight:
+        progs["source-highlight"] = [highlight, "-s", "cpp", "-f", "html", "-i", str(prefix) + ".cpp",
+                                     "-o", str(out / "hl.html")]
+    res = rounds(progs, 1 if quick else 3)
+    line = "%g MB: Norvelle %.3f s" % (cmb, res["norvelle"][0])
+    if highlight:
+        line += ", source-highlight %.3f s: Norvelle %.0fx its throughput" % (
+            res["source-highlight"][0], res["source-highlight"][0] / res["norvelle"][0])
+    print(line)
+
+    print("\n== 1 MB, start to exit")
+    r1 = results[1]
+    print("  ".join("%s %.1f ms" % (k, v[0] * 1000) for k, v in r1.items()) +
+          "  (Norvelle at %.2fx md4c's time)" % (r1["norvelle"][0] / r1["md4c"][0]))
+
+    if len(sizes) > 1:
+        print("\n== Linearity of Norvelle (time per MB; ratio of the time to that of the size 10x smaller)")
+        prev = None
+        for mb in sizes:
+            sec = results[mb]["norvelle"][0]
+            ratio = "" if prev is None else "%.2f" % (sec / prev)
+            print("%-8s %9.3f s %9.2f ms/MB %8s" % ("%g MB" % mb, sec, sec * 1000 / mb, ratio))
+            prev = sec
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])
