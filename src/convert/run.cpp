@@ -136,7 +136,11 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
 
 }  // namespace
 
-RunOutcome Convert(ConversionHost& host, std::string_view command_line, Clock clock) {
+RunOutcome Convert(ConversionHost& host, std::string_view command_line) {
+  return ConvertWithClock(host, command_line, SystemClock());
+}
+
+RunOutcome ConvertWithClock(ConversionHost& host, std::string_view command_line, Clock clock) {
   // A document can ask for more than memory holds (a header marker that an
   // exreps text repeats doubles the header each time): that ends the run as a
   // failure with nothing written, never as a crash.

@@ -22,9 +22,11 @@ enum class RunOutcome {
   kCancelled,    // nothing written
 };
 
-// command_line: the path of the source, optionally in double quotes. The
-// clock gives the current time (and the file time of a file that has none).
-RunOutcome Convert(ConversionHost& host, std::string_view command_line, Clock clock = SystemClock());
+// command_line: the path of the source, optionally in double quotes.
+RunOutcome Convert(ConversionHost& host, std::string_view command_line);
+// The same with the clock that gives the current time (and the file time of a
+// file that has none); Convert uses the system clock.
+RunOutcome ConvertWithClock(ConversionHost& host, std::string_view command_line, Clock clock);
 
 // The dialog's form: 1 when it may close at once, 0 when it must stay open.
 inline int ConvertForDialog(ConversionHost& host, std::string_view command_line) {
