@@ -4,51 +4,123 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "app/terminal_host.h"
 #include "convert/messages.h"
 #include "convert/run.h"
-#include "platform/encoding.h"
+#include "platform/carry.h"
 
 namespace norvelle {
 
+namespace {
+
+// The value of an option given as "--name=V", "--name V", "-xV" or "-x V";
+// false when the word is not that option. A missing value is a usage error.
+bool OptionValue(const std::vector<std::string>& args, std::size_t& i, std::string_view shrt,
+                 std::string_view lng, std::string& value, std::string& error) {
+  std::string_view a = args[i];
+  if (a == shrt || a == lng) {
+    if (i + 1 >= args.size()) {
+      error = "option '" + std::string(a) + "' needs an argument";
+      return true;
+    }
+    value = args[++i];
+    return true;
+  }
+  if (a.size() > lng.size() && a.substr(0, lng.size()) == lng && a[lng.size()] == '=') {
+    value = a.substr(lng.size() + 1);
+    return true;
+  }
+  if (a.size() > shrt.size() && a.substr(0, shrt.size()) == shrt) {
+    value = a.substr(shrt.size());
+    return true;
+  }
+  return false;
+}
+
+bool EncodingNamed(std::string name, DocEncoding& e) {
+  for (char& c : name)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  if (name == "cp932" || name == "shift_jis" || name == "sjis") e = DocEncoding::kCp932;
+  else if (name == "utf-8" || name == "utf8") e = DocEncoding::kUtf8;
+  else return false;
+  return true;
+}
+
+}  // namespace
+
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   CommandLine cl;
-  bool batch = false;
-  bool options = true;
-  std::vector<std::string> words;
-  for (const std::string& a : args) {
-    if (options && a == "--") {
+  bool batch = false, options = true, set = false;
+  auto usage = [&cl](std::string error) {
+    cl.mode = Mode::kUsageError;
+    cl.error = std::move(error);
+    return cl;
+  };
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    std::string value, error;
+    if (!options || a == "-" || a.empty() || a[0] != '-') {
+      cl.words.push_back(a);
+    } else if (a == "--") {
       options = false;
-    } else if (options && a == "--batch") {
+    } else if (a == "--batch") {
       batch = true;
-    } else if (options && (a == "--help" || a == "-h")) {
+    } else if (a == "--help" || a == "-h") {
       cl.mode = Mode::kHelp;
       return cl;
-    } else if (options && a == "--version") {
+    } else if (a == "--version" || a == "-V") {
       cl.mode = Mode::kVersion;
       return cl;
-    } else if (options && a.size() > 1 && a[0] == '-' && a[1] == '-') {
-      cl.mode = Mode::kUsageError;
-      cl.error = "unknown option: " + a;
-      return cl;
+    } else if (a == "--quiet" || a == "-q") {
+      cl.quiet = set = true;
+    } else if (OptionValue(args, i, "-e", "--encoding", value, error)) {
+      if (!error.empty()) return usage(error);
+      if (!EncodingNamed(value, cl.encoding))
+        return usage("unknown encoding '" + value + "' (cp932 or utf-8)");
+      set = true;
+    } else if (OptionValue(args, i, "-o", "--output", value, error)) {
+      if (!error.empty()) return usage(error);
+      if (value.empty()) return usage("option '-o' needs a file name");
+      cl.output = value;
+      set = true;
     } else {
-      words.push_back(a);
+      return usage("unknown option '" + a + "'");
     }
   }
-  for (std::size_t i = 0; i < words.size(); ++i) {
+  for (std::size_t i = 0; i < cl.words.size(); ++i) {
     if (i) cl.path += ' ';
-    cl.path += words[i];
+    cl.path += cl.words[i];
   }
   // Blanks alone select the settings dialog, as an empty command line does.
   if (cl.path.find_first_not_of(" \t") == std::string::npos) {
     cl.path.clear();
-    cl.mode = batch ? Mode::kUsageError : Mode::kSettings;
-    if (batch) cl.error = "--batch needs a file to convert";
+    cl.words.clear();
+    if (batch) return usage("--batch needs a file to convert");
+    if (set) return usage("no file to convert");
+    cl.mode = Mode::kSettings;
     return cl;
   }
-  cl.mode = (batch || !HasDisplay()) ? Mode::kConvertBatch : Mode::kConvertDialog;
+  // A pipe is no job for a window.
+  const bool streams = cl.output == "-" || (cl.words.size() == 1 && cl.words[0] == "-");
+  cl.mode = (batch || streams || !HasDisplay()) ? Mode::kConvertBatch : Mode::kConvertDialog;
   return cl;
+}
+
+bool JobOf(const CommandLine& cl, Job& job, std::string& error) {
+  job.encoding = cl.encoding;
+  job.output = cl.output;
+  job.inputs = InputsOf(cl.words);
+  if (job.inputs.size() > 1 && !job.output.empty()) {
+    error = "option '-o' takes exactly one input file";
+    return false;
+  }
+  return true;
+}
+
+std::string UsageLine(const std::string& error) {
+  return "norvelle: " + error + " (Try 'norvelle --help')";
 }
 
 bool HasDisplay() {
@@ -60,38 +132,69 @@ bool HasDisplay() {
 }
 
 const char* HelpText() {
-  return "Usage: norvelle [--batch] [--] FILE\n"
+  return "Usage: norvelle [OPTION]... [--] FILE...\n"
          "       norvelle\n"
          "\n"
-         "Converts a Shift_JIS text file with markup commands to HTML (FILE.htm beside it).\n"
+         "Converts a text file with markup commands to HTML (FILE.htm beside it).\n"
          "Without FILE, opens the settings dialog for rule files.\n"
          "\n"
          "Options:\n"
-         "  --batch    convert without any window; progress and errors on standard error\n"
-         "  --help     show this help and exit\n"
-         "  --version  show the version and exit\n"
-         "  --         end of options (for file names beginning with \"-\")\n"
+         "  -e, --encoding=ENC  the document's encoding: cp932 (Shift_JIS, the default)\n"
+         "                      or utf-8; the HTML is written in the same encoding\n"
+         "  -o, --output=FILE   write the HTML to FILE (one input only); '-o -' writes\n"
+         "                      it to standard output\n"
+         "  -q, --quiet         no progress line\n"
+         "      --batch         convert without any window; errors on standard error\n"
+         "  -h, --help          show this help and exit\n"
+         "  -V, --version       show the version and exit\n"
+         "  --                  end of options (for file names beginning with \"-\")\n"
          "\n"
-         "Several words are joined by single blanks into one path.\n"
+         "Files:\n"
+         "  FILE '-' reads standard input; the HTML then goes to standard output unless\n"
+         "  -o names a file, and its title is that file's name without extension\n"
+         "  (\"stdin\" when it goes to standard output).\n"
+         "  Several words are joined by single blanks into one path, unless each word\n"
+         "  names an existing file and the joined text names none: then each file is\n"
+         "  converted in turn, every report line starts with its file's name, and the\n"
+         "  exit status is the worst of the runs (cancel stops the rest).\n"
+         "  Any file name works, also one that Shift_JIS cannot spell (café.txt,\n"
+         "  한국어.txt); in a Shift_JIS page's title such characters are written\n"
+         "  as HTML character references (&#233;).\n"
+         "\n"
+         "UTF-8 documents (--encoding=utf-8):\n"
+         "  A byte order mark is dropped, charset=Shift_JIS in the header becomes\n"
+         "  charset=UTF-8, and characters Shift_JIS lacks come out as they went in.\n"
+         "  Invalid UTF-8 is reported with its line number and shown as U+FFFD.\n"
+         "  Rule files stay Shift_JIS. Reading a UTF-8 file without the option\n"
+         "  converts it as Shift_JIS and prints a hint in batch mode.\n"
+         "\n"
+         "Rule files:\n"
+         "  |ini|NAME loads NAME.qdx from the rules folder beside the program and,\n"
+         "  when it is not there, from a qdx/ folder beside the document.\n"
+         "\n"
+         "Examples:\n"
+         "  norvelle --batch page.txt          page.htm beside page.txt\n"
+         "  norvelle -e utf-8 notes/*.txt      every file, UTF-8 in and out\n"
+         "  cat page.txt | norvelle -e utf-8 - > page.htm\n"
          "\n"
          "Exit status: 0 converted, 1 converted with errors reported,\n"
          "             2 nothing written (fatal error or bad usage), 130 cancelled.\n";
 }
 
-int RunBatch(const std::string& utf8_path) {
+int RunBatch(const Job& job, bool quiet) {
   TerminalHost::InstallSignalHandlers();
-  TerminalHost host(stderr, isatty(fileno(stderr)) != 0);
-  return ExitStatusOf(ConvertUtf8Path(host, utf8_path));
+  TerminalHost host(stderr, !quiet && isatty(fileno(stderr)) != 0);
+  return ExitStatusOf(RunJob(host, job, [&host](NoteKind, const std::string& line) { host.Note(line); }));
+}
+
+int RunBatch(const std::string& utf8_path) {
+  Job job;
+  job.inputs = {utf8_path};
+  return RunBatch(job, false);
 }
 
 RunOutcome ConvertUtf8Path(ConversionHost& host, std::string_view utf8_path) {
-  std::string cp932;
-  if (Utf8ToCp932(utf8_path, cp932)) return Convert(host, cp932);
-  // A name the document encoding cannot spell cannot be opened.
-  host.AddError(Message(Msg::kCannotOpenSource));
-  host.SetStatus(Message(Msg::kStatusFailed));
-  host.SetButtonCaption(Message(Msg::kCaptionClose));
-  return RunOutcome::kFailed;
+  return Convert(host, NameFromNative(utf8_path));
 }
 
 int ExitStatusOf(RunOutcome outcome) {

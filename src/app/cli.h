@@ -1,10 +1,12 @@
 // The command line of the program: options, the choice of mode, exit codes.
 //
 //   norvelle                  the settings dialog
-//   norvelle PATH...          convert (progress dialog, or batch without a display)
+//   norvelle [OPTION]... PATH...  convert (progress dialog, or batch without a display)
 //   norvelle --batch PATH...  convert without any window
 //   norvelle --help | --version
-// The words after the options are joined by single blanks into one path.
+// The words after the options are joined by single blanks into one path,
+// unless they name several files (app/job.h). Options may stand anywhere
+// before "--"; a word "-" is standard input.
 // Exit status: 0 done, 1 written with errors, 2 fatal or usage, 130 cancelled.
 #pragma once
 
@@ -12,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/job.h"
 #include "convert/run.h"
 
 namespace norvelle {
@@ -28,19 +31,29 @@ enum class Mode { kSettings, kConvertDialog, kConvertBatch, kHelp, kVersion, kUs
 
 struct CommandLine {
   Mode mode = Mode::kSettings;
-  std::string path;   // the joined words, UTF-8
-  std::string error;  // for kUsageError
+  std::string path;                // the joined words, UTF-8
+  std::vector<std::string> words;  // the words themselves
+  std::string error;               // for kUsageError
+  DocEncoding encoding = DocEncoding::kCp932;
+  std::string output;              // -o/--output; "-" is standard output
+  bool quiet = false;              // no progress line
 };
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
+// The job that a converting command line asks for; false with a usage error
+// when its parts do not fit together (-o with several files).
+bool JobOf(const CommandLine& cl, Job& job, std::string& error);
 bool HasDisplay();
 const char* HelpText();
+// "norvelle: ERROR (Try 'norvelle --help')": the one line of a usage error.
+std::string UsageLine(const std::string& error);
 
 // Converts in batch mode; returns the exit status.
+int RunBatch(const Job& job, bool quiet);
 int RunBatch(const std::string& utf8_path);
 
 // Converts the file named by a UTF-8 path (the command line's words) under
-// any host; a name CP932 cannot spell fails as a source that cannot be opened.
+// any host; names CP932 cannot spell are carried (platform/carry.h).
 RunOutcome ConvertUtf8Path(ConversionHost& host, std::string_view utf8_path);
 
 }  // namespace norvelle

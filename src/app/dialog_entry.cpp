@@ -7,16 +7,19 @@
 
 namespace norvelle {
 
-int RunProgressWindow(const std::string& utf8_path) {
+int RunProgressWindow(const std::vector<std::string>& args, const Job& job, bool quiet) {
   std::string why;
   auto entry = reinterpret_cast<ProgressEntry>(LoadModuleSymbol(kDialogModule, kProgressEntry, why));
   if (entry) {
-    int status = entry(utf8_path.c_str());
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    argv.push_back(nullptr);
+    int status = entry(int(args.size()), argv.data());
     if (status != kNoDisplay) return status;
     why = "no display can be opened";
   }
   std::fprintf(stderr, "norvelle: %s; converting in the terminal\n", why.c_str());
-  return RunBatch(utf8_path);
+  return RunBatch(job, quiet);
 }
 
 int RunSettingsWindow() {

@@ -4,15 +4,19 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "app/job.h"
 
 namespace norvelle {
 
 inline constexpr const char* kDialogModule = "norvelle-dialogs.so";
 
-// int norvelle_progress_dialog(const char* utf8_path): converts under the
-// progress window; returns the exit status of the run.
-inline constexpr const char* kProgressEntry = "norvelle_progress_dialog";
-using ProgressEntry = int (*)(const char* utf8_path);
+// int norvelle_progress_job(int argc, const char* const* argv): converts what
+// the command line's words (after the program name) ask for under the
+// progress window; returns the exit status of the job.
+inline constexpr const char* kProgressEntry = "norvelle_progress_job";
+using ProgressEntry = int (*)(int argc, const char* const* argv);
 
 // int norvelle_settings_dialog(void): the settings window; returns the exit status.
 inline constexpr const char* kSettingsEntry = "norvelle_settings_dialog";
@@ -23,7 +27,8 @@ inline constexpr int kNoDisplay = -1;
 
 // Load the module and run its windows. Without a usable module or display the
 // conversion goes on in the terminal; the settings window fails with status 2.
-int RunProgressWindow(const std::string& utf8_path);
+// `job` is what `args` ask for, for the terminal.
+int RunProgressWindow(const std::vector<std::string>& args, const Job& job, bool quiet);
 int RunSettingsWindow();
 
 }  // namespace norvelle

@@ -2,7 +2,8 @@
 
 #include <string>
 
-#include "platform/encoding.h"
+#include "platform/carry.h"
+#include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/paths.h"
 #include "rules/rule_keys.h"
@@ -33,12 +34,12 @@ bool PrepareRuleFolder(std::FILE* err) {
   if (!RulesInConfigFolder()) return false;
   const std::string ini = DefaultRuleFile();
   std::string ini_u8, qdx_u8, program_u8;
-  if (!Cp932ToUtf8(ini, ini_u8) || !Cp932ToUtf8(RulesFolder(), qdx_u8) ||
-      !Cp932ToUtf8(ProgramPath(), program_u8))
+  if (!NameToNative(ini, ini_u8) || !NameToNative(RulesFolder(), qdx_u8) ||
+      !NameToNative(ProgramPath(), program_u8))
     return false;
   const std::string folder = FolderOf(ini_u8);
   if (!FolderIsEmpty(folder)) return false;
-  if (!MakeFolders(qdx_u8) || !WriteDefaultRules(ini)) {
+  if (!MakeFolders(RulesFolder()) || !WriteDefaultRules(ini)) {
     std::fprintf(err, "norvelle: cannot set up the rule folder %s\n", folder.c_str());
     return false;
   }

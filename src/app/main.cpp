@@ -11,6 +11,24 @@
 #define NORVELLE_VERSION "0.1.0"
 #endif
 
+namespace {
+
+int Convert(const norvelle::CommandLine& cl, const std::vector<std::string>& args) {
+  using namespace norvelle;
+  Job job;
+  std::string error;
+  if (!JobOf(cl, job, error)) {
+    std::fprintf(stderr, "%s\n", UsageLine(error).c_str());
+    return kExitFatal;
+  }
+  int status = cl.mode == Mode::kConvertDialog ? RunProgressWindow(args, job, cl.quiet)
+                                               : RunBatch(job, cl.quiet);
+  if (status == kExitCancelled) std::fputs("norvelle: cancelled\n", stderr);
+  return status;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace norvelle;
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -25,14 +43,13 @@ int main(int argc, char** argv) {
       std::printf("norvelle %s\n", NORVELLE_VERSION);
       return kExitOk;
     case Mode::kUsageError:
-      std::fprintf(stderr, "norvelle: %s\n%s", cl.error.c_str(), HelpText());
+      std::fprintf(stderr, "%s\n", UsageLine(cl.error).c_str());
       return kExitFatal;
     case Mode::kSettings:
       return RunSettingsWindow();
     case Mode::kConvertDialog:
-      return RunProgressWindow(cl.path);
     case Mode::kConvertBatch:
-      return RunBatch(cl.path);
+      return Convert(cl, args);
   }
   return kExitFatal;
 }

@@ -11,6 +11,7 @@
 
 #include "app/cli.h"
 #include "app/qt/look.h"
+#include "platform/carry.h"
 
 namespace norvelle {
 
@@ -95,9 +96,11 @@ void ProgressDialog::ProcessEvents() { QCoreApplication::processEvents(QEventLoo
 
 void ProgressDialog::Close() { QDialog::reject(); }
 
-int RunProgressDialog(const std::string& utf8_path) {
-  ProgressDialog dialog(utf8_path, [](ConversionHost& host, std::string_view path) {
-    return ConvertUtf8Path(host, path);
+int RunProgressDialog(const Job& job) {
+  ProgressDialog dialog(std::string(), [&job](ConversionHost& host, std::string_view) {
+    return RunJob(host, job, [&host](NoteKind kind, const std::string& line) {
+      if (kind == NoteKind::kReason) host.AddError(NameFromNative(line));
+    });
   });
   dialog.exec();
   return dialog.host().ExitStatus();

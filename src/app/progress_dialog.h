@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <string>
 
+#include "app/job.h"
 #include "app/progress_host.h"
 
 class QLabel;
@@ -48,8 +49,8 @@ class ProgressDialog : public QDialog, private ProgressView {
   QPushButton* button_;
 };
 
-// Converts the file named by the command line's words (UTF-8) under a modal
-// progress window; returns the exit status of the run.
-int RunProgressDialog(const std::string& utf8_path);
+// Converts the job's files under a modal progress window; returns the exit
+// status of the job. Why a file failed is added to the report.
+int RunProgressDialog(const Job& job);
 
 }  // namespace norvelle

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "app/cli.h"
-#include "platform/encoding.h"
+#include "platform/carry.h"
 
 namespace norvelle {
 
@@ -40,17 +40,17 @@ int ProgressHost::ExitStatus() const {
 }
 
 void ProgressHost::SetStatus(std::string_view text) {
-  view_.ShowStatus(Cp932ToUtf8Lossy(text));
+  view_.ShowStatus(DisplayUtf8(text));
 }
 
 void ProgressHost::AddError(std::string_view line) {
   ++errors_;
-  pending_.push_back(Cp932ToUtf8Lossy(line));
+  pending_.push_back(DisplayUtf8(line));
 }
 
 void ProgressHost::SetButtonCaption(std::string_view text) {
   Flush();
-  view_.ShowButtonCaption(Cp932ToUtf8Lossy(text));
+  view_.ShowButtonCaption(DisplayUtf8(text));
 }
 
 void ProgressHost::SetProgressRange(int max) {

@@ -2,7 +2,7 @@
 
 #include <csignal>
 
-#include "platform/encoding.h"
+#include "platform/carry.h"
 
 namespace norvelle {
 
@@ -37,15 +37,22 @@ void TerminalHost::RequestCancel() { g_cancel = 1; }
 void TerminalHost::ResetCancel() { g_cancel = 0; }
 
 void TerminalHost::SetStatus(std::string_view text) {
-  status_ = Cp932ToUtf8Lossy(text);
+  status_ = DisplayUtf8(text);
   Draw(true);
 }
 
 void TerminalHost::AddError(std::string_view line) {
   ++errors_;
   if (drawn_) ClearLine();
-  std::string u = Cp932ToUtf8Lossy(line);
+  std::string u = DisplayUtf8(line);
   std::fprintf(err_, "%s\n", u.c_str());
+  std::fflush(err_);
+  Draw(true);
+}
+
+void TerminalHost::Note(const std::string& line) {
+  if (drawn_) ClearLine();
+  std::fprintf(err_, "%s\n", line.c_str());
   std::fflush(err_);
   Draw(true);
 }

@@ -26,6 +26,8 @@ class TerminalHost : public ConversionHost {
   void SetProgressRange(int max) override { max_ = max; }
   void SetProgressPos(int pos) override;
   bool Pump() override;
+  // A line of our own (UTF-8), between the report lines.
+  void Note(const std::string& line);
 
   // Installs SIGINT/SIGTERM handlers that set the cancel flag.
   static void InstallSignalHandlers();

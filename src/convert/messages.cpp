@@ -6,7 +6,7 @@
 
 namespace norvelle {
 namespace {
-constexpr int kMsgCount = int(Msg::kInternalError) + 1;
+constexpr int kMsgCount = int(Msg::kTooManyCarried) + 1;
 }  // namespace
 }  // namespace norvelle
 
@@ -37,6 +37,8 @@ const char* MessageUtf8(Msg m) {
     case Msg::kCannotOpenInclude: return "[%d]：ファイル\"%s\"を開けません";
     case Msg::kOutOfMemory: return "メモリが足りないため変換できません";
     case Msg::kInternalError: return "内部エラーのため変換できません";
+    case Msg::kInvalidUtf8: return "[%d]：UTF-8として正しくないバイト列をU+FFFDに置き換えました";
+    case Msg::kTooManyCarried: return "[%d]：CP932にない文字が多すぎるため、U+FFFDに置き換えました";
   }
   return "";
 }

@@ -30,6 +30,8 @@ enum class Msg {
   kCannotOpenInclude,  // "[%d]：ファイル"%s"を開けません"
   kOutOfMemory,        // メモリが足りないため変換できません
   kInternalError,      // 内部エラーのため変換できません
+  kInvalidUtf8,        // "[%d]：UTF-8として正しくないバイト列をU+FFFDに置き換えました"
+  kTooManyCarried,     // "[%d]：CP932にない文字が多すぎるため、U+FFFDに置き換えました"
 };
 
 const char* MessageUtf8(Msg m);

@@ -40,13 +40,15 @@ void Placeholders::FillExrep(CStr& text, std::string_view digits, std::string_vi
   text.ReplaceAll(marker, with);
 }
 
-void Placeholders::Finish(CStr& header, CStr& footer, std::string_view title) const {
+void Placeholders::Finish(CStr& header, CStr& footer, std::string_view title,
+                          const TitleRewrite& rewrite_title) const {
   for (int i = 0; i < 4; ++i) {
     header.ReplaceAll(kDateMarks[i], dates_[i].view());
     footer.ReplaceAll(kDateMarks[i], dates_[i].view());
   }
   std::string escaped;
   AppendHtmlEscaped(escaped, title);
+  if (rewrite_title) rewrite_title(escaped);
   CStr title_tag;
   Format(title_tag, "<title>%s</title>", escaped.c_str());
   header.ReplaceAll("<title_rep>", title_tag.view());

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <ctime>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -36,9 +37,12 @@ class Placeholders {
 
   // An exreps/exrepe element: "<exrep" + digits + ">" in text becomes with.
   static void FillExrep(CStr& text, std::string_view digits, std::string_view with);
-  // After pass 2: the dates in both, "<title_rep>" in the header, and every
+  // After pass 2: the dates in both, "<title_rep>" in the header (the escaped
+  // title, rewritten by rewrite_title when given), and every
   // "<exrep0>".."<exrep9>" left unfilled removed from both.
-  void Finish(CStr& header, CStr& footer, std::string_view title) const;
+  using TitleRewrite = std::function<void(std::string& escaped_title)>;
+  void Finish(CStr& header, CStr& footer, std::string_view title,
+              const TitleRewrite& rewrite_title = nullptr) const;
 
  private:
   CStr dates_[4];  // file date, file time, current date, current time

@@ -54,13 +54,17 @@ struct Source {
 };
 
 // Reads and checks the source; the message of a fatal failure, if any.
-std::optional<Msg> ReadSource(std::string_view command_line, Clock clock, Source& src) {
+std::optional<Msg> ReadSource(std::string_view command_line, const RunHooks& hooks, Source& src) {
   src.path = CleanPath(command_line);
-  src.output = src.path.empty() ? std::string(".htm") : OutputPathFor(src.path);
+  src.output = !hooks.output.empty() ? hooks.output
+               : src.path.empty()    ? std::string(".htm")
+                                     : OutputPathFor(src.path);
   if (SameFileName(src.path, src.output)) return Msg::kSameName;
-  if (src.path.empty() || !ReadTextFile(src.path, src.text)) return Msg::kCannotOpenSource;
+  const bool read = !src.path.empty() &&
+                    (hooks.read ? hooks.read(src.path, src.text) : ReadTextFile(src.path, src.text));
+  if (!read) return Msg::kCannotOpenSource;
   if (src.text.empty()) return Msg::kSourceEmpty;
-  if (!FileModTime(src.path, src.mtime)) src.mtime = clock.now();
+  if (hooks.stream_source || !FileModTime(src.path, src.mtime)) src.mtime = hooks.clock.now();
   src.lines = SplitLines(src.text);
   src.lines_read = int(src.lines.size());
   if (src.text.back() == '\n') src.lines.emplace_back();
@@ -98,7 +102,8 @@ RunOutcome Finished(ConversionHost& host) {
   return RunOutcome::kDoneErrors;
 }
 
-RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line, Clock clock) {
+RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
+                            const RunHooks& hooks) {
   // Start: the default rules (a missing file leaves every default).
   RuleStore store;
   store.Load(true);
@@ -109,7 +114,7 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
   if (host.Pump()) return RunOutcome::kCancelled;
 
   Source src;
-  if (std::optional<Msg> fatal = ReadSource(command_line, clock, src)) return Fail(host, *fatal);
+  if (std::optional<Msg> fatal = ReadSource(command_line, hooks, src)) return Fail(host, *fatal);
   host.SetProgressRange(2 * src.lines_read);
   host.SetStatus(Message(Msg::kStatusAnalysing));
 
@@ -118,18 +123,25 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
   TextArena arena;
   if (!AnalyseLines(host, src, settings, elements, args, arena)) return RunOutcome::kCancelled;
 
-  Placeholders marks(src.mtime, clock.now(), DefaultTitle(src.path));
+  Placeholders marks(src.mtime, hooks.clock.now(),
+                     hooks.title_text.empty() ? DefaultTitle(src.path) : hooks.title_text);
   host.SetStatus(Message(Msg::kStatusConverting));
-  ElementWriter writer(host, elements, args, src.lines_read, rules_folder, FolderOf(src.output));
+  // Included files and rules beside the document are found from the
+  // source's folder, wherever the output goes.
+  std::string folder = FolderOf(src.path.empty() ? src.output : src.path);
+  ElementWriter writer(host, elements, args, src.lines_read, rules_folder, folder);
+  writer.set_fallback_rules_folder(folder + "/qdx");
+  if (hooks.read_include) writer.set_include_reader(hooks.read_include);
   writer.ApplyRules(settings, true);
   writer.SetFixedSlots(marks);
   if (!writer.Run()) return RunOutcome::kCancelled;
-  marks.Finish(writer.header(), writer.footer(), writer.title().view());
+  marks.Finish(writer.header(), writer.footer(), writer.title().view(), hooks.title);
 
   host.SetStatus(Message(Msg::kStatusWriting));
   host.SetProgressPos(2 * src.lines_read);
   if (host.Pump()) return RunOutcome::kCancelled;
-  if (!WriteTextFile(src.output, {writer.header().view(), writer.body(), writer.footer().view()}))
+  const std::vector<std::string_view> pieces = {writer.header().view(), writer.body(), writer.footer().view()};
+  if (!(hooks.write ? hooks.write(src.output, pieces) : WriteTextFile(src.output, pieces)))
     return Fail(host, Msg::kCannotCreateOutput);
   return Finished(host);
 }
@@ -137,15 +149,15 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
 }  // namespace
 
 RunOutcome Convert(ConversionHost& host, std::string_view command_line) {
-  return ConvertWithClock(host, command_line, SystemClock());
+  return ConvertWith(host, command_line, RunHooks{});
 }
 
-RunOutcome ConvertWithClock(ConversionHost& host, std::string_view command_line, Clock clock) {
+RunOutcome ConvertWith(ConversionHost& host, std::string_view command_line, const RunHooks& hooks) {
   // A document can ask for more than memory holds (a header marker that an
   // exreps text repeats doubles the header each time): that ends the run as a
   // failure with nothing written, never as a crash.
   try {
-    return ConvertUnguarded(host, command_line, clock);
+    return ConvertUnguarded(host, command_line, hooks);
   } catch (const std::bad_alloc&) {
     return Fail(host, Msg::kOutOfMemory);
   } catch (...) {

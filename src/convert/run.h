@@ -7,7 +7,10 @@
 // errors, or cancelled) and 0 when it must stay open to show what went wrong.
 #pragma once
 
+#include <functional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "convert/host.h"
 #include "convert/placeholders.h"
@@ -24,9 +27,26 @@ enum class RunOutcome {
 
 // command_line: the path of the source, optionally in double quotes.
 RunOutcome Convert(ConversionHost& host, std::string_view command_line);
-// The same with the clock that gives the current time (and the file time of a
-// file that has none); Convert uses the system clock.
-RunOutcome ConvertWithClock(ConversionHost& host, std::string_view command_line, Clock clock);
+
+// Hooks at the run's boundary for hosts that go beyond one CP932 file beside
+// its source (other document encodings, standard input and output, a named
+// output). Every empty member keeps the behaviour of Convert.
+struct RunHooks {
+  // Reads the source (CP932 path) into the run's CP932 text, text mode applied.
+  std::function<bool(const std::string& source, std::string& text)> read;
+  // Writes header, body and footer (CP932) to the output path.
+  std::function<bool(const std::string& output, const std::vector<std::string_view>& pieces)> write;
+  // Reads a file named by include= into CP932; empty: copied as it is.
+  std::function<bool(const std::string& path, std::string& text)> read_include;
+  // Rewrites the escaped title before it fills "<title_rep>".
+  std::function<void(std::string& escaped_title)> title;
+  std::string output;      // CP932 path; empty: beside the source
+  std::string title_text;  // the title before any `title` command; empty: from the source name
+  bool stream_source = false;  // the source is no file: its date is the current one
+  Clock clock = SystemClock();  // the current time (and the date of a source without one)
+};
+
+RunOutcome ConvertWith(ConversionHost& host, std::string_view command_line, const RunHooks& hooks);
 
 // The dialog's form: 1 when it may close at once, 0 when it must stay open.
 inline int ConvertForDialog(ConversionHost& host, std::string_view command_line) {

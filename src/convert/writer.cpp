@@ -221,7 +221,7 @@ void ElementWriter::WriteText(const TarnStruct& e) {
 void ElementWriter::Include(const TarnStruct& e) {
   std::string path = CleanPath(DocumentPath(args_.Get(e, kInclude)), output_folder_);
   std::string text;
-  if (path.empty() || !ReadTextFile(path, text)) {
+  if (path.empty() || !(include_reader_ ? include_reader_(path, text) : ReadTextFile(path, text))) {
     ReportError(int(Msg::kCannotOpenInclude), path.empty() ? output_folder_ : path);
     return;
   }
@@ -229,9 +229,11 @@ void ElementWriter::Include(const TarnStruct& e) {
 }
 
 void ElementWriter::SwitchRules(const TarnStruct& e) {
-  std::string path = rules_folder_ + "/" + DocumentPath(e.Text()) + ".qdx";
+  std::string name = "/" + DocumentPath(e.Text()) + ".qdx";
+  std::string path = rules_folder_ + name;
   RuleStore store;
-  if (!store.Load(path, true)) {
+  if (!store.Load(path, true) &&
+      (fallback_rules_folder_.empty() || !store.Load(fallback_rules_folder_ + name, true))) {
     ReportError(int(Msg::kCannotAccessRule), path);
     return;
   }

@@ -8,6 +8,7 @@
 // open-element state.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,11 @@ class ElementWriter {
   void ApplyRules(const RuleSettings& rules, bool initial);
   // Slots 100..104 and the starting title.
   void SetFixedSlots(const Placeholders& marks);
+  // Where `ini` NAME looks when NAME.qdx is not in the rules folder.
+  void set_fallback_rules_folder(std::string f) { fallback_rules_folder_ = std::move(f); }
+  // Reads an included file instead of the plain text-mode read (a UTF-8 document's includes).
+  using IncludeReader = std::function<bool(const std::string& path, std::string& text)>;
+  void set_include_reader(IncludeReader r) { include_reader_ = std::move(r); }
 
   // Writes every element after the placeholder. False when cancelled.
   bool Run();
@@ -60,6 +66,8 @@ class ElementWriter {
   int lines_read_;
   std::string rules_folder_;
   std::string output_folder_;
+  std::string fallback_rules_folder_;
+  IncludeReader include_reader_;
 
   std::string body_;
   CStr header_, footer_, title_;

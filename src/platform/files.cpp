@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/encoding.h"
+#include "platform/carry.h"
 
 namespace norvelle {
 
@@ -16,7 +16,7 @@ namespace {
 
 int OpenRead(const std::string& cp932_path) {
   std::string u;
-  if (cp932_path.empty() || !Cp932ToUtf8(cp932_path, u)) return -1;
+  if (cp932_path.empty() || !NameToNative(cp932_path, u)) return -1;
   int fd = ::open(u.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return -1;
   struct stat st;
@@ -167,7 +167,7 @@ std::size_t TextFileReader::Gets(char* out, std::size_t size) {
 
 bool WriteTextFile(const std::string& cp932_path, const std::vector<std::string_view>& pieces) {
   std::string target;
-  if (cp932_path.empty() || !Cp932ToUtf8(cp932_path, target)) return false;
+  if (cp932_path.empty() || !NameToNative(cp932_path, target)) return false;
   // Write through a symbolic link, as opening the name for writing would.
   if (char* real = ::realpath(target.c_str(), nullptr)) {
     target = real;
@@ -207,16 +207,29 @@ bool WriteTextFile(const std::string& cp932_path, const std::vector<std::string_
 
 bool CanCreateFile(const std::string& cp932_path) {
   std::string u;
-  if (!Cp932ToUtf8(cp932_path, u)) return false;
+  if (!NameToNative(cp932_path, u)) return false;
   std::size_t slash = u.rfind('/');
   std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : u.substr(0, slash));
   return access(folder.c_str(), W_OK) == 0;
 }
 
+bool MakeFolders(const std::string& cp932_path) {
+  std::string u;
+  if (cp932_path.empty() || !NameToNative(cp932_path, u)) return false;
+  struct stat st;
+  // Each prefix that ends before a "/" (UTF-8 has no "/" inside a character).
+  for (std::size_t slash = u.find('/', 1);; slash = u.find('/', slash + 1)) {
+    const std::string folder = u.substr(0, slash);
+    if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    if (slash == std::string::npos) break;
+  }
+  return ::stat(u.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 bool FileModTime(const std::string& cp932_path, std::time_t& t) {
   std::string u;
   struct stat st;
-  if (!Cp932ToUtf8(cp932_path, u) || ::stat(u.c_str(), &st) != 0) return false;
+  if (!NameToNative(cp932_path, u) || ::stat(u.c_str(), &st) != 0) return false;
   t = st.st_mtime;
   return true;
 }

@@ -4,7 +4,8 @@
 // each LF into CR LF. Writes go to a temporary file in the target's folder that
 // replaces the target only after every byte was written and the file closed,
 // so a failed or cancelled write never leaves a half-written target.
-// Paths are CP932; a name that cannot be converted fails like a missing file.
+// Paths are CP932; they reach the system through platform/carry.h, so any
+// name the file system allows, CP932 or not, can be opened.
 #pragma once
 
 #include <ctime>
@@ -43,6 +44,10 @@ bool WriteTextFile(const std::string& cp932_path, const std::vector<std::string_
 
 // Does the target exist and can we create a file in its folder?
 bool CanCreateFile(const std::string& cp932_path);
+
+// Creates the folder and any missing folders above it. True when it exists
+// afterwards (also when it was there already).
+bool MakeFolders(const std::string& cp932_path);
 
 // Last-modification time; false when it cannot be read.
 bool FileModTime(const std::string& cp932_path, std::time_t& t);

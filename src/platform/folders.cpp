@@ -10,17 +10,6 @@
 
 namespace norvelle {
 
-bool MakeFolders(const std::string& path) {
-  for (std::size_t slash = 1; slash != std::string::npos && slash <= path.size();) {
-    slash = path.find('/', slash);
-    std::string part = path.substr(0, slash);
-    if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
-    if (slash != std::string::npos) ++slash;
-  }
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 std::vector<std::string> FilesIn(const std::string& folder, const std::string& suffix) {
   std::vector<std::string> names;
   std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);

@@ -1,4 +1,5 @@
-// Folders: creating them, listing their files, copying a file into one.
+// Folders: listing their files, copying a file into one (creating them is
+// MakeFolders of files.h).
 // Used where the program sets up its own rule folder; paths are the file
 // system's bytes (UTF-8), not the CP932 of documents.
 #pragma once
@@ -8,8 +9,6 @@
 
 namespace norvelle {
 
-// Creates the folder and its missing parents (mode 0755). True when it exists.
-bool MakeFolders(const std::string& path);
 // The names of the regular files in a folder ending in `suffix`, sorted;
 // empty when it cannot be read.
 std::vector<std::string> FilesIn(const std::string& folder, const std::string& suffix);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/dbcs.h"
-#include "platform/encoding.h"
+#include "platform/carry.h"
 
 namespace norvelle {
 
@@ -33,12 +33,12 @@ void SplitLast(const std::string& path, std::string& folder, std::string& name) 
 
 bool Writable(const std::string& cp932_folder) {
   std::string u;
-  return Cp932ToUtf8(cp932_folder, u) && access(u.c_str(), W_OK) == 0;
+  return NameToNative(cp932_folder, u) && access(u.c_str(), W_OK) == 0;
 }
 
 bool Exists(const std::string& cp932_path) {
   std::string u;
-  return Cp932ToUtf8(cp932_path, u) && access(u.c_str(), F_OK) == 0;
+  return NameToNative(cp932_path, u) && access(u.c_str(), F_OK) == 0;
 }
 
 // Folder that holds the rule files: beside the program when that is usable,
@@ -57,7 +57,7 @@ std::string RuleBase(std::string& ini_name) {
   else if (const char* h = std::getenv("HOME"); h && *h) config = std::string(h) + "/.config";
   else return folder;
   std::string cp;
-  if (!Utf8ToCp932(config, cp)) return folder;
+  if (!NameFromNative(config, cp)) return folder;
   return cp + "/norvelle";
 }
 
@@ -73,7 +73,7 @@ std::string ProgramPath() {
     if (n < 0) return {};
     if (std::size_t(n) < buf.size()) {
       std::string cp;
-      if (!Utf8ToCp932(std::string_view(buf.data(), std::size_t(n)), cp)) return {};
+      if (!NameFromNative(std::string_view(buf.data(), std::size_t(n)), cp)) return {};
       return cp;
     }
     buf.resize(buf.size() * 2);
@@ -149,7 +149,7 @@ bool FullPath(std::string_view path, std::string& out) {
     buf.resize(buf.size() * 2);
   }
   std::string cwd;
-  if (!Utf8ToCp932(buf.data(), cwd)) return false;
+  if (!NameFromNative(buf.data(), cwd)) return false;
   out = FullPathFrom(cwd, path);
   return true;
 }

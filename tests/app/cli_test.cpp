@@ -40,11 +40,16 @@ class Cli : public ::testing::Test {
     std::filesystem::copy_file(NORVELLE_BIN_PATH, bin_);
     std::filesystem::permissions(bin_, std::filesystem::perms::owner_all);
   }
-  Result Run(const std::vector<std::string>& args) {
+  Result Run(const std::vector<std::string>& args, const std::string* input = nullptr) {
     std::string cmd = "cd " + Quote(tmp_.path()) + " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
                       Quote(bin_);
     for (const auto& a : args) cmd += " " + Quote(a);
-    cmd += " >" + Quote(tmp_.File(".out")) + " 2>" + Quote(tmp_.File(".err")) + " </dev/null";
+    std::string in = "/dev/null";
+    if (input) {
+      in = tmp_.File(".in");
+      EXPECT_TRUE(test::WriteBytes(in, *input));
+    }
+    cmd += " >" + Quote(tmp_.File(".out")) + " 2>" + Quote(tmp_.File(".err")) + " <" + Quote(in);
     int raw = std::system(cmd.c_str());
     Result r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -83,13 +88,18 @@ TEST_F(Cli, FatalConditionsWriteNothing) {
     const char* arg;
     const char* message;
     const char* output;  // must not exist afterwards (null: not checked)
+    const char* reason;  // our own line after the report line
   } cases[] = {
-      {"same name", "page.htm", "x\n", "page.htm", "変換元ファイル名と変換先ファイル名が同じです", nullptr},
-      {"same name, other case", "PAGE.HTM", "x\n", "PAGE.HTM", "変換元ファイル名と変換先ファイル名が同じです", nullptr},
-      {"missing", nullptr, nullptr, "nothere.txt", "変換元ファイルを開けません", "nothere.htm"},
-      {"folder", nullptr, nullptr, ".", "変換元ファイルを開けません", nullptr},
-      {"empty", "empty.txt", "", "empty.txt", "変換元ファイルが空です", "empty.htm"},
-      {"only an end-of-file mark", "eof.txt", "\x1A" "abc", "eof.txt", "変換元ファイルが空です", "eof.htm"},
+      {"same name", "page.htm", "x\n", "page.htm", "変換元ファイル名と変換先ファイル名が同じです", nullptr,
+       "page.htm: the output would have the same name as the source"},
+      {"same name, other case", "PAGE.HTM", "x\n", "PAGE.HTM", "変換元ファイル名と変換先ファイル名が同じです", nullptr,
+       "PAGE.HTM: the output would have the same name as the source"},
+      {"missing", nullptr, nullptr, "nothere.txt", "変換元ファイルを開けません", "nothere.htm",
+       "nothere.txt: No such file or directory"},
+      {"folder", nullptr, nullptr, ".", "変換元ファイルを開けません", nullptr, ".: Is a directory"},
+      {"empty", "empty.txt", "", "empty.txt", "変換元ファイルが空です", "empty.htm", "empty.txt: the file is empty"},
+      {"only an end-of-file mark", "eof.txt", "\x1A" "abc", "eof.txt", "変換元ファイルが空です", "eof.htm",
+       "eof.txt: the file is empty"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -98,7 +108,7 @@ TEST_F(Cli, FatalConditionsWriteNothing) {
     }
     Result r = Run({"--batch", c.arg});
     EXPECT_EQ(r.status, kExitFatal);
-    EXPECT_EQ(r.err, std::string(c.message) + "\n");
+    EXPECT_EQ(r.err, std::string(c.message) + "\nnorvelle: " + c.reason + "\n");
     if (c.output) {
       EXPECT_FALSE(test::FileExists(tmp_.File(c.output)));
     }
@@ -171,6 +181,214 @@ TEST_F(Cli, WithoutDisplayConvertsInBatchMode) {
   EXPECT_TRUE(test::FileExists(tmp_.File("d.htm")));
 }
 
+// A page with characters CP932 has and lacks ("@"), a C++ listing whose
+// comment holds Japanese, and an auto-replace word.
+std::string Page(const std::string& at) {
+  std::string page =
+      "|h1|Title @\n"
+      "日本語のテキスト@ ABC\n"
+      "|cppsrc|\n"
+      "// コメント@\n"
+      "int x;\n"
+      "|endcppsrc|\n"
+      "end\n";
+  for (std::size_t p; (p = page.find('@')) != std::string::npos;) page.replace(p, 1, at);
+  return page;
+}
+
+std::size_t Erase(std::string& s, const std::string& what) {
+  std::size_t n = 0;
+  for (std::size_t p; (p = s.find(what)) != std::string::npos; ++n) s.erase(p, what.size());
+  return n;
+}
+
+TEST_F(Cli, Utf8PageComesBackCharacterForCharacter) {
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("norvelle.ini"), "[AutoReplaceList]\n\tABC=M:<b>%1</b>\n[EndSection]\n"));
+  const std::string foreign = "é😀한국어";
+  std::string sjis;
+  ASSERT_TRUE(Utf8ToCp932(Page(""), sjis));
+  const std::pair<const char*, std::string> files[] = {
+      {"full", "\xEF\xBB\xBF" + Page(foreign)}, {"plain", Page("")}, {"sjis", sjis}};
+  for (const auto& [dir, bytes] : files) {
+    std::filesystem::create_directory(tmp_.File(dir));
+    ASSERT_TRUE(test::WriteBytes(tmp_.File(std::string(dir) + "/page.txt"), bytes));
+  }
+  for (auto args : {std::vector<std::string>{"-e", "utf-8", "full/page.txt"},
+                    {"--encoding=utf-8", "plain/page.txt"}, {"sjis/page.txt"}}) {
+    Result r = Run(args);
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(r.err, "");
+  }
+  std::string full = test::ReadBytes(tmp_.File("full/page.htm"));
+  std::string plain = test::ReadBytes(tmp_.File("plain/page.htm"));
+  EXPECT_NE(plain.find("charset=UTF-8"), std::string::npos);
+  EXPECT_NE(plain.find("<b>ABC</b>"), std::string::npos);
+  EXPECT_NE(plain.find("int"), std::string::npos);  // the line after the comment
+  EXPECT_EQ(Erase(full, foreign), 3u);
+  EXPECT_EQ(full, plain);
+  std::string expected;
+  ASSERT_TRUE(Utf8ToCp932(plain, expected));
+  Erase(expected, "UTF-8");
+  std::string got = test::ReadBytes(tmp_.File("sjis/page.htm"));
+  Erase(got, "Shift_JIS");
+  EXPECT_EQ(got, expected);
+}
+
+TEST_F(Cli, InvalidUtf8IsReportedWithItsLine) {
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("bad.txt"), "ok\n\xFF" "bad\nfine\n"));
+  Result r = Run({"--batch", "-e", "utf-8", "bad.txt"});
+  EXPECT_EQ(r.status, kExitErrors);
+  EXPECT_EQ(r.err, "[2]：UTF-8として正しくないバイト列をU+FFFDに置き換えました\n1 個のエラーが発生しました\n");
+  EXPECT_NE(test::ReadBytes(tmp_.File("bad.htm")).find("\uFFFD" "bad<br>"), std::string::npos);
+}
+
+TEST_F(Cli, Utf8PageIncludesUtf8Files) {
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("part.html"), "<p>é한😀</p>\n"));
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("inc.txt"), "|include=part.html|\n"));
+  Result r = Run({"--batch", "-e", "utf-8", "inc.txt"});
+  EXPECT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_NE(test::ReadBytes(tmp_.File("inc.htm")).find("<p>é한😀</p>\r\n"), std::string::npos);
+}
+
+TEST_F(Cli, HintForUtf8ReadAsCp932) {
+  const struct {
+    const char* file;
+    std::string bytes;
+    bool hint;
+  } cases[] = {
+      {"utf8.txt", "日本語\nabc\né\n", true},
+      {"bom.txt", "\xEF\xBB\xBF" "abc\n", true},
+      // half-width katakana: the first line happens to be valid UTF-8
+      {"kana.txt", "\xC3\xBD\n\xB1\xB2\xB3\n\xC4\xDE\n", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    ASSERT_TRUE(test::WriteBytes(tmp_.File(c.file), c.bytes));
+    Result r = Run({"--batch", c.file});
+    EXPECT_EQ(r.status, kExitOk);
+    EXPECT_EQ(r.err, c.hint ? "norvelle: " + std::string(c.file) +
+                                  " looks like UTF-8 text; convert it with --encoding=utf-8\n"
+                            : "");
+  }
+}
+
+TEST_F(Cli, NamesCp932CannotSpell) {
+  const struct {
+    const char* stem;
+    const char* encoding;
+    const char* title;
+  } cases[] = {
+      {"café", "cp932", "caf&#233;"},
+      {"note😀", "cp932", "note&#128512;"},
+      {"한국어", "cp932", "&#54620;&#44397;&#50612;"},
+      {"caf\xE9", "cp932", "caf&#65533;"},  // not even UTF-8
+      {"한국어", "utf-8", "한국어"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stem);
+    const std::string stem = c.stem;
+    ASSERT_TRUE(test::WriteBytes(tmp_.File(stem + ".txt"), "x"));
+    Result r = Run({"--batch", "-e", c.encoding, stem + ".txt"});
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_NE(test::ReadBytes(tmp_.File(stem + ".htm")).find("<title>" + std::string(c.title) + "</title>"),
+              std::string::npos);
+  }
+}
+
+TEST_F(Cli, SeveralFilesInTurnWorstStatus) {
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("a.txt"), "x"));
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("b.txt"), "|frob|x"));
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("c.txt"), ""));
+  Result r = Run({"--batch", "a.txt", "b.txt", "c.txt"});
+  EXPECT_EQ(r.status, kExitFatal);
+  EXPECT_EQ(r.err,
+            "b.txt: [1]：'frob'認識できない命令です。\n"
+            "b.txt: 1 個のエラーが発生しました\n"
+            "c.txt: 変換元ファイルが空です\n"
+            "norvelle: c.txt: the file is empty\n");
+  EXPECT_TRUE(test::FileExists(tmp_.File("a.htm")));
+  EXPECT_TRUE(test::FileExists(tmp_.File("b.htm")));
+  // Words whose joined text names a file stay one path.
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("a"), "x"));
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("a b.txt"), "x"));
+  std::filesystem::remove(tmp_.File("b.htm"));
+  EXPECT_EQ(Run({"--batch", "a", "b.txt"}).status, kExitOk);
+  EXPECT_TRUE(test::FileExists(tmp_.File("a b.htm")));
+  EXPECT_FALSE(test::FileExists(tmp_.File("b.htm")));
+}
+
+TEST_F(Cli, StandardInputAndOutput) {
+  const std::string in = "é\n";
+  Result piped = Run({"-e", "utf-8", "-"}, &in);
+  EXPECT_EQ(piped.status, kExitOk) << piped.err;
+  EXPECT_NE(piped.out.find("<title>stdin</title>"), std::string::npos);
+  EXPECT_NE(piped.out.find("é<br>\r\n"), std::string::npos);
+  Result named = Run({"-", "-o", "piped.htm"}, &in);
+  EXPECT_EQ(named.status, kExitOk) << named.err;
+  EXPECT_NE(test::ReadBytes(tmp_.File("piped.htm")).find("<title>piped</title>"), std::string::npos);
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("s.txt"), "a\tb\n"));
+  ASSERT_EQ(Run({"s.txt"}).status, kExitOk);
+  Result out = Run({"-o", "-", "s.txt"});
+  EXPECT_EQ(out.status, kExitOk) << out.err;
+  EXPECT_EQ(out.out, test::ReadBytes(tmp_.File("s.htm")));
+  Result nodir = Run({"--output=nodir/x.htm", "s.txt"});
+  EXPECT_EQ(nodir.status, kExitFatal);
+  EXPECT_EQ(nodir.err, "変換先ファイルを作成できません\nnorvelle: nodir/x.htm: No such file or directory\n");
+}
+
+TEST_F(Cli, UsageErrorsAreOneLine) {
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("a.txt"), "x"));
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("b.txt"), "x"));
+  const struct {
+    std::vector<std::string> args;
+    const char* error;
+  } cases[] = {
+      {{"-v", "a.txt"}, "unknown option '-v'"},
+      {{"a.txt", "-o"}, "option '-o' needs an argument"},
+      {{"-e", "latin1", "a.txt"}, "unknown encoding 'latin1' (cp932 or utf-8)"},
+      {{"-o", "x.htm", "a.txt", "b.txt"}, "option '-o' takes exactly one input file"},
+      {{"-q"}, "no file to convert"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.error);
+    Result r = Run(c.args);
+    EXPECT_EQ(r.status, kExitFatal);
+    EXPECT_EQ(r.err, "norvelle: " + std::string(c.error) + " (Try 'norvelle --help')\n");
+  }
+  EXPECT_EQ(Run({"-V"}).out.rfind("norvelle ", 0), 0u);
+  EXPECT_NE(Run({"-h"}).out.find("--encoding"), std::string::npos);
+}
+
+TEST_F(Cli, NamedRulesBesideTheDocument) {
+  std::filesystem::create_directories(tmp_.File("docs/qdx"));
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("docs/qdx/site.qdx"), "HeaderStr=<site>\nEndStr=</site>\n"));
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("docs/page.txt"), "|ini|site\nx"));
+  Result r = Run({"--batch", "docs/page.txt"});
+  EXPECT_EQ(r.status, kExitOk) << r.err;
+  std::string html = test::ReadBytes(tmp_.File("docs/page.htm"));
+  EXPECT_EQ(html.rfind("<site>", 0), 0u) << html;
+  EXPECT_EQ(html.substr(html.size() - 7), "</site>");
+}
+
+TEST(JobTest, CancelStopsTheRest) {
+  test::TempDir tmp;
+  SetProgramPathForTesting(tmp.File("norvelle"));
+  Job job;
+  for (const char* name : {"c1.txt", "c2.txt"}) {
+    ASSERT_TRUE(test::WriteBytes(tmp.File(name), "a\n"));
+    job.inputs.push_back(tmp.File(name));
+  }
+  std::FILE* sink = std::tmpfile();
+  TerminalHost host(sink, false);
+  TerminalHost::RequestCancel();
+  EXPECT_EQ(RunJob(host, job, [](NoteKind, const std::string&) {}), RunOutcome::kCancelled);
+  TerminalHost::ResetCancel();
+  EXPECT_FALSE(test::FileExists(tmp.File("c1.htm")));
+  EXPECT_FALSE(test::FileExists(tmp.File("c2.htm")));
+  std::fclose(sink);
+  SetProgramPathForTesting("");
+}
+
 TEST(CommandLineParsing, ModesAndJoinedPath) {
   struct Case {
     std::vector<std::string> args;
@@ -183,6 +401,9 @@ TEST(CommandLineParsing, ModesAndJoinedPath) {
       {{"--batch", "--", "--help"}, Mode::kConvertBatch, "--help"},
       {{"--version", "x"}, Mode::kVersion, ""},
       {{"--batch"}, Mode::kUsageError, ""},
+      {{"-q", "--batch", "-", "-e", "utf-8"}, Mode::kConvertBatch, "-"},
+      {{"-ofile.htm", "--batch", "--", "-x"}, Mode::kConvertBatch, "-x"},
+      {{"-x"}, Mode::kUsageError, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));

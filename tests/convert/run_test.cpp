@@ -70,7 +70,9 @@ TEST(Run, DatesComeFromTheFileTimeAndTheClockInLocalTime) {
   utimbuf file_time{1700000000, 1700000000};  // 2023-11-14 22:13:20 UTC
   ASSERT_EQ(utime(tmp.File("a.txt").c_str(), &file_time), 0);
   test::RecordingHost host;
-  EXPECT_EQ(ConvertWithClock(host, tmp.File("a.txt"), Clock{&FixedNow}), RunOutcome::kDone);
+  RunHooks hooks;
+  hooks.clock = Clock{&FixedNow};
+  EXPECT_EQ(ConvertWith(host, tmp.File("a.txt"), hooks), RunOutcome::kDone);
   const std::string filled = "[2023/11/15 07:13:20|2024/03/01 08:59:59]";
   EXPECT_EQ(test::ReadBytes(tmp.File("a.htm")),
             filled + "2023/11/15<br>\r\n07:13:20<br>\r\n2024/03/01<br>\r\n08:59:59<br>\r\na" + filled);

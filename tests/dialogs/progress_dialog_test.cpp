@@ -148,6 +148,7 @@ TEST(ProgressProgram, WindowOrTerminalAndExitStatus) {
     const char* err_has;  // a part of standard error
   } cases[] = {
       {"QT_QPA_PLATFORM=offscreen", "ok.txt", kExitOk, ""},
+      {"QT_QPA_PLATFORM=offscreen", "ok.txt ok.txt -e utf-8", kExitOk, ""},  // several files, one window
       {"", "ok.txt", kExitOk, ""},                      // no display: the terminal
       {"", "e.txt", kExitErrors, "'frob'"},
       {"DISPLAY=:97", "e.txt", kExitErrors, "norvelle: no display can be opened"},

@@ -333,5 +333,17 @@ TEST(WriteTextFile, WritesThroughASymbolicLink) {
   EXPECT_TRUE(S_ISLNK(st.st_mode));
 }
 
+TEST(MakeFolders, CreatesMissingParentsAndAcceptsExisting) {
+  TempDir dir;
+  const std::string deep = dir.File("a/b/c");
+  EXPECT_TRUE(MakeFolders(deep));
+  EXPECT_TRUE(std::filesystem::is_directory(deep));
+  EXPECT_TRUE(MakeFolders(deep));  // already there
+  ASSERT_TRUE(WriteBytes(dir.File("file"), "x"));
+  EXPECT_FALSE(MakeFolders(dir.File("file")));  // a file is in the way
+  EXPECT_FALSE(MakeFolders(dir.File("file/sub")));
+  EXPECT_FALSE(MakeFolders(""));
+}
+
 }  // namespace
 }  // namespace norvelle

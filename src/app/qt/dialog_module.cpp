@@ -5,14 +5,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "app/cli.h"
 #include "app/dialog_entry.h"
 #include "app/progress_dialog.h"
 #include "app/qt/look.h"
-#if __has_include("settings/settings_dialog.h")
 #include "settings/settings_dialog.h"
-#define NORVELLE_HAVE_SETTINGS_DIALOG 1
-#endif
 #include <xcb/xcb.h>
 
 namespace {
@@ -57,15 +57,16 @@ int WithApplication(F show) {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) int norvelle_progress_dialog(const char* utf8_path) {
-  std::string path(utf8_path);
-  return WithApplication([&] { return norvelle::RunProgressDialog(path); });
+extern "C" __attribute__((visibility("default"))) int norvelle_progress_job(int argc,
+                                                                         const char* const* argv) {
+  std::vector<std::string> args(argv, argv + argc);
+  norvelle::CommandLine cl = norvelle::ParseCommandLine(args);
+  norvelle::Job job;
+  std::string error;
+  if (!norvelle::JobOf(cl, job, error)) return norvelle::kExitFatal;
+  return WithApplication([&] { return norvelle::RunProgressDialog(job); });
 }
 
 extern "C" __attribute__((visibility("default"))) int norvelle_settings_dialog() {
-#ifdef NORVELLE_HAVE_SETTINGS_DIALOG
   return WithApplication([] { return norvelle::RunSettingsDialog(); });
-#else
-  return norvelle::kNoDisplay;
-#endif
 }

@@ -1,0 +1,253 @@
+#include "app/job.h"
+
+#include <cerrno>
+#include <string_view>
+#include <utility>
+
+#include "app/cli.h"
+#include "base/dbcs.h"
+#include "base/format.h"
+#include "convert/messages.h"
+#include "convert/source_path.h"
+#include "platform/carry.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/probe.h"
+
+namespace norvelle {
+
+namespace {
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+// The host of one file of a job: counts that file's errors, remembers its
+// last report line (to say why it failed) and, among several files, starts
+// each report line with the file's name.
+class FileHost : public ConversionHost {
+ public:
+  FileHost(ConversionHost& inner, std::string prefix, bool captions)
+      : inner_(inner), prefix_(std::move(prefix)), captions_(captions) {}
+  void SetStatus(std::string_view text) override { inner_.SetStatus(text); }
+  void AddError(std::string_view line) override {
+    ++errors_;
+    last_error_ = line;
+    inner_.AddError(prefix_.empty() ? std::string(line) : prefix_ + std::string(line));
+  }
+  int ErrorCount() const override { return errors_; }
+  void SetButtonCaption(std::string_view text) override {
+    if (captions_) inner_.SetButtonCaption(text);
+  }
+  void SetProgressRange(int max) override { inner_.SetProgressRange(max); }
+  void SetProgressPos(int pos) override { inner_.SetProgressPos(pos); }
+  bool Pump() override { return inner_.Pump(); }
+  const std::string& last_error() const { return last_error_; }
+
+ private:
+  ConversionHost& inner_;
+  std::string prefix_;
+  bool captions_;
+  int errors_ = 0;
+  std::string last_error_;
+};
+
+// UTF-8 text into the run's CP932, one report line per line that held
+// invalid UTF-8 or met the end of the carry codes.
+void DecodeUtf8Document(ConversionHost& host, std::string& text) {
+  std::string_view in(text);
+  if (in.substr(0, kBom.size()) == kBom) in.remove_prefix(kBom.size());
+  std::string out, piece;
+  out.reserve(in.size());
+  int line = 0;
+  for (std::size_t start = 0; start < in.size();) {
+    std::size_t lf = in.find('\n', start);
+    std::size_t end = lf == std::string_view::npos ? in.size() : lf;
+    ++line;
+    CharCarry::Stats st = ProcessCarry().TextToCp932(in.substr(start, end - start), piece);
+    out += piece;
+    if (lf != std::string_view::npos) out += '\n';
+    for (Msg m : {Msg::kInvalidUtf8, Msg::kTooManyCarried}) {
+      if ((m == Msg::kInvalidUtf8 ? st.invalid : st.overflow) == 0) continue;
+      CStr report;
+      Format(report, Message(m).c_str(), line);
+      host.AddError(report.view());
+    }
+    start = end + 1;
+  }
+  text = std::move(out);
+}
+
+// "charset=Shift_JIS" in any letter case becomes "charset=UTF-8".
+void CharsetToUtf8(std::string& header) {
+  static constexpr std::string_view kFrom = "charset=shift_jis";
+  for (std::size_t i = 0; i + kFrom.size() <= header.size(); ++i) {
+    bool same = true;
+    for (std::size_t k = 0; k < kFrom.size() && same; ++k) {
+      char c = header[i + k];
+      if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+      same = c == kFrom[k];
+    }
+    if (same) header.replace(i, kFrom.size(), "charset=UTF-8");
+  }
+}
+
+RunOutcome Worse(RunOutcome a, RunOutcome b) { return ExitStatusOf(b) > ExitStatusOf(a) ? b : a; }
+
+struct Problem {
+  std::string path;  // as the user knows it (UTF-8)
+  int err = -1;      // errno; -1 when nothing was recorded, 0 when the system gave none
+  const char* what = "";  // said when the system gave no reason
+};
+
+RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, const NoteSink& note) {
+  const bool from_stdin = input == "-";
+  const bool to_stdout = job.output == "-" || (from_stdin && job.output.empty());
+  const bool utf8 = job.encoding == DocEncoding::kUtf8;
+  const std::string shown_source = from_stdin ? "standard input" : input;
+  Problem problem;
+  bool hint = false;
+
+  RunHooks hooks;
+  hooks.stream_source = from_stdin;
+  if (to_stdout) {
+    hooks.output = "-";  // never the source's name: the source path is absolute
+  } else if (!job.output.empty()) {
+    if (!FullPath(NameFromNative(job.output), hooks.output)) hooks.output = NameFromNative(job.output);
+  }
+  if (from_stdin) hooks.title_text = to_stdout ? "stdin" : DefaultTitle(hooks.output);
+
+  hooks.read = [&](const std::string& source, std::string& text) {
+    const std::string path = from_stdin ? std::string("/dev/stdin") : source;
+    if (!ReadTextFile(path, text)) {
+      problem = {shown_source, ReadProblem(NameToNative(path)), "cannot be read"};
+      return false;
+    }
+    if (utf8) DecodeUtf8Document(host, text);
+    else hint = LooksLikeUtf8(text);
+    return true;
+  };
+  hooks.write = [&](const std::string& output, const std::vector<std::string_view>& pieces) {
+    std::vector<std::string> encoded;
+    std::vector<std::string_view> views = pieces;
+    if (utf8) {
+      std::string header(pieces[0]);
+      CharsetToUtf8(header);
+      encoded.resize(pieces.size());
+      for (std::size_t i = 0; i < pieces.size(); ++i)
+        ProcessCarry().ToUtf8(i == 0 ? std::string_view(header) : pieces[i], encoded[i], false);
+      views.assign(encoded.begin(), encoded.end());
+    }
+    if (to_stdout) {
+      int err = 0;
+      if (WriteTextStream(1, views, err)) return true;
+      problem = {"standard output", err, "cannot be written"};
+      return false;
+    }
+    if (WriteTextFile(output, views)) return true;
+    const std::string native = NameToNative(output);
+    problem = {job.output.empty() ? native : job.output, CreateProblem(native), "cannot be written"};
+    return false;
+  };
+  if (!utf8) hooks.title = CarriedAsReferences;
+  // An included file is copied as it is, so in a UTF-8 page it is UTF-8 too:
+  // it enters the run as CP932 like the document and leaves with it.
+  if (utf8) {
+    hooks.read_include = [](const std::string& path, std::string& text) {
+      if (!ReadTextFile(path, text)) return false;
+      std::string_view in(text);
+      if (in.substr(0, kBom.size()) == kBom) in.remove_prefix(kBom.size());
+      std::string cp;
+      ProcessCarry().TextToCp932(in, cp);
+      text = std::move(cp);
+      return true;
+    };
+  }
+
+  const RunOutcome r = ConvertWith(host, from_stdin ? "-" : NameFromNative(input), hooks);
+  if (r == RunOutcome::kFailed) {
+    std::string reason;
+    if (problem.err > 0) reason = problem.path + ": " + SystemReason(problem.err);
+    else if (problem.err == 0) reason = problem.path + ": " + problem.what;
+    else if (host.last_error() == Message(Msg::kSourceEmpty)) reason = shown_source + ": the file is empty";
+    else if (host.last_error() == Message(Msg::kSameName))
+      reason = shown_source + ": the output would have the same name as the source";
+    else if (host.last_error() == Message(Msg::kOutOfMemory)) reason = shown_source + ": " + SystemReason(ENOMEM);
+    else reason = shown_source + ": internal error";
+    note(NoteKind::kReason, "norvelle: " + reason);
+  }
+  if (hint) note(NoteKind::kHint, "norvelle: " + input + " looks like UTF-8 text; convert it with --encoding=utf-8");
+  return r;
+}
+
+}  // namespace
+
+std::vector<std::string> InputsOf(const std::vector<std::string>& words) {
+  std::string joined;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    if (i) joined += ' ';
+    joined += words[i];
+  }
+  if (words.size() < 2) return {joined};
+  for (const std::string& w : words)
+    if (!IsRegularFile(w)) return {joined};
+  // Words whose joined text names a file stay one path.
+  if (PathExists(NameToNative(CleanPath(NameFromNative(joined))))) return {joined};
+  return words;
+}
+
+RunOutcome RunJob(ConversionHost& host, const Job& job, const NoteSink& note) {
+  const bool several = job.inputs.size() > 1;
+  RunOutcome worst = RunOutcome::kDone;
+  for (const std::string& input : job.inputs) {
+    FileHost file(host, several ? NameFromNative(input) + ": " : std::string(), !several);
+    const RunOutcome r = RunOne(file, job, input, note);
+    worst = Worse(worst, r);
+    if (r == RunOutcome::kCancelled) return r;
+  }
+  if (several && worst != RunOutcome::kDone) {
+    host.SetStatus(Message(worst == RunOutcome::kFailed ? Msg::kStatusFailed : Msg::kStatusDoneErrors));
+    host.SetButtonCaption(Message(Msg::kCaptionClose));
+  } else if (several) {
+    host.SetStatus(Message(Msg::kStatusDone));
+  }
+  return worst;
+}
+
+bool LooksLikeUtf8(std::string_view text) {
+  if (text.substr(0, kBom.size()) == kBom) return true;
+  int high = 0, valid = 0;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t lf = text.find('\n', start);
+    std::size_t end = lf == std::string_view::npos ? text.size() : lf;
+    std::string_view line = text.substr(start, end - start);
+    bool has_high = false;
+    for (char c : line) has_high = has_high || (static_cast<unsigned char>(c) & 0x80);
+    if (has_high) {
+      ++high;
+      if (IsValidUtf8(line)) ++valid;
+    }
+    start = end + 1;
+  }
+  return high > 0 && 2 * valid > high;
+}
+
+void CarriedAsReferences(std::string& text) {
+  std::string out;
+  const char* b = text.data();
+  const char* e = b + text.size();
+  for (const char* p = b; p < e;) {
+    const std::size_t n = CharLen(p, e);
+    char32_t c = n == 2 ? ProcessCarry().CarriedAt(static_cast<unsigned char>(p[0]),
+                                                  static_cast<unsigned char>(p[1]))
+                        : 0;
+    if (c) {
+      if (CharCarry::IsRawByte(c)) c = CharCarry::kReplacement;
+      out += "&#" + std::to_string(std::uint32_t(c)) + ";";
+    } else {
+      out.append(p, n);
+    }
+    p += n;
+  }
+  text = std::move(out);
+}
+
+}  // namespace norvelle

@@ -1,0 +1,54 @@
+// One conversion job of the command line: the files to convert, the
+// document encoding and where the output goes, run under any host.
+//
+// Everything beyond one CP932 file beside its source lives here, around the
+// run: reading UTF-8 documents into the run's CP932 (characters CP932 lacks
+// carried through platform/carry.h) and writing the HTML back as UTF-8,
+// standard input and output, an output named on the command line, several
+// files in turn, and the lines of our own that say why a file failed or that
+// a file looks like UTF-8.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "convert/host.h"
+#include "convert/run.h"
+
+namespace norvelle {
+
+enum class DocEncoding { kCp932, kUtf8 };
+
+struct Job {
+  DocEncoding encoding = DocEncoding::kCp932;
+  std::vector<std::string> inputs;  // UTF-8 words, one path each; "-" is standard input
+  std::string output;               // UTF-8; empty: beside each source; "-": standard output
+};
+
+// What the words name: each its own file when there are at least two, every
+// one names an existing regular file and their blank-joined text names no
+// existing file; otherwise the joined text as one path, as it always was.
+std::vector<std::string> InputsOf(const std::vector<std::string>& words);
+
+// Lines of our own ("norvelle: ..."), UTF-8.
+enum class NoteKind {
+  kReason,  // why a file failed: after its report line
+  kHint,    // a file read as CP932 looks like UTF-8 (batch mode only)
+};
+using NoteSink = std::function<void(NoteKind, const std::string& line)>;
+
+// Converts every input in turn; the outcome is the worst of the runs, and a
+// cancelled run stops the rest. With several inputs each report line starts
+// with the file's name and ": ".
+RunOutcome RunJob(ConversionHost& host, const Job& job, const NoteSink& note);
+
+// Does a text read as CP932 look like UTF-8? A UTF-8 byte order mark, or
+// most of the lines with bytes above 0x7F being valid UTF-8.
+bool LooksLikeUtf8(std::string_view text);
+
+// The title with every carried character written as "&#N;" (a CP932 output
+// cannot hold it).
+void CarriedAsReferences(std::string& cp932_text);
+
+}  // namespace norvelle

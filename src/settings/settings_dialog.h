@@ -1,0 +1,91 @@
+// The settings window: binds Qt widgets to SettingsEditor, which holds all
+// the logic. Builds the controls in template order (which is the tab order)
+// with the dialog-unit geometry, the menu bar, the colour swatches, and
+// provides the message boxes, file dialogs and About box the logic asks for.
+// Texts cross to the logic as CP932; a field the user has not touched gives
+// back exactly the bytes it was given, even where they cannot be shown.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <map>
+#include <string>
+
+#include "settings/settings_editor.h"
+#include "settings/settings_view.h"
+
+class QMenuBar;
+class QWidget;
+
+namespace norvelle {
+
+class SettingsDialog : public QDialog,
+                       private SettingsControls,
+                       private MessageBoxes,
+                       private FileDialogs {
+ public:
+  // boxes, files: stand-ins for the toolkit's message boxes and file dialogs
+  // (tests); null uses the real ones.
+  explicit SettingsDialog(MessageBoxes* boxes = nullptr, FileDialogs* files = nullptr,
+                          QWidget* parent = nullptr);
+
+  SettingsEditor& editor() { return editor_; }
+  QWidget* control(int id) const;
+  QWidget* swatch(int id) const;
+  QMenuBar* menu() const { return menu_; }
+
+  // Escape and the close box: the logic's Cancel.
+  void reject() override;
+
+ private:
+  template <class W>
+  W* Add(int id, W* widget, int x, int y, int w, int h);
+  void AddLabel(const char* utf8, int x, int y, int w, int h);
+  void BuildControls();
+  void BuildMenu();
+  void Changed(int id);
+  void SelectionChanged(int id);
+
+  // SettingsControls
+  void SetText(int id, std::string_view text) override;
+  std::string Text(int id) const override;
+  void SetCheck(int id, bool on) override;
+  bool Check(int id) const override;
+  void ListClear(int id) override;
+  int ListAdd(int id, std::string_view text) override;
+  void ListInsert(int id, int index, std::string_view text) override;
+  void ListRemove(int id, int index) override;
+  int ListCount(int id) const override;
+  std::string ListText(int id, int index) const override;
+  void ListSelect(int id, int index) override;
+  int ListSelection(int id) const override;
+  int ListFindExact(int id, std::string_view text) const override;
+  void Show(int id, bool visible) override;
+  void Focus(int id) override;
+  void SetSwatch(int id, Rgb colour) override;
+  void SetCaption(std::string_view text) override;
+  void Close(bool accepted) override;
+  void ShowAbout() override;
+  // MessageBoxes
+  Answer Ask(std::string_view text, Buttons buttons) override;
+  // FileDialogs
+  std::optional<std::string> OpenFile(std::string_view filter, std::string_view folder) override;
+  std::optional<std::string> SaveFile(std::string_view filter, std::string_view folder,
+                                      std::string_view proposed_name) override;
+
+  QWidget* client_ = nullptr;
+  QMenuBar* menu_ = nullptr;
+  std::map<int, QWidget*> controls_;
+  std::map<int, QWidget*> swatches_;
+  // What the logic last put into each field, and how it was shown.
+  std::map<int, std::pair<QString, std::string>> shown_;
+  int quiet_ = 0;  // > 0 while the logic changes controls: no change reports
+  MessageBoxes* boxes_;
+  FileDialogs* files_;
+  SettingsEditor editor_;
+};
+
+// Shows the settings window modally (the application object exists).
+int RunSettingsDialog();
+
+}  // namespace norvelle
