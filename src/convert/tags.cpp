@@ -76,6 +76,7 @@ int TagState::Depth(int code) const {
 }
 
 bool TagState::AttributesOpen() const {
+  if (stack_.empty()) return false;  // open attributes are always on the stack
   for (int i = 0; i < kTagCount; ++i)
     if (kTags[i].kind == TagKind::kAttributes && !open_[i].attrs.empty()) return true;
   return false;
@@ -95,6 +96,7 @@ void TagState::BuildAttrs(const TagInfo& t, const TarnStruct& e, const ArgPool& 
 }
 
 void TagState::CloseFor(const TarnStruct& e, const ArgPool& args, std::string& out) {
+  if (stack_.empty()) return;  // every kind closes only what is on the stack
   for (int row : kCloseOrder)
     if (row >= 0) Close(kTags[row], e, args, out);
 }
