@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 namespace norvelle {
 
@@ -35,6 +36,36 @@ inline constexpr const char* NextChar(const char* p, const char* end) {
 // NUL-terminated form: a lead byte followed by the terminator is one byte.
 inline constexpr const char* NextChar(const char* p) {
   return (IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != 0) ? p + 2 : p + 1;
+}
+
+// The one character search over Shift_JIS text: the position of the first (or
+// last) character whose first byte satisfies pred, stepping over double-byte
+// pairs so that a trail byte is never tested; npos when there is none.
+template <class Pred>
+constexpr std::size_t FindCharIf(std::string_view s, Pred pred) {
+  const char* b = s.data();
+  const char* e = b + s.size();
+  for (const char* p = b; p < e; p = NextChar(p, e))
+    if (pred(*p)) return std::size_t(p - b);
+  return std::string_view::npos;
+}
+
+template <class Pred>
+constexpr std::size_t FindLastCharIf(std::string_view s, Pred pred) {
+  std::size_t last = std::string_view::npos;
+  const char* b = s.data();
+  const char* e = b + s.size();
+  for (const char* p = b; p < e; p = NextChar(p, e))
+    if (pred(*p)) last = std::size_t(p - b);
+  return last;
+}
+
+constexpr std::size_t FindChar(std::string_view s, char c) {
+  return FindCharIf(s, [c](char x) { return x == c; });
+}
+
+constexpr std::size_t FindLastChar(std::string_view s, char c) {
+  return FindLastCharIf(s, [c](char x) { return x == c; });
 }
 
 }  // namespace norvelle

@@ -217,6 +217,8 @@ template <class V>
 class CStrMap {
  public:
   using Node = CMapElement<V, 32>;
+  // Fixed: the bucket order is the iteration order, which decides the byte
+  // order of written rule files.
   static constexpr int kBuckets = 32;
 
   explicit CStrMap(CMapPool<Node>* pool = nullptr) : pool_(pool ? pool : CMapPool<Node>::Create()) {
@@ -283,7 +285,7 @@ class CStrMap {
   }
   bool Remove(std::string_view key) {
     std::uint32_t h = MapHash(key);
-    Node** link = &heads_[h & 31];
+    Node** link = &heads_[h % kBuckets];
     for (Node* n = *link; n; link = &n->next, n = n->next) {
       if (Matches(n, key, h)) {
         *link = n->next;
@@ -330,7 +332,7 @@ class CStrMap {
     return n->hash == h && n->Key() == key;
   }
   Node* FindNode(std::string_view key, std::uint32_t h) {
-    for (Node* n = heads_[h & 31]; n; n = n->next)
+    for (Node* n = heads_[h % kBuckets]; n; n = n->next)
       if (Matches(n, key, h)) return n;
     return nullptr;
   }
@@ -340,7 +342,7 @@ class CStrMap {
     n->hash = h;
     n->value = V();
     n->next = nullptr;
-    Node** link = &heads_[h & 31];
+    Node** link = &heads_[h % kBuckets];
     while (*link) link = &(*link)->next;
     *link = n;
     ++size_;

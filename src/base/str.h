@@ -265,11 +265,8 @@ class CStr_base {
 
   // Truncates at the last '\\' or '/', dropping the separator; false if none.
   bool CutAfterDir() {
-    int pos = -1;
-    const char* e = end();
-    for (const char* p = buf_; p < e; p = NextChar(p, e))
-      if (*p == '\\' || *p == '/') pos = int(p - buf_);
-    if (pos < 0) return false;
+    std::size_t pos = FindLastCharIf(view(), [](char c) { return c == '\\' || c == '/'; });
+    if (pos == std::string_view::npos) return false;
     Truncate(std::uint32_t(pos));
     return true;
   }

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "base/dbcs.h"
 #include "base/format.h"
+#include "base/number.h"
 #include "convert/commands.h"
 #include "convert/messages.h"
 
@@ -13,19 +15,6 @@ namespace {
 // The command-line pattern: "|", command words separated by ",", "|", text.
 // Hits: the words in order, then the text.
 constexpr const char* kCommandLinePattern = "|%+0{%+0j%e%[,%(%p|%)%]%}|%{%/0j%}";
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Reads a decimal number at p (0 when there is none), advancing p. Large
-// values saturate: element numbers beyond any line are rejected anyway.
-long ReadNumber(std::string_view s, std::size_t& p) {
-  long v = 0;
-  while (p < s.size() && IsDigit(s[p])) {
-    if (v < 1000000000L) v = v * 10 + (s[p] - '0');
-    ++p;
-  }
-  return v;
-}
 
 }  // namespace
 
@@ -70,12 +59,14 @@ void LineAnalyser::PlainElements(std::string_view text) {
   });
 }
 
-void LineAnalyser::ControlElement(std::string_view text) {
+TarnStruct& LineAnalyser::LineElement(std::string_view text) {
   TarnStruct& e = line_.emplace_back();
   e.SetText(text);
   e.Set(kLineStart);
-  e.Set(kControl);
+  return e;
 }
+
+void LineAnalyser::ControlElement(std::string_view text) { LineElement(text).Set(kControl); }
 
 void LineAnalyser::TableLine(std::string_view word, std::string_view cells) {
   if (table_nesting_ == 0) {
@@ -98,6 +89,22 @@ void LineAnalyser::EndTable() {
   }
 }
 
+LineKind LineAnalyser::Classify(bool command, int code) const {
+  if (!command && (base_words_.empty() || in_source_)) return in_source_ ? LineKind::kSourceLine : LineKind::kPlain;
+  if (command && words_.size() == 1 && words_[0] == "setsplit") return LineKind::kSetSplit;
+  switch (code) {
+    case kBase: return LineKind::kBase;
+    case kTable: return LineKind::kTable;
+    case kEndtable: return LineKind::kEndTable;
+    case kCppsrc: return LineKind::kSourceStart;
+    case kEndcppsrc: return LineKind::kSourceEnd;
+    default: break;
+  }
+  if (in_source_ && command) return LineKind::kSourceCommand;
+  if (ClassOf(code) == CommandClass::kAlone) return LineKind::kAlone;
+  return LineKind::kCommands;
+}
+
 void LineAnalyser::Analyse(std::string_view line) {
   FlushLine();
   ++line_serial_;
@@ -107,72 +114,67 @@ void LineAnalyser::Analyse(std::string_view line) {
     command = false;
     line = text_;
   }
-  // 1. Plain lines.
-  if (!command && (base_ == "|" || in_source_)) {
-    if (in_source_) {
-      TarnStruct& e = line_.emplace_back();
-      e.SetText(line);
-      e.Set(kLineStart);
-      e.Set(kSourceLine);
-    } else {
-      PlainElements(line);
-    }
-    return;
-  }
-  // 2. The first command word decides the special lines.
   int code = command ? CommandCode(words_[0]) : kUnknown;
-  // 3. setsplit, only as the line's one word.
-  if (command && words_.size() == 1 && words_[0] == "setsplit") {
-    split_key_.assign(text_);
-    ControlElement({});
-    return;
-  }
-  // 4. base: later lines get these commands in front of their own.
-  if (code == kBase) {
-    base_ = "|";
-    base_.append(text_);
-    ControlElement({});
-    return;
-  }
-  // 5. Block commands.
-  switch (code) {
-    case kTable: TableLine(words_[0], text_); return;
-    case kEndtable: EndTable(); return;
-    case kCppsrc: ControlElement({}); in_source_ = true; return;
-    case kEndcppsrc: ControlElement({}); in_source_ = false; return;
-    default: break;
-  }
-  // 6. Alone commands, and command lines inside a listing (commands not run).
-  if (in_source_ && command) {
-    ControlElement(text_);
-    line_.back().Set(kSourceLine);
-    return;
-  }
-  if (ClassOf(code) == CommandClass::kAlone) {
-    ControlElement(text_);
-    line_.back().Set(code);
-    if (code == kExreps || code == kExrepe) args_.Set(line_.back(), code, CommandArgument(words_[0], code));
-    return;
-  }
-  // 7. base prefix in front of the line's own commands.
-  if (base_ != "|") {
-    scratch_ = base_;
-    if (command) {
-      scratch_ += ',';
-      scratch_.append(line.substr(1));
-    } else {
-      scratch_ += '|';
-      scratch_.append(line);
-    }
-    std::string_view joined = arena_.Store(scratch_);
-    if (!MatchCommandLine(joined)) {
-      PlainElements(line);
+  switch (Classify(command, code)) {
+    case LineKind::kPlain: PlainElements(line); return;
+    case LineKind::kSourceLine: LineElement(line).Set(kSourceLine); return;
+    case LineKind::kSetSplit: split_key_.assign(text_); ControlElement({}); return;
+    case LineKind::kBase: SetBase(text_); ControlElement({}); return;
+    case LineKind::kTable: TableLine(words_[0], text_); return;
+    case LineKind::kEndTable: EndTable(); return;
+    case LineKind::kSourceStart: ControlElement({}); in_source_ = true; return;
+    case LineKind::kSourceEnd: ControlElement({}); in_source_ = false; return;
+    case LineKind::kSourceCommand: ControlElement(text_); line_.back().Set(kSourceLine); return;
+    case LineKind::kAlone:
+      ControlElement(text_);
+      line_.back().Set(code);
+      if (ArgRuleOf(code) != ArgRule::kNone) args_.Set(line_.back(), code, CommandArgument(words_[0], code));
       return;
+    case LineKind::kCommands: CommandElements(line, command); return;
+  }
+}
+
+void LineAnalyser::SetBase(std::string_view text) {
+  // Its words go in front of every later line's own. Text that would not cut
+  // the same way once joined (a bar, or a lead byte that would pair with the
+  // joining byte) keeps the joined form and is matched again per line.
+  base_words_.clear();
+  base_joined_ = "|";
+  base_joined_.append(text);
+  if (text.empty()) return;
+  bool lone_lead = IsLeadByte(static_cast<unsigned char>(text.back())) &&
+                   FindLastCharIf(text, [](char) { return true; }) == text.size() - 1;
+  base_rematch_ = lone_lead || FindChar(text, '|') != std::string_view::npos;
+  SplitAtKey(text, ",", [&](std::string_view word) { base_words_.push_back(arena_.Store(word)); });
+}
+
+void LineAnalyser::CommandElements(std::string_view line, bool command) {
+  if (!base_words_.empty()) {
+    if (base_rematch_) {
+      if (!RematchWithBase(line, command)) return;
+    } else {
+      // "|B|line" drops an empty last word of B; "|B,W|" keeps it.
+      std::size_t keep = base_words_.size() - (!command && base_words_.back().empty());
+      if (!command) text_ = line;
+      words_.insert(words_.begin(), base_words_.begin(), base_words_.begin() + std::ptrdiff_t(keep));
     }
   }
-  // 8. Elements, then each command word.
   PlainElements(text_);
   for (std::string_view word : words_) ApplyWord(word);
+}
+
+bool LineAnalyser::RematchWithBase(std::string_view line, bool command) {
+  scratch_ = base_joined_;
+  if (command) {
+    scratch_ += ',';
+    scratch_.append(line.substr(1));
+  } else {
+    scratch_ += '|';
+    scratch_.append(line);
+  }
+  if (MatchCommandLine(arena_.Store(scratch_))) return true;
+  PlainElements(line);
+  return false;
 }
 
 void LineAnalyser::ApplyWord(std::string_view word) {
@@ -190,7 +192,7 @@ void LineAnalyser::ApplyWord(std::string_view word) {
     // Storing the same attribute on every element again changes nothing; a
     // line repeating one word thousands of times must not cost words x elements.
     bool bad_heading = code == kHeading && (word.size() < 2 || word[1] < '1' || word[1] > '6');
-    if (code >= 0 && code < 64 && !bad_heading) {
+    if (IsStoredCode(code) && !bad_heading) {
       WideAttr& last = wide_[code];
       std::string_view arg = code == kHeading ? word.substr(0, 2) : CommandArgument(word, code);
       if (last.line == line_serial_ && last.arg == arg) return;
@@ -209,11 +211,11 @@ void LineAnalyser::ApplyNumbered(std::string_view word) {
   CommandClass cls = ClassOf(code);
   std::size_t p = 0;
   for (;;) {
-    long n = ReadNumber(word, p);
+    long n = ReadNumber(word, p, 0);
     long m = n;
     if (p < word.size() && word[p] == '-') {
       ++p;
-      m = ReadNumber(word, p);
+      m = ReadNumber(word, p, 0);
     }
     for (long k = n; k <= m; ++k) {
       if (std::size_t(k) >= line_.size()) {
@@ -225,7 +227,7 @@ void LineAnalyser::ApplyNumbered(std::string_view word) {
         break;
       }
       Store(std::size_t(k), code, cmd);
-      if (code >= 0 && code < 64) wide_[code].line = 0;  // no longer the same on every element
+      if (IsStoredCode(code)) wide_[code].line = 0;  // no longer the same on every element
     }
     if (p < word.size() && word[p] == '.') {
       ++p;

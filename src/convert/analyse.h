@@ -24,6 +24,21 @@ namespace norvelle {
 template <class F>
 void SplitAtKey(std::string_view text, std::string_view key, F&& piece);
 
+// What a source line is, decided before anything is stored.
+enum class LineKind {
+  kPlain,          // no commands: the text cut at the split key
+  kSourceLine,     // a line inside a listing
+  kSetSplit,       // |setsplit|KEY: a new split key
+  kBase,           // |base|WORDS: commands in front of every later line's own
+  kTable,          // |table=ATTRS|cells: the first row of a table
+  kEndTable,       // |endtable|
+  kSourceStart,    // |cppsrc|
+  kSourceEnd,      // |endcppsrc|
+  kSourceCommand,  // a command line inside a listing: a listing line, commands not run
+  kAlone,          // a command that must stand alone: one control element
+  kCommands,       // commands attached to the line's elements
+};
+
 class LineAnalyser {
  public:
   LineAnalyser(std::vector<TarnStruct>& elements, ArgPool& args, TextArena& arena,
@@ -38,7 +53,12 @@ class LineAnalyser {
 
  private:
   bool MatchCommandLine(std::string_view line);
+  LineKind Classify(bool command, int code) const;
+  void SetBase(std::string_view text);
+  void CommandElements(std::string_view line, bool command);
+  bool RematchWithBase(std::string_view line, bool command);
   void PlainElements(std::string_view text);
+  TarnStruct& LineElement(std::string_view text);
   void ControlElement(std::string_view text);
   void TableLine(std::string_view word, std::string_view cells);
   void EndTable();
@@ -57,7 +77,9 @@ class LineAnalyser {
 
   std::string split_key_;
   std::string saved_split_;
-  std::string base_ = "|";
+  std::vector<std::string_view> base_words_;  // empty: no base
+  std::string base_joined_;                   // "|" and the base text
+  bool base_rematch_ = false;                 // the base text cannot be merged as words
   bool in_source_ = false;
   int table_nesting_ = 0;
 
@@ -73,7 +95,7 @@ class LineAnalyser {
     std::uint64_t line = 0;
     std::string_view arg;
   };
-  WideAttr wide_[64];
+  WideAttr wide_[kCodeCount];
   std::uint64_t line_serial_ = 0;
   // Extra elements per element number of the current line (sized on the
   // line's first extra).

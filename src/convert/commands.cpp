@@ -1,6 +1,9 @@
 #include "convert/commands.h"
 
+#include <array>
+
 #include "base/dbcs.h"
+#include "base/number.h"
 #include "convert/element.h"
 
 namespace norvelle {
@@ -10,6 +13,7 @@ namespace {
 using C = CommandClass;
 using A = ArgRule;
 
+// The one statement of every command word's code, class and argument rule.
 // The order decides prefix matches: keep it.
 constexpr CommandInfo kCommands[] = {
     {"ini", kIni, C::kAlone, A::kNone},
@@ -83,31 +87,36 @@ int CommandCode(std::string_view word) {
   return c ? c->code : kUnknown;
 }
 
-CommandClass ClassOf(int code) {
-  switch (code) {
-    case kIni: case kTitle: case kExreps: case kExrepe:
-    case kCommentOpen: case kCommentClose: case kSetjoin:
-      return C::kAlone;
-    case kTable: case kEndtable: case kCppsrc: case kEndcppsrc: case kBase:
-      return C::kBlock;
-    case kComment: case kCenter: case kHeading:
-      return C::kAttribute;
-    case kConv: case kNoconv: case kAutobr: case kNoautobr: case kTabcnt:
-    case kSrcLineOut: case kNoSrcLineOut: case kExtra: case kBr:
-      return C::kLineAction;
-    default:
-      if (code >= kBold && code <= kLconv) return C::kAttribute;
-      if (code >= kNext && code <= kIndent) return C::kLineAction;
-      if (code >= kBase + 1 && code <= kStart) return C::kLineAction;
-      return C::kUnknown;
-  }
+namespace {
+
+// Class and argument rule per code, from kCommands (and the one mark that has
+// a class: an extra element stands for a repeated line action).
+struct CodeInfo {
+  CommandClass cls = C::kUnknown;
+  ArgRule arg = A::kNone;
+};
+constexpr int kLowestCode = kBase;  // the most negative code a word has
+constexpr int kCodeSlots = kCodeCount - kLowestCode;
+
+constexpr std::array<CodeInfo, kCodeSlots> kByCode = [] {
+  std::array<CodeInfo, kCodeSlots> by_code{};
+  for (CodeInfo& info : by_code) info = CodeInfo{C::kUnknown, A::kNone};
+  for (const CommandInfo& c : kCommands) by_code[std::size_t(c.code - kLowestCode)] = {c.cls, c.arg};
+  by_code[std::size_t(kExtra - kLowestCode)].cls = C::kLineAction;
+  return by_code;
+}();
+
+const CodeInfo& InfoOf(int code) {
+  static constexpr CodeInfo kNone{};
+  if (code < kLowestCode || code >= kCodeCount) return kNone;
+  return kByCode[std::size_t(code - kLowestCode)];
 }
 
-ArgRule ArgRuleOf(int code) {
-  for (const CommandInfo& c : kCommands)
-    if (c.code == code) return c.arg;
-  return A::kNone;
-}
+}  // namespace
+
+CommandClass ClassOf(int code) { return InfoOf(code).cls; }
+
+ArgRule ArgRuleOf(int code) { return InfoOf(code).arg; }
 
 std::string_view CommandArgument(std::string_view word, int code) {
   switch (ArgRuleOf(code)) {
@@ -118,17 +127,13 @@ std::string_view CommandArgument(std::string_view word, int code) {
     case A::kHeadingDigit:
       return word.size() >= 2 ? word.substr(1, 1) : std::string_view();
     case A::kAfterEquals: {
-      std::size_t eq = word.find('=');  // '=' is never a trail byte
+      std::size_t eq = FindChar(word, '=');
       return eq == std::string_view::npos ? std::string_view() : word.substr(eq + 1);
     }
     case A::kAfterEqualsOrDigit: {
-      const char* b = word.data();
-      const char* e = b + word.size();
-      for (const char* p = b; p < e; p = NextChar(p, e)) {
-        if (*p == '=') return std::string_view(p + 1, std::size_t(e - p - 1));
-        if (*p >= '0' && *p <= '9') return std::string_view(p, std::size_t(e - p));
-      }
-      return {};
+      std::size_t p = FindCharIf(word, [](char c) { return c == '=' || IsDigit(c); });
+      if (p == std::string_view::npos) return {};
+      return word.substr(word[p] == '=' ? p + 1 : p);
     }
   }
   return {};

@@ -38,6 +38,8 @@ struct CommandInfo {
 const CommandInfo* LookupCommand(std::string_view word);
 // Code of a word, kUnknown when none.
 int CommandCode(std::string_view word);
+// Class and argument rule of a code, both read from the table; kUnknown and
+// kNone for codes no word has.
 CommandClass ClassOf(int code);
 ArgRule ArgRuleOf(int code);
 // The argument of a command word by its code's rule.

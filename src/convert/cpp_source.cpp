@@ -97,13 +97,10 @@ std::size_t ScanQuoted(const char* p, const char* e, char quote, CppState* next)
 }
 
 std::size_t ScanLineComment(const char* p, const char* e, CppState* next) {
-  for (const char* q = p; q < e; q = NextChar(q, e)) {
-    if (*q == '\n') {
-      *next = kStateOther;
-      return std::size_t(q + 1 - p);
-    }
-  }
-  return std::size_t(e - p);
+  std::size_t lf = FindChar(std::string_view(p, std::size_t(e - p)), '\n');
+  if (lf == std::string_view::npos) return std::size_t(e - p);
+  *next = kStateOther;
+  return lf + 1;
 }
 
 // "*/" is searched from the comment's own "/", so "/*/" already closes.
@@ -123,7 +120,7 @@ bool IsWhitespace(std::string_view text) {
   return true;
 }
 
-int ClassOf(const TarnCPPSymbol& sym, const CppKeywordSet& keywords) {
+int ColourClassOf(const TarnCPPSymbol& sym, const CppKeywordSet& keywords) {
   if (IsWhitespace(sym.text.view())) return kClassWhitespace;
   switch (sym.kind) {
     case kStateWord: return keywords.Contains(sym.text.view()) ? kClassKeyword : kClassSymbol;
@@ -299,7 +296,7 @@ void ClassifyChunk(CArrayAuto<TarnCPPSymbol>& tokens, const CppKeywordSet& keywo
   for (std::uint32_t i = 0; i < tokens.count(); ++i) {
     TarnCPPSymbol& sym = tokens[i];
     if (sym.text.empty()) continue;
-    sym.kind = ClassOf(sym, keywords);
+    sym.kind = ColourClassOf(sym, keywords);
     // Swapping slots moves no text; the dropped slots keep their buffers for reuse.
     if (i != kept) tokens.SwapSlots(i, kept);
     ++kept;

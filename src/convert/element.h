@@ -79,6 +79,10 @@ enum Code : int {
   kBase = -8,          // prefix commands for the following lines
 };
 
+// Codes 0..63 are stored, one flag bit each; negative codes never are.
+inline constexpr int kCodeCount = 64;
+inline constexpr bool IsStoredCode(int code) { return code >= 0 && code < kCodeCount; }
+
 struct TarnStruct {
   const char* text = "";
   std::uint32_t len = 0;
@@ -90,9 +94,9 @@ struct TarnStruct {
     text = t.data();
     len = static_cast<std::uint32_t>(t.size());
   }
-  bool Has(int code) const { return code >= 0 && code < 64 && (codes >> code & 1u); }
+  bool Has(int code) const { return IsStoredCode(code) && (codes >> code & 1u); }
   void Set(int code) {
-    if (code >= 0 && code < 64) codes |= std::uint64_t(1) << code;
+    if (IsStoredCode(code)) codes |= std::uint64_t(1) << code;
   }
 };
 

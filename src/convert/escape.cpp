@@ -73,7 +73,7 @@ int Escape(std::string& out, std::string_view text, std::string_view tab, int mo
 
 }  // namespace
 
-void AppendEscaped(std::string& out, std::string_view text) { Escape(out, text, {}, 0); }
+void AppendHtmlEscaped(std::string& out, std::string_view text) { Escape(out, text, {}, 0); }
 
 void AppendConverted(std::string& out, std::string_view text, std::string_view tab_string) {
   Escape(out, text, tab_string, 1);

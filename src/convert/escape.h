@@ -13,7 +13,7 @@
 namespace norvelle {
 
 // Appends text escaped.
-void AppendEscaped(std::string& out, std::string_view text);
+void AppendHtmlEscaped(std::string& out, std::string_view text);
 // Appends text escaped with every TAB replaced by tab_string.
 void AppendConverted(std::string& out, std::string_view text, std::string_view tab_string);
 // As AppendConverted, and every LF becomes "<br>\n"; returns the LFs replaced.

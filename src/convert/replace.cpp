@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/dbcs.h"
+#include "base/number.h"
 #include "convert/escape.h"
 #include "rules/rule_keys.h"
 
@@ -45,27 +46,9 @@ void AppendSubstituted(std::string& out, std::string_view repl, std::string_view
   out.append(run, std::size_t(p - run));
 }
 
-// The number at the start of s as "%d" reads it: blanks, a sign, digits; 0
-// when there is none. Huge values stay huge instead of wrapping into a slot.
-std::int64_t ReadNumber(std::string_view s) {
-  std::size_t i = 0;
-  while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r'))) ++i;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-  std::int64_t n = 0;
-  for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i)
-    if (n < (std::int64_t(1) << 40)) n = n * 10 + (s[i] - '0');
-  return negative ? -n : n;
-}
-
-// Position of the first c at a character start, or npos.
-std::size_t FindChar(std::string_view s, char c) {
-  const char* b = s.data();
-  const char* e = b + s.size();
-  for (const char* p = b; p < e; p = NextChar(p, e))
-    if (*p == c) return std::size_t(p - b);
-  return std::string_view::npos;
-}
+// A slot number as "%d" reads it, 0 when there is none; huge values saturate
+// far above the last slot instead of wrapping into one.
+long SlotNumber(std::string_view s) { return ReadNumber(s, 0, NumberSyntax::kScanf); }
 
 }  // namespace
 
@@ -152,7 +135,7 @@ void AutoReplacer::WriteElementText(std::string& out, std::string_view text, boo
 }
 
 bool ApplySetRep(std::string_view arg, CStr (&slots)[kReplaceSlots]) {
-  std::int64_t n = ReadNumber(arg);
+  long n = SlotNumber(arg);
   std::size_t eq = FindChar(arg, '=');
   if (n < 0 || n >= kReplaceCount || eq == std::string_view::npos) return false;
   slots[n].Assign(arg.data() + eq + 1, arg.size() - eq - 1);
@@ -160,7 +143,7 @@ bool ApplySetRep(std::string_view arg, CStr (&slots)[kReplaceSlots]) {
 }
 
 const CStr* RepSlot(std::string_view arg, const CStr (&slots)[kReplaceSlots]) {
-  std::int64_t n = ReadNumber(arg);
+  long n = SlotNumber(arg);
   if (n < 0 || n >= kReplaceSlots) return nullptr;
   return &slots[n];
 }

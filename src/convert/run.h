@@ -13,10 +13,11 @@
 #include <vector>
 
 #include "convert/host.h"
+#include "convert/placeholders.h"
 
 namespace norvelle {
 
-// How a run ended, for hosts that need more than the 1/0 of convert.
+// How a run ended, for hosts that need more than the 1/0 of ConvertForDialog.
 enum class RunOutcome {
   kDone,         // written, no errors
   kDoneErrors,   // written, errors reported
@@ -42,11 +43,13 @@ struct RunHooks {
   std::string output;      // CP932 path; empty: beside the source
   std::string title_text;  // the title before any `title` command; empty: from the source name
   bool stream_source = false;  // the source is no file: its date is the current one
+  Clock clock = SystemClock();  // the current time (and the date of a source without one)
 };
 
 RunOutcome ConvertWith(ConversionHost& host, std::string_view command_line, const RunHooks& hooks);
 
-inline int convert(ConversionHost& host, std::string_view command_line) {
+// The dialog's form: 1 when it may close at once, 0 when it must stay open.
+inline int ConvertForDialog(ConversionHost& host, std::string_view command_line) {
   RunOutcome r = Convert(host, command_line);
   return (r == RunOutcome::kDone || r == RunOutcome::kCancelled) ? 1 : 0;
 }

@@ -7,14 +7,9 @@ namespace norvelle {
 
 namespace {
 
-// Position of the last byte c at a character boundary, or npos.
+// Position of the last byte c1 or c2 at a character boundary, or npos.
 std::size_t LastOf(std::string_view s, char c1, char c2) {
-  std::size_t pos = std::string_view::npos;
-  const char* b = s.data();
-  const char* e = b + s.size();
-  for (const char* p = b; p < e; p = NextChar(p, e))
-    if (*p == c1 || *p == c2) pos = std::size_t(p - b);
-  return pos;
+  return FindLastCharIf(s, [c1, c2](char c) { return c == c1 || c == c2; });
 }
 
 // Upper case of single bytes as the C locale has it, whatever the process locale.

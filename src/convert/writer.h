@@ -16,6 +16,7 @@
 #include "convert/cpp_source.h"
 #include "convert/element.h"
 #include "convert/host.h"
+#include "convert/placeholders.h"
 #include "convert/replace.h"
 #include "convert/tags.h"
 #include "rules/rule_keys.h"
@@ -29,9 +30,8 @@ class ElementWriter {
 
   // Takes the settings of a rule; `initial` also builds the tab string.
   void ApplyRules(const RuleSettings& rules, bool initial);
-  // Slots 100..104: file date, file time, current date, current time, title.
-  void SetFixedSlots(const CStr (&dates)[4], const CStr& title);
-  void set_title(std::string_view t) { title_.Assign(t.data(), t.size()); }
+  // Slots 100..104 and the starting title.
+  void SetFixedSlots(const Placeholders& marks);
   // Where `ini` NAME looks when NAME.qdx is not in the rules folder.
   void set_fallback_rules_folder(std::string f) { fallback_rules_folder_ = std::move(f); }
   // Reads an included file instead of the plain text-mode read (a UTF-8 document's includes).
@@ -49,18 +49,14 @@ class ElementWriter {
  private:
   void Element(const TarnStruct& e, std::size_t& i);
   bool Converts(const TarnStruct& e) const;
-  void ClosingStep(const TarnStruct& e);
-  void LineBreakOrSeparator(const TarnStruct& e);
+  void PromoteLineStart(bool line_start, std::size_t i);
+  void ApplySwitches(const TarnStruct& e);
+  void LineBreakOrSeparator(const TarnStruct& e, bool line_start);
   void OpeningStep(const TarnStruct& e);
-  // Writes a start tag that cannot nest, unless it is open already.
-  void OpenOnce(bool& open, int code, const char* tag);
   void WriteText(const TarnStruct& e);
   bool SourceBlock(std::size_t& i);
   void SwitchRules(const TarnStruct& e);
   void Include(const TarnStruct& e);
-  void BuildFontAttrs(const TarnStruct& e, std::string& out) const;
-  void BuildLinkAttrs(const TarnStruct& e, std::string& out) const;
-  int Count(const TarnStruct& e, int code) const;
   void SetTabString();
   void ReportError(int msg, const std::string& path);
 
@@ -90,7 +86,6 @@ class ElementWriter {
   AutoReplacer replacer_;
   CppKeywordSet keywords_;
   std::vector<std::string_view> block_lines_;
-  std::string attrs_;
   bool cancelled_ = false;
   std::size_t promoted_ = 0;  // element that took over a commented line start
 };

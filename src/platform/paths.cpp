@@ -21,11 +21,7 @@ std::string& ProgramPathOverride() {
 
 // Cuts a path into its folder (without the separator) and its name.
 void SplitLast(const std::string& path, std::string& folder, std::string& name) {
-  std::size_t cut = std::string::npos;
-  const char* b = path.data();
-  const char* e = b + path.size();
-  for (const char* p = b; p < e; p = NextChar(p, e))
-    if (*p == '/') cut = std::size_t(p - b);
+  std::size_t cut = FindLastChar(path, '/');
   if (cut == std::string::npos) {
     folder.clear();
     name = path;

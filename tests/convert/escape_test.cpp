@@ -46,7 +46,7 @@ TEST(Escape, MarkupCharactersAndDoubleBytePairs) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.in);
     std::string out = "[";
-    AppendEscaped(out, c.in);
+    AppendHtmlEscaped(out, c.in);
     EXPECT_EQ(out, "[" + c.out);
   }
 }
@@ -112,7 +112,7 @@ TEST(Escape, LongTextsAreEscapedWhole) {
     want += "ab&nbsp;\x95\x5C&lt;";
   }
   std::string out;
-  AppendEscaped(out, in);
+  AppendHtmlEscaped(out, in);
   EXPECT_EQ(out, want);
 }
 

@@ -2,7 +2,12 @@
 // as a reported failure with nothing written, never as a crash.
 #include <gtest/gtest.h>
 
+#include <utime.h>
+
+#include <cstdlib>
+#include <ctime>
 #include <new>
+#include <string>
 
 #include "convert/run.h"
 #include "platform/paths.h"
@@ -46,6 +51,35 @@ TEST(Run, ExhaustedMemoryAndInternalErrorsAreFailuresNotCrashes) {
     EXPECT_FALSE(test::FileExists(tmp.File("a.htm")));
     SetProgramPathForTesting("");
   }
+}
+
+std::time_t FixedNow() { return 1709251199; }  // 2024-02-29 23:59:59 UTC
+
+// The date placeholders of header and footer and slots 100..104, from a fixed
+// file time and clock in a fixed zone (a POSIX TZ string needs no zone files).
+TEST(Run, DatesComeFromTheFileTimeAndTheClockInLocalTime) {
+  const char* old_tz = std::getenv("TZ");
+  std::string saved = old_tz ? old_tz : "";
+  setenv("TZ", "JST-9", 1);
+  tzset();
+  test::TempDir tmp;
+  SetProgramPathForTesting(tmp.File("norvelle"));
+  const std::string dates = "[<filedate_rep> <filetime_rep>|<nowdate_rep> <nowtime_rep>]";
+  ASSERT_TRUE(test::WriteBytes(tmp.File("norvelle.ini"), "HeaderStr=" + dates + "\nEndStr=" + dates + "\n"));
+  ASSERT_TRUE(test::WriteBytes(tmp.File("a.txt"), "|rep100|\n|rep101|\n|rep102|\n|rep103|\n|rep104|"));
+  utimbuf file_time{1700000000, 1700000000};  // 2023-11-14 22:13:20 UTC
+  ASSERT_EQ(utime(tmp.File("a.txt").c_str(), &file_time), 0);
+  test::RecordingHost host;
+  RunHooks hooks;
+  hooks.clock = Clock{&FixedNow};
+  EXPECT_EQ(ConvertWith(host, tmp.File("a.txt"), hooks), RunOutcome::kDone);
+  const std::string filled = "[2023/11/15 07:13:20|2024/03/01 08:59:59]";
+  EXPECT_EQ(test::ReadBytes(tmp.File("a.htm")),
+            filled + "2023/11/15<br>\r\n07:13:20<br>\r\n2024/03/01<br>\r\n08:59:59<br>\r\na" + filled);
+  SetProgramPathForTesting("");
+  if (old_tz) setenv("TZ", saved.c_str(), 1);
+  else unsetenv("TZ");
+  tzset();
 }
 
 }  // namespace

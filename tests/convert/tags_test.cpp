@@ -12,41 +12,46 @@
 namespace norvelle {
 namespace {
 
-// Opens an element as the opening step does: state first, then the stack.
+// Opens code through the real opening step, with an element that also keeps
+// an open font or link (an element without them would close them first).
 void Open(TagState& s, int code, int level = 0) {
-  switch (code) {
-    case kTable: ++s.tables; break;
-    case kBold: s.bold = true; break;
-    case kItalic: s.italic = true; break;
-    case kTeletype: s.teletype = true; break;
-    case kPre: s.pre = true; break;
-    case kBig: ++s.big; break;
-    case kSmall: ++s.small; break;
-    case kFont: s.font = " color=\"red\""; break;
-    case kAnchor: s.link = " href=\"x.htm\""; break;
-    case kSpan: s.span = "class=k "; break;
-    case kCenter: s.center = true; break;
-    case kHeading: s.heading = level; break;
-    default: break;
+  if (!TagOf(code)) {
+    s.Push(code);  // an entry no row knows
+    return;
   }
-  s.Push(code);
+  TarnStruct e;
+  ArgPool args;
+  auto carry = [&](int c, std::string_view arg) {
+    e.Set(c);
+    args.Set(e, c, arg);
+  };
+  if (s.Depth(kFont) || code == kFont) carry(kColor, "red");
+  if (s.Depth(kAnchor) || code == kAnchor) carry(kLink, "x.htm");
+  std::string level_text = std::to_string(level);
+  std::string depth = std::to_string(s.Depth(code) + 1);
+  if (code == kHeading) carry(code, level_text);
+  else if (code == kBig || code == kSmall) carry(code, depth);
+  else if (code == kSpan) carry(code, "class=k");
+  else if (code != kFont && code != kAnchor) e.Set(code);
+  std::string written;
+  s.OpenFor(e, args, written);
 }
 
 // The state as one line, to compare whole.
 std::string StateOf(const TagState& s) {
   std::string out;
-  if (s.center) out += "center ";
-  if (s.bold) out += "b ";
-  if (s.italic) out += "i ";
-  if (s.teletype) out += "tt ";
-  if (s.pre) out += "pre ";
-  if (s.heading) out += "h" + std::to_string(s.heading) + " ";
-  if (s.big) out += "big" + std::to_string(s.big) + " ";
-  if (s.small) out += "small" + std::to_string(s.small) + " ";
-  if (s.tables) out += "table" + std::to_string(s.tables) + " ";
-  if (!s.font.empty()) out += "font ";
-  if (!s.link.empty()) out += "a ";
-  if (!s.span.empty()) out += "span ";
+  if (s.Depth(kCenter)) out += "center ";
+  if (s.Depth(kBold)) out += "b ";
+  if (s.Depth(kItalic)) out += "i ";
+  if (s.Depth(kTeletype)) out += "tt ";
+  if (s.Depth(kPre)) out += "pre ";
+  if (s.Depth(kHeading)) out += "h" + std::to_string(s.Depth(kHeading)) + " ";
+  if (s.Depth(kBig)) out += "big" + std::to_string(s.Depth(kBig)) + " ";
+  if (s.Depth(kSmall)) out += "small" + std::to_string(s.Depth(kSmall)) + " ";
+  if (s.Depth(kTable)) out += "table" + std::to_string(s.Depth(kTable)) + " ";
+  if (s.Depth(kFont)) out += "font ";
+  if (s.Depth(kAnchor)) out += "a ";
+  if (s.Depth(kSpan)) out += "span ";
   if (s.empty()) out += "(empty)";
   return out;
 }
@@ -113,7 +118,7 @@ TEST(TagState, HeadingEndTagUsesItsLevel) {
     std::string out;
     s.CloseAll(out);
     EXPECT_EQ(out, "</h" + std::to_string(level) + ">");
-    EXPECT_EQ(s.heading, 0);
+    EXPECT_EQ(s.Depth(kHeading), 0);
   }
 }
 

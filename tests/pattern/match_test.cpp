@@ -232,5 +232,28 @@ TEST(Match, CharacterClasses) {
   }
 }
 
+// The bytes on both sides of every edge of the punctuation class and of a
+// range: a bound off by one shows only here.
+TEST(Match, ClassEdges) {
+  const char probes[] = "\x20\x21\x2F\x30\x39\x3A\x40\x41\x5A\x5B\x60\x61\x7A\x7B\x7E\x7F";
+  const struct {
+    const char* pattern;
+    const char* takes;
+  } cases[] = {
+      {"%y%$", "0110011001100110"},
+      {"%Y%$", "1001100110011001"},
+      {"%-az%$", "0000000000011000"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    std::string takes;
+    for (const char* p = probes; *p; ++p) {
+      CStr subject(std::string_view(p, 1));
+      takes += RegexMatch(subject, c.pattern, "s") == 1 ? '1' : '0';
+    }
+    EXPECT_EQ(takes, c.takes);
+  }
+}
+
 }  // namespace
 }  // namespace norvelle
