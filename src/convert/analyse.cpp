@@ -5,18 +5,11 @@
 #include "base/dbcs.h"
 #include "base/format.h"
 #include "base/number.h"
+#include "convert/command_line.h"
 #include "convert/commands.h"
 #include "convert/messages.h"
 
 namespace norvelle {
-
-namespace {
-
-// The command-line pattern: "|", command words separated by ",", "|", text.
-// Hits: the words in order, then the text.
-constexpr const char* kCommandLinePattern = "|%+0{%+0j%e%[,%(%p|%)%]%}|%{%/0j%}";
-
-}  // namespace
 
 LineAnalyser::LineAnalyser(std::vector<TarnStruct>& elements, ArgPool& args, TextArena& arena,
                            ConversionHost& host, std::string split_key)
@@ -42,6 +35,8 @@ void LineAnalyser::Error(int msg, std::string_view word) {
 bool LineAnalyser::MatchCommandLine(std::string_view line) {
   words_.clear();
   if (line.empty() || line[0] != '|') return false;
+  // The words and text are views into the line, which lives as long as the run.
+  if (line.size() <= kMaxScannedCommandLine) return ScanCommandLine(line, words_, text_);
   if (RegexSearch(line, command_pattern_, "s", &hits_) <= 0 || hits_.count() == 0) return false;
   std::uint32_t n = hits_.count();
   for (std::uint32_t i = 0; i + 1 < n; ++i) words_.push_back(arena_.Store(hits_[i].view()));

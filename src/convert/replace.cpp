@@ -14,19 +14,9 @@ namespace {
 
 // True when word occurs in text starting at a character start; a start on
 // the trail byte of a pair would match bytes of two different characters.
-bool ContainsWord(std::string_view text, std::string_view word) {
-  if (word.empty()) return true;
-  if (word.size() > text.size()) return false;
-  const char* p = text.data();
-  const char* e = p + text.size();
-  const char* last = e - word.size();
-  const char first = word[0];
-  while (p <= last) {
-    if (*p == first && std::memcmp(p, word.data(), word.size()) == 0) return true;
-    p = NextChar(p, e);
-  }
-  return false;
-}
+// The search words are looked for all at once: at each character start only
+// the words beginning with that byte are compared, and only those earlier in
+// the list than the best found so far.
 
 // Appends repl with every "%1" (at a character start) replaced by text.
 void AppendSubstituted(std::string& out, std::string_view repl, std::string_view text) {
@@ -56,6 +46,7 @@ void AutoReplacer::Build(const std::vector<std::pair<CStr, CStr>>& entries) {
   exact_.Clear();
   exact_max_len_ = 0;
   search_.clear();
+  for (std::vector<std::uint32_t>& bucket : search_by_byte_) bucket.clear();
   patterns_.clear();
   auto add_exact = [this](const CStr& word, std::string_view replacement) {
     if (exact_.Find(word.view())) return;  // the first entry of a word wins
@@ -81,6 +72,7 @@ void AutoReplacer::Build(const std::vector<std::pair<CStr, CStr>>& entries) {
         // match and is filled with the element's text afterwards.
         p.tmpl.Assign(body.data(), body.size());
         p.tmpl.ReplaceAll("%1", "%%1");
+        p.required = RequiredText(p.root);
         break;
       }
       default:
@@ -88,6 +80,33 @@ void AutoReplacer::Build(const std::vector<std::pair<CStr, CStr>>& entries) {
         break;
     }
   }
+  first_empty_search_ = search_.size();
+  for (std::size_t i = 0; i < search_.size(); ++i) {
+    const CStr& w = search_[i].word;
+    if (w.empty()) {
+      if (first_empty_search_ == search_.size()) first_empty_search_ = i;
+    } else {
+      search_by_byte_[static_cast<unsigned char>(w.data()[0])].push_back(std::uint32_t(i));
+    }
+  }
+}
+
+std::size_t AutoReplacer::FirstSearchWord(std::string_view text) const {
+  std::size_t best = first_empty_search_;
+  const char* p = text.data();
+  const char* e = p + text.size();
+  while (p < e && best > 0) {
+    for (std::uint32_t i : search_by_byte_[static_cast<unsigned char>(*p)]) {
+      if (i >= best) break;
+      const CStr& w = search_[i].word;
+      if (w.length() <= std::size_t(e - p) && std::memcmp(p, w.data(), w.length()) == 0) {
+        best = i;
+        break;
+      }
+    }
+    p = NextChar(p, e);
+  }
+  return best;
 }
 
 void AutoReplacer::WriteReplacement(std::string& out, std::string_view replacement,
@@ -110,9 +129,10 @@ void AutoReplacer::WriteElementText(std::string& out, std::string_view text, boo
       return;
     }
   }
-  for (const SearchEntry& s : search_) {
-    if (ContainsWord(text, s.word.view())) {
-      WriteReplacement(out, s.replacement.view(), text, convert, tab_string);
+  if (!search_.empty()) {
+    std::size_t s = FirstSearchWord(text);
+    if (s < search_.size()) {
+      WriteReplacement(out, search_[s].replacement.view(), text, convert, tab_string);
       return;
     }
   }
@@ -129,8 +149,14 @@ void AutoReplacer::WriteElementText(std::string& out, std::string_view text, boo
   }
   subject_.Assign(t.data(), t.size());
   bool matched = false;
-  for (const PatternEntry& p : patterns_)
+  // A pattern whose required text is missing has no match and would leave
+  // the subject as it is. Longer subjects than the matcher takes go to it,
+  // which refuses them as it always did.
+  const bool filter = subject_.length() <= std::size_t(INT32_MAX) - 2;
+  for (const PatternEntry& p : patterns_) {
+    if (filter && !p.required.MayMatch(subject_.view())) continue;
     if (RegexMatch(subject_, p.root, "", &hits_, p.tmpl.c_str()) > 0) matched = true;
+  }
   if (matched) AppendSubstituted(out, subject_.view(), t); else out.append(t);
 }
 

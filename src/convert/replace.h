@@ -22,6 +22,7 @@
 #include "base/map.h"
 #include "base/str.h"
 #include "pattern/regex.h"
+#include "pattern/required.h"
 
 namespace norvelle {
 
@@ -54,7 +55,12 @@ class AutoReplacer {
   struct PatternEntry {
     CStrRegexStruct root;
     CStr tmpl;  // the replacement with "%1" doubled to "%%1"
+    RequiredText required;  // skips the pattern where it cannot match
   };
+
+  // The index of the first search word in list order that the text contains
+  // (at a character start), or search_.size(): one scan for all words.
+  std::size_t FirstSearchWord(std::string_view text) const;
 
   // Appends `replacement` with "%1" standing for the text, converted when asked.
   void WriteReplacement(std::string& out, std::string_view replacement, std::string_view text,
@@ -63,6 +69,10 @@ class AutoReplacer {
   CStrMap<CStr> exact_;
   std::size_t exact_max_len_ = 0;  // longer texts cannot be exact words
   std::vector<SearchEntry> search_;
+  // Indexes of the search words by their first byte, ascending; the first
+  // empty word (contained in every text), or search_.size().
+  std::vector<std::uint32_t> search_by_byte_[256];
+  std::size_t first_empty_search_ = 0;
   std::vector<PatternEntry> patterns_;
 
   // Reused from element to element so the steady state allocates nothing.

@@ -80,6 +80,14 @@ TEST(AutoReplaceSearch, FirstWordFoundAnywhere) {
       {"not at a trail byte", {{"\\\\", "I:hit"}}, "\x95\x5C", false, "\x95\x5C"},
       {"after a pair", {{"\\\\", "I:hit"}}, "\x95\x5C\\", false, "hit"},
       {"not across pairs", {{"\\\\\x95", "I:hit"}}, "\x95\x5C\x95\x5C", false, "\x95\x5C\x95\x5C"},
+      // One scan finds all words; the list decides, not the place in the text.
+      {"later in text, earlier in list", {{"zz", "I:1"}, {"b", "I:2"}, {"ab", "I:3"}}, "xabzz", false,
+       "1"},
+      {"same first byte", {{"abd", "I:1"}, {"abc", "I:2"}, {"ab", "I:3"}}, "abcabd", false, "1"},
+      {"word at the very end", {{"yz", "I:1"}, {"q", "I:2"}}, "qxyz", false, "1"},
+      {"word past the end", {{"yz!", "I:1"}, {"q", "I:2"}}, "qxyz", false, "2"},
+      {"empty word after others", {{"q", "I:1"}, {"", "I:2"}, {"x", "I:3"}}, "axq", false, "1"},
+      {"empty word before others", {{"q", "I:1"}, {"", "I:2"}, {"x", "I:3"}}, "ax", false, "2"},
   });
 }
 

@@ -1,0 +1,87 @@
+// Required text: never refuses a subject that has a match, and does refuse
+// subjects that lack what every match needs.
+#include "pattern/required.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace norvelle {
+namespace {
+
+bool Matches(const CStrRegexStruct& root, const std::string& subject) {
+  CStr s(subject);
+  CStrHitList hits;
+  return RegexMatch(s, root, "", &hits) > 0;
+}
+
+TEST(RequiredText, RefusesOnlyWhatCannotMatch) {
+  const struct {
+    const char* pattern;
+    const char* refused;   // lacks a required literal
+    const char* accepted;  // has them (and a match)
+  } cases[] = {
+      {"colo%0,1(u%)r", "colr", "a colour"},
+      {"%{%[%(colour%)%(color%)%]%}", "colo", "my color"},
+      {"&quot;%{%+C%}&quot;", "\"x\"", "&quot;x&quot;"},
+      {"%{%+1l%}ing%$", "in g", "writing"},
+      {"http%0,1(s%)://%+1I", "htp://x", "https://x"},
+      {"a%*db", "a1", "a12b"},           // a greedy run's rest is required too
+      {"%+0jq", "abc", "abq"},           // and a lazy one's
+      {"%{x%}%[%(ab%)%(cd%)%]", "xa", "xcd"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    const CStrRegexStruct root = RegexCompile(c.pattern);
+    const RequiredText req(root);
+    EXPECT_FALSE(req.MayMatch(c.refused));
+    EXPECT_FALSE(Matches(root, c.refused));
+    EXPECT_TRUE(req.MayMatch(c.accepted));
+    EXPECT_TRUE(Matches(root, c.accepted));
+  }
+}
+
+TEST(RequiredText, NothingRequiredWhereMatchesNeedNoLiteral) {
+  for (const char* pattern : {"%0,1(ab%)", "%!(ab%)x%0(", "%[ab%e%]", "%(ab%Pcd%)", "%dx%Pyz", "%zab"}) {
+    SCOPED_TRACE(pattern);
+    const RequiredText req(RegexCompile(pattern));
+    for (const auto& clause : req.clauses())
+      for (const std::string& lit : clause) EXPECT_NE(lit, "cd");  // after P: not required
+  }
+  EXPECT_TRUE(RequiredText(RegexCompile("%0,1(ab%)")).clauses().empty());
+  EXPECT_TRUE(RequiredText(RegexCompile("%[ab%P%]")).clauses().empty());
+  EXPECT_TRUE(RequiredText(RegexCompile("%!(ab%)")).clauses().empty());
+}
+
+TEST(RequiredText, RandomSubjectsWithAMatchAreNeverRefused) {
+  const char* patterns[] = {
+      "colo%0,1(u%)r",     "%{%[%(ab%)%(ba%)%]%}c", "a%+0jb%ec",     "%(a%Pb%)c",  "%*(ab%)c",
+      "%/1(ab%)%[%(c%)%p%]", "%{%+1a%}b%$",        "x%zab",         "%^ab",      "%[a%pb%]c",
+      "%2(ab%)",           "%+(a%)b",              "%{a%}%0vb",     "\x83\x7C" "a",
+  };
+  const char alphabet[] = {'a', 'b', 'c', 'x', '\x83', '\x7C', 'o', 'l', 'r', 'u'};
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<int> len(0, 10), pick(0, sizeof alphabet - 1);
+  int matched = 0, refused = 0;
+  for (const char* pattern : patterns) {
+    SCOPED_TRACE(pattern);
+    const CStrRegexStruct root = RegexCompile(pattern);
+    const RequiredText req(root);
+    for (int n = 0; n < 3000; ++n) {
+      std::string s;
+      for (int k = len(rng); k > 0; --k) s += alphabet[pick(rng)];
+      const bool may = req.MayMatch(s);
+      if (Matches(root, s)) {
+        ++matched;
+        ASSERT_TRUE(may) << testing::PrintToString(s);
+      }
+      refused += !may;
+    }
+  }
+  EXPECT_GT(matched, 300);
+  EXPECT_GT(refused, 1000);
+}
+
+}  // namespace
+}  // namespace norvelle
