@@ -1,6 +1,8 @@
 #include "app/job.h"
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <utility>
 
@@ -214,18 +216,33 @@ RunOutcome RunJob(ConversionHost& host, const Job& job, const NoteSink& note) {
 
 bool LooksLikeUtf8(std::string_view text) {
   if (text.substr(0, kBom.size()) == kBom) return true;
-  int high = 0, valid = 0;
-  for (std::size_t start = 0; start < text.size();) {
-    std::size_t lf = text.find('\n', start);
-    std::size_t end = lf == std::string_view::npos ? text.size() : lf;
-    std::string_view line = text.substr(start, end - start);
-    bool has_high = false;
-    for (char c : line) has_high = has_high || (static_cast<unsigned char>(c) & 0x80);
-    if (has_high) {
-      ++high;
-      if (IsValidUtf8(line)) ++valid;
+  // Per line: whether it has a byte above 0x7F, and whether it is valid UTF-8
+  // from the first such byte on (the ASCII before it always is). Eight bytes
+  // at a time up to that byte or the line feed.
+  constexpr std::uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
+  constexpr std::uint64_t kLfs = kOnes * '\n';
+  std::size_t high = 0, valid = 0;
+  const char* p = text.data();
+  const char* e = p + text.size();
+  while (p < e) {
+    while (e - p >= 8) {
+      std::uint64_t w;
+      std::memcpy(&w, p, 8);
+      const std::uint64_t x = w ^ kLfs;
+      if (((w | ((x - kOnes) & ~x)) & kHigh) != 0) break;
+      p += 8;
     }
-    start = end + 1;
+    while (p < e && *p != '\n' && !(static_cast<unsigned char>(*p) & 0x80)) ++p;
+    if (p == e) break;
+    if (*p == '\n') {
+      ++p;
+      continue;
+    }
+    const char* lf = static_cast<const char*>(std::memchr(p, '\n', std::size_t(e - p)));
+    const char* end = lf ? lf : e;
+    ++high;
+    if (IsValidUtf8(std::string_view(p, std::size_t(end - p)))) ++valid;
+    p = lf ? lf + 1 : e;
   }
   return high > 0 && 2 * valid > high;
 }

@@ -54,6 +54,19 @@ void LineAnalyser::PlainElements(std::string_view text) {
   });
 }
 
+// A plain line has no commands and no extras: its elements go straight to the
+// list, as FlushLine would move them.
+void LineAnalyser::PlainLine(std::string_view text) {
+  last_line_start_ = elements_.size();
+  bool first = true;
+  SplitAtKey(text, split_key_, [&](std::string_view piece) {
+    TarnStruct& e = elements_.emplace_back();
+    e.SetText(piece);
+    if (first) e.Set(kLineStart);
+    first = false;
+  });
+}
+
 TarnStruct& LineAnalyser::LineElement(std::string_view text) {
   TarnStruct& e = line_.emplace_back();
   e.SetText(text);
@@ -111,7 +124,7 @@ void LineAnalyser::Analyse(std::string_view line) {
   }
   int code = command ? CommandCode(words_[0]) : kUnknown;
   switch (Classify(command, code)) {
-    case LineKind::kPlain: PlainElements(line); return;
+    case LineKind::kPlain: PlainLine(line); return;
     case LineKind::kSourceLine: LineElement(line).Set(kSourceLine); return;
     case LineKind::kSetSplit: split_key_.assign(text_); ControlElement({}); return;
     case LineKind::kBase: SetBase(text_); ControlElement({}); return;

@@ -7,6 +7,8 @@
 // Mistakes in the document are error-report lines; analysis goes on.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -58,6 +60,7 @@ class LineAnalyser {
   void CommandElements(std::string_view line, bool command);
   bool RematchWithBase(std::string_view line, bool command);
   void PlainElements(std::string_view text);
+  void PlainLine(std::string_view text);
   TarnStruct& LineElement(std::string_view text);
   void ControlElement(std::string_view text);
   void TableLine(std::string_view word, std::string_view cells);
@@ -116,7 +119,20 @@ void SplitAtKey(std::string_view text, std::string_view key, F&& piece) {
   const char* start = b;
   const char* p = b;
   const char k0 = key[0];
+  // Eight bytes at a time while they hold neither a lead byte (all have the
+  // high bit) nor the key's first byte: most text goes by that way.
+  constexpr std::uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
+  const std::uint64_t k0s = kOnes * static_cast<unsigned char>(k0);
   while (p < e) {
+    if (e - p >= 8) {
+      std::uint64_t w;
+      std::memcpy(&w, p, 8);
+      const std::uint64_t x = w ^ k0s;
+      if (((w | ((x - kOnes) & ~x)) & kHigh) == 0) {
+        p += 8;
+        continue;
+      }
+    }
     if (*p == k0 && (key.size() == 1 || (std::size_t(e - p) >= key.size() &&
                                           std::string_view(p, key.size()) == key))) {
       piece(std::string_view(start, std::size_t(p - start)));

@@ -11,59 +11,58 @@ namespace {
 // 0: copy; 1: lead byte; 2..: special characters.
 enum : std::uint8_t { kCopy, kLead, kBlank, kQuote, kAmp, kLt, kGt, kTab, kLf };
 
+// One table per mode, so the run of bytes to copy ends at one lookup per byte.
 struct EscapeTable {
   std::uint8_t cls[256];
-  constexpr EscapeTable() : cls() {
+  constexpr explicit EscapeTable(int mode) : cls() {
     for (int b = 0; b < 256; ++b) cls[b] = IsLeadByte(static_cast<unsigned char>(b)) ? kLead : kCopy;
     cls[' '] = kBlank;
     cls['"'] = kQuote;
     cls['&'] = kAmp;
     cls['<'] = kLt;
     cls['>'] = kGt;
+    if (mode >= 1) cls['\t'] = kTab;
+    if (mode >= 2) cls['\n'] = kLf;
   }
 };
-constexpr EscapeTable kEscape{};
+constexpr EscapeTable kEscape[3] = {EscapeTable(0), EscapeTable(1), EscapeTable(2)};
 
 // mode: 0 escape only, 1 + tabs, 2 + tabs and line feeds.
 int Escape(std::string& out, std::string_view text, std::string_view tab, int mode) {
   const char* p = text.data();
   const char* e = p + text.size();
   int lines = 0;
-  out.reserve(out.size() + text.size() + text.size() / 4);
+  const std::uint8_t* cls = kEscape[mode].cls;
   while (p < e) {
-    // Copy a run of bytes that need nothing.
+    // Copy a run of bytes that need nothing, whole double-byte characters too.
     const char* run = p;
     while (p < e) {
-      unsigned char c = static_cast<unsigned char>(*p);
-      if (kEscape.cls[c] != kCopy) break;
-      if (mode && (c == '\t' || (mode == 2 && c == '\n'))) break;
-      ++p;
+      const std::uint8_t k = cls[static_cast<unsigned char>(*p)];
+      if (k == kCopy) {
+        ++p;
+      } else if (k == kLead && p + 1 < e && p[1] != 0) {
+        p += 2;
+      } else {
+        break;
+      }
     }
     if (p > run) out.append(run, std::size_t(p - run));
     if (p >= e) break;
     unsigned char c = static_cast<unsigned char>(*p);
-    switch (kEscape.cls[c]) {
-      case kLead:
-        if (p + 1 < e && p[1] != 0) {
-          out.append(p, 2);
-          p += 2;
-        } else {
-          ++p;  // a lead byte at the end has no character: dropped
-          if (p < e) out.push_back(*p++);  // it was followed by NUL: keep the NUL
-        }
+    switch (cls[c]) {
+      case kLead:  // a lead byte without its pair (those with one were copied)
+        ++p;  // a lead byte at the end has no character: dropped
+        if (p < e) out.push_back(*p++);  // it was followed by NUL: keep the NUL
         break;
       case kBlank: out.append("&nbsp;"); ++p; break;
       case kQuote: out.append("&quot;"); ++p; break;
       case kAmp: out.append("&amp;"); ++p; break;
       case kLt: out.append("&lt;"); ++p; break;
       case kGt: out.append("&gt;"); ++p; break;
+      case kTab: out.append(tab); ++p; break;
       default:
-        if (c == '\t') {
-          out.append(tab);
-        } else {
-          out.append("<br>\n");
-          ++lines;
-        }
+        out.append("<br>\n");
+        ++lines;
         ++p;
         break;
     }

@@ -1,5 +1,7 @@
 #include "convert/run.h"
 
+#include <algorithm>
+#include <cstring>
 #include <ctime>
 #include <new>
 #include <optional>
@@ -12,6 +14,7 @@
 #include "convert/source_path.h"
 #include "convert/writer.h"
 #include "platform/files.h"
+#include "platform/memory.h"
 #include "platform/paths.h"
 #include "rules/rule_keys.h"
 #include "rules/rule_store.h"
@@ -27,29 +30,26 @@ RunOutcome Fail(ConversionHost& host, Msg msg) {
   return RunOutcome::kFailed;
 }
 
-// Splits the source text into lines (line feeds removed). A text ending in a
-// line feed has one more, empty, line.
-std::vector<std::string_view> SplitLines(const std::string& text) {
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t lf = text.find('\n', start);
-    if (lf == std::string::npos) {
-      lines.emplace_back(text.data() + start, text.size() - start);
-      start = text.size();
-      return lines;
-    }
-    lines.emplace_back(text.data() + start, lf - start);
-    start = lf + 1;
+// Calls line(view) for every line of text, line feeds removed, and stops when
+// it returns false. A text ending in a line feed has one more, empty, line.
+template <class F>
+bool ForEachLine(const std::string& text, F&& line) {
+  const char* p = text.data();
+  const char* e = p + text.size();
+  for (;;) {
+    const char* lf = static_cast<const char*>(std::memchr(p, '\n', std::size_t(e - p)));
+    if (!lf) return line(std::string_view(p, std::size_t(e - p)));
+    if (!line(std::string_view(p, std::size_t(lf - p)))) return false;
+    p = lf + 1;
   }
-  return lines;
 }
 
-// The source as read: its text, its lines (views into text) and its time.
+// The source as read: its text, its line count and its time. The lines are
+// views into the text, cut as pass 1 goes, so no list of them is kept.
 struct Source {
   std::string path, output, text;
-  std::vector<std::string_view> lines;
-  int lines_read = 0;
+  std::size_t lines = 0;  // with the empty line after a last line feed
+  int lines_read = 0;     // without it
   std::time_t mtime = 0;
 };
 
@@ -65,24 +65,26 @@ std::optional<Msg> ReadSource(std::string_view command_line, const RunHooks& hoo
   if (!read) return Msg::kCannotOpenSource;
   if (src.text.empty()) return Msg::kSourceEmpty;
   if (hooks.stream_source || !FileModTime(src.path, src.mtime)) src.mtime = hooks.clock.now();
-  src.lines = SplitLines(src.text);
-  src.lines_read = int(src.lines.size());
-  if (src.text.back() == '\n') src.lines.emplace_back();
+  src.lines = std::size_t(std::count(src.text.begin(), src.text.end(), '\n')) + 1;
+  src.lines_read = int(src.lines - (src.text.back() == '\n'));
   return std::nullopt;
 }
 
 // Pass 1: every line into elements. False when cancelled.
 bool AnalyseLines(ConversionHost& host, const Source& src, const RuleSettings& settings,
                   std::vector<TarnStruct>& elements, ArgPool& args, TextArena& arena) {
-  elements.reserve(src.lines.size() * 2 + 2);
+  elements.reserve(src.lines * 2 + 2);
+  PreferLargePages(elements.data(), elements.capacity() * sizeof(TarnStruct));
   LineAnalyser analyser(elements, args, arena, host, std::string(settings.split_key.view()));
   host.line_number = 0;
-  for (std::string_view line : src.lines) {
+  const bool done = ForEachLine(src.text, [&](std::string_view line) {
     ++host.line_number;
     host.SetProgressPos(host.line_number);
     if (host.Pump()) return false;
     analyser.Analyse(line);
-  }
+    return true;
+  });
+  if (!done) return false;
   analyser.Finish();
   return true;
 }
@@ -134,6 +136,13 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
   if (hooks.read_include) writer.set_include_reader(hooks.read_include);
   writer.ApplyRules(settings, true);
   writer.SetFixedSlots(marks);
+  // Room for the body at once (pages are only taken as they are written):
+  // growing by doubling would copy it and briefly hold it twice.
+  try {
+    writer.body().reserve(src.text.size() * 3);
+    PreferLargePages(writer.body().data(), writer.body().capacity());
+  } catch (const std::bad_alloc&) {
+  }
   if (!writer.Run()) return RunOutcome::kCancelled;
   marks.Finish(writer.header(), writer.footer(), writer.title().view(), hooks.title);
 

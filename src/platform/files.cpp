@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/carry.h"
+#include "platform/memory.h"
 
 namespace norvelle {
 
@@ -83,28 +84,39 @@ bool ReadTextFile(const std::string& cp932_path, std::string& out) {
   out.clear();
   int fd = OpenRead(cp932_path);
   if (fd < 0) return false;
+  // Straight into the string: its size from the file, grown if the file grew
+  // (or has no size, as a pipe).
   struct stat st;
-  if (fstat(fd, &st) == 0 && st.st_size > 0) out.reserve(std::size_t(st.st_size));
-  char chunk[1 << 16];
+  std::size_t size = 0;
+  if (fstat(fd, &st) == 0 && st.st_size > 0) size = std::size_t(st.st_size);
+  out.reserve(size + 1 > (1 << 16) ? size + 1 : (1 << 16));
+  PreferLargePages(out.data(), out.capacity());
+  out.resize(out.capacity());
+  std::size_t have = 0;
   bool ok = true;
   for (;;) {
-    ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (have == out.size()) out.resize(out.size() * 2);
+    ssize_t n = ::read(fd, out.data() + have, out.size() - have);
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
       ok = false;
       break;
     }
-    out.append(chunk, std::size_t(n));
+    have += std::size_t(n);
   }
   ::close(fd);
+  out.resize(ok ? have : 0);
   if (!ok) return false;
   // Text mode: the first 0x1A ends the text, CR LF becomes LF.
-  if (std::size_t eof = out.find('\x1A'); eof != std::string::npos) out.resize(eof);
-  std::size_t w = 0;
+  if (const void* eof = std::memchr(out.data(), '\x1A', out.size()))
+    out.resize(std::size_t(static_cast<const char*>(eof) - out.data()));
   const std::size_t n = out.size();
   char* d = out.data();
-  for (std::size_t r = 0; r < n; ++r) {
+  const char* cr = static_cast<const char*>(std::memchr(d, '\r', n));
+  if (!cr) return true;
+  std::size_t w = std::size_t(cr - d);
+  for (std::size_t r = w; r < n; ++r) {
     if (d[r] == '\r' && r + 1 < n && d[r + 1] == '\n') continue;
     d[w++] = d[r];
   }
