@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,15 +25,31 @@ bool Set(const char* name) {
 }
 
 // The X platform aborts the process when it cannot connect; find out first,
-// so that a stale DISPLAY falls back instead of crashing.
-bool CanShowWindows() {
-  if (Set("QT_QPA_PLATFORM") || Set("WAYLAND_DISPLAY")) return true;
-  if (!Set("DISPLAY")) return false;
-  xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-  const bool ok = c && !xcb_connection_has_error(c);
-  if (c) xcb_disconnect(c);
-  return ok;
-}
+// so that a stale DISPLAY falls back instead of crashing. The probe stays
+// connected until the toolkit has its own connection: a server whose last
+// client leaves resets itself (as a bare Xvfb does), and would refuse the
+// toolkit while it does.
+class DisplayProbe {
+ public:
+  DisplayProbe() {
+    if (Set("QT_QPA_PLATFORM") || Set("WAYLAND_DISPLAY")) {
+      ok_ = true;
+    } else if (Set("DISPLAY")) {
+      c_ = xcb_connect(nullptr, nullptr);
+      ok_ = c_ && !xcb_connection_has_error(c_);
+    }
+  }
+  ~DisplayProbe() {
+    if (c_) xcb_disconnect(c_);
+  }
+  DisplayProbe(const DisplayProbe&) = delete;
+  DisplayProbe& operator=(const DisplayProbe&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  xcb_connection_t* c_ = nullptr;
+  bool ok_ = false;
+};
 
 // What to do when no window can be shown after all; it returns the exit
 // status. Set while the application object is being made.
@@ -55,7 +72,8 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext&, const QString& text)
 }
 
 int WithApplication(const std::function<int()>& show, Fallback fallback) {
-  if (!CanShowWindows()) return norvelle::kNoDisplay;
+  auto probe = std::make_unique<DisplayProbe>();
+  if (!probe->ok()) return norvelle::kNoDisplay;
   qInstallMessageHandler(OnQtMessage);
   static char name[] = "norvelle";
   static char* argv[] = {name, nullptr};
@@ -63,6 +81,7 @@ int WithApplication(const std::function<int()>& show, Fallback fallback) {
   g_fallback = &fallback;
   QApplication app(argc, argv);
   g_fallback = nullptr;
+  probe.reset();
   QApplication::setApplicationName(QStringLiteral("Norvelle"));
   QGuiApplication::setDesktopFileName(QStringLiteral("norvelle"));
   QApplication::setWindowIcon(norvelle::qt::AppIcon());
