@@ -1,6 +1,8 @@
 #include "convert/analyse.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #include "base/dbcs.h"
 #include "base/format.h"
@@ -10,6 +12,34 @@
 #include "convert/messages.h"
 
 namespace norvelle {
+
+std::size_t FindAtCharStart(std::string_view text, std::string_view key) {
+  if (key.empty()) return 0;
+  const char* b = text.data();
+  const char* e = b + text.size();
+  const char* p = b;
+  const char k0 = key[0];
+  // Eight bytes at a time while they hold neither a lead byte (all have the
+  // high bit) nor the key's first byte: most text goes by that way.
+  constexpr std::uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
+  const std::uint64_t k0s = kOnes * static_cast<unsigned char>(k0);
+  while (p < e) {
+    if (e - p >= 8) {
+      std::uint64_t w;
+      std::memcpy(&w, p, 8);
+      const std::uint64_t x = w ^ k0s;
+      if (((w | ((x - kOnes) & ~x)) & kHigh) == 0) {
+        p += 8;
+        continue;
+      }
+    }
+    if (*p == k0 && (key.size() == 1 ||
+                     (std::size_t(e - p) >= key.size() && std::string_view(p, key.size()) == key)))
+      return std::size_t(p - b);
+    p = NextChar(p, e);
+  }
+  return std::string_view::npos;
+}
 
 LineAnalyser::LineAnalyser(std::vector<TarnStruct>& elements, ArgPool& args, TextArena& arena,
                            ConversionHost& host, std::string split_key)
@@ -58,6 +88,15 @@ void LineAnalyser::PlainElements(std::string_view text) {
 // list, as FlushLine would move them.
 void LineAnalyser::PlainLine(std::string_view text) {
   last_line_start_ = elements_.size();
+  if (pack_ && !split_key_.empty()) {
+    if (split_keys_.empty() || split_keys_.back() != split_key_) split_keys_.push_back(arena_.Store(split_key_));
+    TarnStruct& e = elements_.emplace_back();
+    e.SetText(text);
+    e.Set(kLineStart);
+    e.Set(kPackedLine);
+    e.args = static_cast<std::uint32_t>(split_keys_.size() - 1);
+    return;
+  }
   bool first = true;
   SplitAtKey(text, split_key_, [&](std::string_view piece) {
     TarnStruct& e = elements_.emplace_back();

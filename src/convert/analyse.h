@@ -7,8 +7,6 @@
 // Mistakes in the document are error-report lines; analysis goes on.
 #pragma once
 
-#include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -25,6 +23,10 @@ namespace norvelle {
 // gives the whole text; n matches give n + 1 pieces, possibly empty.
 template <class F>
 void SplitAtKey(std::string_view text, std::string_view key, F&& piece);
+
+// The offset of the first occurrence of key in text at a character start, or
+// npos; SplitAtKey cuts there first.
+std::size_t FindAtCharStart(std::string_view text, std::string_view key);
 
 // What a source line is, decided before anything is stored.
 enum class LineKind {
@@ -52,6 +54,13 @@ class LineAnalyser {
   void Finish();
 
   const std::string& split_key() const { return split_key_; }
+
+  // Plain lines as one kPackedLine element each, whose `args` is the index of
+  // its split key in split_keys(); the writer cuts it into the pieces this
+  // analysis would have stored (ElementWriter::set_split_keys). A long
+  // document then keeps one element per line instead of one per word.
+  void set_pack_plain_lines(bool on) { pack_ = on; }
+  const std::vector<std::string_view>& split_keys() const { return split_keys_; }
 
  private:
   bool MatchCommandLine(std::string_view line);
@@ -85,6 +94,8 @@ class LineAnalyser {
   bool base_rematch_ = false;                 // the base text cannot be merged as words
   bool in_source_ = false;
   int table_nesting_ = 0;
+  bool pack_ = false;
+  std::vector<std::string_view> split_keys_;  // of packed lines, each new key once in a row
 
   CStrRegexStruct command_pattern_;
   CStrHitList hits_;
@@ -114,35 +125,13 @@ void SplitAtKey(std::string_view text, std::string_view key, F&& piece) {
     piece(text);
     return;
   }
-  const char* b = text.data();
-  const char* e = b + text.size();
-  const char* start = b;
-  const char* p = b;
-  const char k0 = key[0];
-  // Eight bytes at a time while they hold neither a lead byte (all have the
-  // high bit) nor the key's first byte: most text goes by that way.
-  constexpr std::uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
-  const std::uint64_t k0s = kOnes * static_cast<unsigned char>(k0);
-  while (p < e) {
-    if (e - p >= 8) {
-      std::uint64_t w;
-      std::memcpy(&w, p, 8);
-      const std::uint64_t x = w ^ k0s;
-      if (((w | ((x - kOnes) & ~x)) & kHigh) == 0) {
-        p += 8;
-        continue;
-      }
-    }
-    if (*p == k0 && (key.size() == 1 || (std::size_t(e - p) >= key.size() &&
-                                          std::string_view(p, key.size()) == key))) {
-      piece(std::string_view(start, std::size_t(p - start)));
-      p += key.size();
-      start = p;
-    } else {
-      p = NextChar(p, e);
-    }
+  for (;;) {
+    const std::size_t at = FindAtCharStart(text, key);
+    if (at == std::string_view::npos) break;
+    piece(text.substr(0, at));
+    text.remove_prefix(at + key.size());
   }
-  piece(std::string_view(start, std::size_t(e - start)));
+  piece(text);
 }
 
 }  // namespace norvelle

@@ -54,6 +54,7 @@ enum Code : int {
   kSpan = 36,          // <span ...>
   kPlain = 37,         // this element raw
   kLconv = 38,         // this element converted
+  kPackedLine = 49,    // mark: a whole plain line, cut at its split key while writing
   kCppsrc = 50,        // start of a C++ listing
   kEndcppsrc = 51,     // end of a C++ listing
   kLineStart = 52,     // mark: first element of a source line

@@ -1,6 +1,7 @@
 #include "convert/escape.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "base/dbcs.h"
 
@@ -9,7 +10,7 @@ namespace norvelle {
 namespace {
 
 // 0: copy; 1: lead byte; 2..: special characters.
-enum : std::uint8_t { kCopy, kLead, kBlank, kQuote, kAmp, kLt, kGt, kTab, kLf };
+enum : std::uint8_t { kCopy, kLead, kBlank, kQuote, kAmp, kLt, kGt, kTab, kLf, kKey };
 
 // One table per mode, so the run of bytes to copy ends at one lookup per byte.
 struct EscapeTable {
@@ -27,12 +28,12 @@ struct EscapeTable {
 };
 constexpr EscapeTable kEscape[3] = {EscapeTable(0), EscapeTable(1), EscapeTable(2)};
 
-// mode: 0 escape only, 1 + tabs, 2 + tabs and line feeds.
-int Escape(std::string& out, std::string_view text, std::string_view tab, int mode) {
+// cls: a table of kEscape; kKey bytes write sep.
+int Escape(std::string& out, std::string_view text, std::string_view tab, const std::uint8_t* cls,
+           std::string_view sep = {}) {
   const char* p = text.data();
   const char* e = p + text.size();
   int lines = 0;
-  const std::uint8_t* cls = kEscape[mode].cls;
   while (p < e) {
     // Copy a run of bytes that need nothing, whole double-byte characters too.
     const char* run = p;
@@ -60,6 +61,7 @@ int Escape(std::string& out, std::string_view text, std::string_view tab, int mo
       case kLt: out.append("&lt;"); ++p; break;
       case kGt: out.append("&gt;"); ++p; break;
       case kTab: out.append(tab); ++p; break;
+      case kKey: out.append(sep); ++p; break;
       default:
         out.append("<br>\n");
         ++lines;
@@ -72,14 +74,27 @@ int Escape(std::string& out, std::string_view text, std::string_view tab, int mo
 
 }  // namespace
 
-void AppendHtmlEscaped(std::string& out, std::string_view text) { Escape(out, text, {}, 0); }
+void AppendHtmlEscaped(std::string& out, std::string_view text) { Escape(out, text, {}, kEscape[0].cls); }
 
 void AppendConverted(std::string& out, std::string_view text, std::string_view tab_string) {
-  Escape(out, text, tab_string, 1);
+  Escape(out, text, tab_string, kEscape[1].cls);
 }
 
 int AppendConvertedLines(std::string& out, std::string_view text, std::string_view tab_string) {
-  return Escape(out, text, tab_string, 2);
+  return Escape(out, text, tab_string, kEscape[2].cls);
+}
+
+bool CanCutWhileConverting(char key) {
+  const auto k = static_cast<unsigned char>(key);
+  return k != 0 && !IsLeadByte(k);
+}
+
+void AppendConvertedCut(std::string& out, std::string_view text, std::string_view tab_string, char key,
+                        std::string_view sep) {
+  std::uint8_t cls[256];
+  std::memcpy(cls, kEscape[1].cls, sizeof cls);
+  cls[static_cast<unsigned char>(key)] = kKey;
+  Escape(out, text, tab_string, cls, sep);
 }
 
 }  // namespace norvelle

@@ -19,4 +19,12 @@ void AppendConverted(std::string& out, std::string_view text, std::string_view t
 // As AppendConverted, and every LF becomes "<br>\n"; returns the LFs replaced.
 int AppendConvertedLines(std::string& out, std::string_view text, std::string_view tab_string);
 
+// Whether AppendConvertedCut takes this key: neither NUL nor a lead byte, so
+// that cutting at it and converting step over the same characters.
+bool CanCutWhileConverting(char key);
+// AppendConverted of each piece of text cut at key (at character starts),
+// with sep written between the pieces, in one pass.
+void AppendConvertedCut(std::string& out, std::string_view text, std::string_view tab_string, char key,
+                        std::string_view sep);
+
 }  // namespace norvelle

@@ -1,6 +1,5 @@
 #include "convert/run.h"
 
-#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <new>
@@ -65,17 +64,22 @@ std::optional<Msg> ReadSource(std::string_view command_line, const RunHooks& hoo
   if (!read) return Msg::kCannotOpenSource;
   if (src.text.empty()) return Msg::kSourceEmpty;
   if (hooks.stream_source || !FileModTime(src.path, src.mtime)) src.mtime = hooks.clock.now();
-  src.lines = std::size_t(std::count(src.text.begin(), src.text.end(), '\n')) + 1;
+  src.lines = 1;
+  for (const char* p = src.text.data(), *e = p + src.text.size();
+       (p = static_cast<const char*>(std::memchr(p, '\n', std::size_t(e - p)))) != nullptr; ++p)
+    ++src.lines;
   src.lines_read = int(src.lines - (src.text.back() == '\n'));
   return std::nullopt;
 }
 
 // Pass 1: every line into elements. False when cancelled.
 bool AnalyseLines(ConversionHost& host, const Source& src, const RuleSettings& settings,
-                  std::vector<TarnStruct>& elements, ArgPool& args, TextArena& arena) {
+                  std::vector<TarnStruct>& elements, ArgPool& args, TextArena& arena,
+                  std::vector<std::string_view>& split_keys) {
   elements.reserve(src.lines * 2 + 2);
   PreferLargePages(elements.data(), elements.capacity() * sizeof(TarnStruct));
   LineAnalyser analyser(elements, args, arena, host, std::string(settings.split_key.view()));
+  analyser.set_pack_plain_lines(true);
   host.line_number = 0;
   const bool done = ForEachLine(src.text, [&](std::string_view line) {
     ++host.line_number;
@@ -86,6 +90,7 @@ bool AnalyseLines(ConversionHost& host, const Source& src, const RuleSettings& s
   });
   if (!done) return false;
   analyser.Finish();
+  split_keys = analyser.split_keys();
   return true;
 }
 
@@ -123,7 +128,8 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
   std::vector<TarnStruct> elements;
   ArgPool args;
   TextArena arena;
-  if (!AnalyseLines(host, src, settings, elements, args, arena)) return RunOutcome::kCancelled;
+  std::vector<std::string_view> split_keys;
+  if (!AnalyseLines(host, src, settings, elements, args, arena, split_keys)) return RunOutcome::kCancelled;
 
   Placeholders marks(src.mtime, hooks.clock.now(),
                      hooks.title_text.empty() ? DefaultTitle(src.path) : hooks.title_text);
@@ -133,6 +139,7 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
   std::string folder = FolderOf(src.path.empty() ? src.output : src.path);
   ElementWriter writer(host, elements, args, src.lines_read, rules_folder, folder);
   writer.set_fallback_rules_folder(folder + "/qdx");
+  writer.set_split_keys(&split_keys);
   if (hooks.read_include) writer.set_include_reader(hooks.read_include);
   writer.ApplyRules(settings, true);
   writer.SetFixedSlots(marks);

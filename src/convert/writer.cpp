@@ -2,6 +2,7 @@
 
 #include "base/format.h"
 #include "base/number.h"
+#include "convert/analyse.h"
 #include "convert/escape.h"
 #include "convert/messages.h"
 #include "convert/source_path.h"
@@ -81,7 +82,8 @@ bool ElementWriter::Run() {
   tags_.Clear();
   for (std::size_t i = 1; i < elements_.size(); ++i) {
     if (host_.Pump()) return false;
-    Element(elements_[i], i);
+    if (elements_[i].Has(kPackedLine)) PackedLine(elements_[i], i);
+    else Element(elements_[i], i);
     if (cancelled_) return false;
   }
   tags_.CloseAll(body_);
@@ -127,6 +129,45 @@ void ElementWriter::Element(const TarnStruct& e, std::size_t& i) {
     OpeningStep(e);
     WriteText(e);
   }
+}
+
+// The pieces pass 1 would have stored: the first with the line's marks, the
+// others with none; no piece carries arguments. Once the first is written
+// with no tag open, no table cell pending and no comment running, a later
+// piece changes no state: it writes the separator and its text, as Element
+// would; converted without a replacement list, all of them in one pass.
+void ElementWriter::PackedLine(const TarnStruct& e, std::size_t i) {
+  const std::string_view key = (*split_keys_)[e.args];
+  std::string_view rest = e.Text();
+  const std::size_t cut = FindAtCharStart(rest, key);
+  TarnStruct piece = e;
+  piece.codes &= ~(std::uint64_t(1) << kPackedLine);
+  piece.args = 0;
+  piece.SetText(rest.substr(0, cut));
+  std::size_t at = i;
+  Element(piece, at);
+  if (cut == std::string_view::npos) return;
+  rest.remove_prefix(cut + key.size());
+  piece.codes = 0;
+  const bool direct = comment_depth_ == 0 && tags_.empty() && tags_.Depth(kTable) == 0 && !header_cell_;
+  if (!direct) {
+    SplitAtKey(rest, key, [&](std::string_view text) {
+      piece.SetText(text);
+      std::size_t at_piece = i;
+      Element(piece, at_piece);
+    });
+    return;
+  }
+  if (conv_ && replacer_.empty() && key.size() == 1 && CanCutWhileConverting(key[0])) {
+    body_ += join_escaped_;
+    AppendConvertedCut(body_, rest, tab_string_, key[0], join_escaped_);
+    return;
+  }
+  SplitAtKey(rest, key, [&](std::string_view text) {
+    piece.SetText(text);
+    body_ += conv_ ? join_escaped_ : join_raw_;
+    WriteText(piece);
+  });
 }
 
 void ElementWriter::PromoteLineStart(bool line_start, std::size_t i) {

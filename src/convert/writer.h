@@ -38,6 +38,10 @@ class ElementWriter {
   using IncludeReader = std::function<bool(const std::string& path, std::string& text)>;
   void set_include_reader(IncludeReader r) { include_reader_ = std::move(r); }
 
+  // The split keys of kPackedLine elements (LineAnalyser::split_keys); they
+  // must outlive Run.
+  void set_split_keys(const std::vector<std::string_view>* keys) { split_keys_ = keys; }
+
   // Writes every element after the placeholder. False when cancelled.
   bool Run();
 
@@ -48,6 +52,7 @@ class ElementWriter {
 
  private:
   void Element(const TarnStruct& e, std::size_t& i);
+  void PackedLine(const TarnStruct& e, std::size_t i);
   bool Converts(const TarnStruct& e) const;
   void PromoteLineStart(bool line_start, std::size_t i);
   void ApplySwitches(const TarnStruct& e);
@@ -68,6 +73,7 @@ class ElementWriter {
   std::string output_folder_;
   std::string fallback_rules_folder_;
   IncludeReader include_reader_;
+  const std::vector<std::string_view>* split_keys_ = nullptr;
 
   std::string body_;
   CStr header_, footer_, title_;

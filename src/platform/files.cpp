@@ -115,10 +115,18 @@ bool ReadTextFile(const std::string& cp932_path, std::string& out) {
   char* d = out.data();
   const char* cr = static_cast<const char*>(std::memchr(d, '\r', n));
   if (!cr) return true;
+  // From CR to CR: the CR goes when a LF follows, the bytes up to the next
+  // CR move down in one piece.
   std::size_t w = std::size_t(cr - d);
-  for (std::size_t r = w; r < n; ++r) {
-    if (d[r] == '\r' && r + 1 < n && d[r + 1] == '\n') continue;
-    d[w++] = d[r];
+  std::size_t r = w;
+  while (r < n) {
+    if (r + 1 < n && d[r + 1] == '\n') ++r;
+    else d[w++] = d[r++];
+    const void* next = std::memchr(d + r, '\r', n - r);
+    const std::size_t stop = next ? std::size_t(static_cast<const char*>(next) - d) : n;
+    std::memmove(d + w, d + r, stop - r);
+    w += stop - r;
+    r = stop;
   }
   out.resize(w);
   return true;
