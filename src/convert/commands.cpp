@@ -1,6 +1,7 @@
 #include "convert/commands.h"
 
 #include <array>
+#include <cstdint>
 
 #include "base/dbcs.h"
 #include "base/number.h"
@@ -76,9 +77,36 @@ constexpr CommandInfo kCommands[] = {
 
 }  // namespace
 
+namespace {
+
+// The table's rows grouped by the first byte of their word, each group in
+// table order: a word is compared only with the rows it could match, and the
+// first of them that is a prefix is the first in the whole table.
+constexpr std::size_t kRows = sizeof kCommands / sizeof kCommands[0];
+struct FirstByteIndex {
+  std::uint16_t start[257] = {};  // rows of byte b: order[start[b] .. start[b + 1])
+  std::uint16_t order[kRows] = {};
+  constexpr FirstByteIndex() {
+    for (const CommandInfo& c : kCommands) ++start[static_cast<unsigned char>(c.word[0]) + 1];
+    for (int b = 0; b < 256; ++b) start[b + 1] = std::uint16_t(start[b + 1] + start[b]);
+    std::uint16_t fill[256] = {};
+    for (std::size_t r = 0; r < kRows; ++r) {
+      const auto b = static_cast<unsigned char>(kCommands[r].word[0]);
+      order[start[b] + fill[b]++] = std::uint16_t(r);
+    }
+  }
+};
+constexpr FirstByteIndex kByFirstByte{};
+
+}  // namespace
+
 const CommandInfo* LookupCommand(std::string_view word) {
-  for (const CommandInfo& c : kCommands)
+  if (word.empty()) return nullptr;  // every word of the table has a first byte
+  const auto b = static_cast<unsigned char>(word[0]);
+  for (std::uint16_t i = kByFirstByte.start[b]; i < kByFirstByte.start[b + 1]; ++i) {
+    const CommandInfo& c = kCommands[kByFirstByte.order[i]];
     if (word.substr(0, c.word.size()) == c.word) return &c;
+  }
   return nullptr;
 }
 

@@ -9,6 +9,8 @@
 
 namespace norvelle {
 
+using namespace std::string_view_literals;
+
 namespace {
 
 // Byte classes of the scanner, as bits: one byte may be in several sets.
@@ -159,13 +161,13 @@ constexpr std::string_view kBreak = "<br>";
 // "<  9>", "< 10>", "<100>": numbers padded to three places with &nbsp;.
 void AppendLineNumbers(std::string& body, std::size_t count) {
   for (std::size_t n = 1; n <= count; ++n) {
-    body.append("&lt;");
-    if (n < 10) body.append("&nbsp;&nbsp;");
-    else if (n < 100) body.append("&nbsp;");
+    body.append("&lt;"sv);
+    if (n < 10) body.append("&nbsp;&nbsp;"sv);
+    else if (n < 100) body.append("&nbsp;"sv);
     char digits[24];
     auto res = std::to_chars(digits, digits + sizeof digits, n);
     body.append(digits, res.ptr);
-    body.append("&gt;");
+    body.append("&gt;"sv);
     body.append(kBreak);
   }
   if (count) body.resize(body.size() - kBreak.size());  // no break after the last number
@@ -175,7 +177,7 @@ void AppendHead(const SourceBlockInput& in, std::string& body) {
   if (in.line_numbers) {
     body.append(kHeadNumbered);
     body.append(in.colours->line.view());
-    body.append("\">");
+    body.append("\">"sv);
     AppendLineNumbers(body, in.lines->size());
     body.append(kNumbersEnd);
     body.append(kHeadCode);
@@ -185,17 +187,16 @@ void AppendHead(const SourceBlockInput& in, std::string& body) {
 }
 
 // The N texts each followed by a line feed, without the final one.
-std::string JoinLines(const std::vector<std::string_view>& lines) {
+void JoinLines(const std::vector<std::string_view>& lines, std::string& text) {
   std::size_t size = 0;
   for (std::string_view l : lines) size += l.size() + 1;
-  std::string text;
+  text.clear();
   text.reserve(size);
   for (std::string_view l : lines) {
     text.append(l);
     text.push_back('\n');
   }
   if (!text.empty()) text.pop_back();
-  return text;
 }
 
 // Writes classified chunks; holds what lives for one block across chunks.
@@ -211,7 +212,7 @@ class ChunkWriter {
       wrote_any_ = true;
       current_ = tokens[0].kind == kClassWhitespace ? kClassNormal : tokens[0].kind;
       body_.append(in_.colours->ForClass(current_).view());
-      body_.append("\">");
+      body_.append("\">"sv);
     }
     for (std::uint32_t i = 0; i < tokens.count(); ++i)
       if (!WriteToken(tokens[i])) return false;
@@ -222,31 +223,28 @@ class ChunkWriter {
 
  private:
   bool WriteToken(const TarnCPPSymbol& sym) {
-    // Converted first: the progress position counts this token's line feeds.
-    converted_.clear();
-    lines_ += AppendConvertedLines(converted_, sym.text.view(), in_.tab_string);
-    if (++counted_ == kProgressTokens) {
-      if (progress_ && progress_(in_.progress_base + lines_)) return false;
-      counted_ = 0;
-    }
     if (sym.kind != kClassWhitespace && sym.kind != current_) {
       const CStr& colour = in_.colours->ForClass(sym.kind);
       // Classes of equal colour share one font tag; the current class stays.
       if (!(colour == in_.colours->ForClass(current_))) {
-        body_.append("</font><font color=\"#");
+        body_.append("</font><font color=\"#"sv);
         body_.append(colour.view());
-        body_.append("\">");
+        body_.append("\">"sv);
         current_ = sym.kind;
       }
     }
-    body_.append(converted_);
+    // The progress position counts this token's line feeds.
+    lines_ += AppendConvertedLines(body_, sym.text.view(), in_.tab_string);
+    if (++counted_ == kProgressTokens) {
+      if (progress_ && progress_(in_.progress_base + lines_)) return false;
+      counted_ = 0;
+    }
     return true;
   }
 
   const SourceBlockInput& in_;
   std::string& body_;
   const SourceProgress& progress_;
-  std::string converted_;  // reused for every token
   int current_ = kClassNormal;
   int lines_ = 0;    // line feeds replaced so far in this block
   int counted_ = 0;  // tokens since the last progress report
@@ -304,14 +302,16 @@ void ClassifyChunk(CArrayAuto<TarnCPPSymbol>& tokens, const CppKeywordSet& keywo
   tokens.Resize(kept);
 }
 
-bool WriteSourceBlockInChunks(const SourceBlockInput& in, const CppKeywordSet& keywords,
-                              std::string& body, const SourceProgress& progress,
-                              std::uint32_t chunk_tokens) {
+namespace {
+
+bool WriteBlock(const SourceBlockInput& in, const CppKeywordSet& keywords, std::string& body,
+                const SourceProgress& progress, std::uint32_t chunk_tokens, SourceBlockScratch& scratch) {
   if (chunk_tokens == 0) chunk_tokens = 1;
   AppendHead(in, body);
-  const std::string text = JoinLines(*in.lines);
-  CppScanner scanner(text);
-  CArrayAuto<TarnCPPSymbol> tokens;
+  JoinLines(*in.lines, scratch.text);
+  CppScanner scanner(scratch.text);
+  CArrayAuto<TarnCPPSymbol>& tokens = scratch.tokens;
+  tokens.Clear();
   ChunkWriter writer(in, body, progress);
   while (!scanner.AtEnd()) {
     while (!scanner.AtEnd() && tokens.count() < chunk_tokens) scanner.Read(tokens.Add());
@@ -324,9 +324,24 @@ bool WriteSourceBlockInChunks(const SourceBlockInput& in, const CppKeywordSet& k
   return true;
 }
 
+}  // namespace
+
+bool WriteSourceBlockInChunks(const SourceBlockInput& in, const CppKeywordSet& keywords,
+                              std::string& body, const SourceProgress& progress,
+                              std::uint32_t chunk_tokens) {
+  SourceBlockScratch scratch;
+  return WriteBlock(in, keywords, body, progress, chunk_tokens, scratch);
+}
+
 bool WriteSourceBlock(const SourceBlockInput& in, const CppKeywordSet& keywords,
                       std::string& body, const SourceProgress& progress) {
-  return WriteSourceBlockInChunks(in, keywords, body, progress, kMaxChunkTokens);
+  SourceBlockScratch scratch;
+  return WriteBlock(in, keywords, body, progress, kMaxChunkTokens, scratch);
+}
+
+bool WriteSourceBlock(const SourceBlockInput& in, const CppKeywordSet& keywords,
+                      std::string& body, const SourceProgress& progress, SourceBlockScratch& scratch) {
+  return WriteBlock(in, keywords, body, progress, kMaxChunkTokens, scratch);
 }
 
 }  // namespace norvelle

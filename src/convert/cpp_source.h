@@ -113,10 +113,20 @@ struct SourceBlockInput {
   int progress_base = 0;                       // pass-2 base + current line number
 };
 
+// Buffers a writer keeps from block to block: the joined text and the token
+// slots with their text buffers, so a document of many short listings does
+// not allocate per token.
+struct SourceBlockScratch {
+  std::string text;
+  CArrayAuto<TarnCPPSymbol> tokens;
+};
+
 // Writes the whole table for one block to body. Returns false when the
 // progress callback asked to cancel (the body is then incomplete).
 bool WriteSourceBlock(const SourceBlockInput& in, const CppKeywordSet& keywords,
                       std::string& body, const SourceProgress& progress);
+bool WriteSourceBlock(const SourceBlockInput& in, const CppKeywordSet& keywords,
+                      std::string& body, const SourceProgress& progress, SourceBlockScratch& scratch);
 
 // As WriteSourceBlock with chunks of at most chunk_tokens (>= 1) tokens. The
 // output never depends on the chunk size; tests use this to prove it.

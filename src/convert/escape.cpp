@@ -7,6 +7,8 @@
 
 namespace norvelle {
 
+using namespace std::string_view_literals;
+
 namespace {
 
 // 0: copy; 1: lead byte; 2..: special characters.
@@ -55,15 +57,15 @@ int Escape(std::string& out, std::string_view text, std::string_view tab, const 
         ++p;  // a lead byte at the end has no character: dropped
         if (p < e) out.push_back(*p++);  // it was followed by NUL: keep the NUL
         break;
-      case kBlank: out.append("&nbsp;"); ++p; break;
-      case kQuote: out.append("&quot;"); ++p; break;
-      case kAmp: out.append("&amp;"); ++p; break;
-      case kLt: out.append("&lt;"); ++p; break;
-      case kGt: out.append("&gt;"); ++p; break;
+      case kBlank: out.append("&nbsp;"sv); ++p; break;
+      case kQuote: out.append("&quot;"sv); ++p; break;
+      case kAmp: out.append("&amp;"sv); ++p; break;
+      case kLt: out.append("&lt;"sv); ++p; break;
+      case kGt: out.append("&gt;"sv); ++p; break;
       case kTab: out.append(tab); ++p; break;
       case kKey: out.append(sep); ++p; break;
       default:
-        out.append("<br>\n");
+        out.append("<br>\n"sv);
         ++lines;
         ++p;
         break;

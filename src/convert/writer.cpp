@@ -10,6 +10,8 @@
 
 namespace norvelle {
 
+using namespace std::string_view_literals;
+
 namespace {
 
 // The widths the language allows: indent= writes at most 128 spaces, and a
@@ -193,9 +195,9 @@ void ElementWriter::LineBreakOrSeparator(const TarnStruct& e, bool line_start) {
       if (autobr_) {
         if (tags_.Depth(kTable) > 0) {
           tags_.CloseAboveTable(body_);
-          body_ += "</tr><tr><td>";
+          body_ += "</tr><tr><td>"sv;
         } else {
-          body_ += "<br>";
+          body_ += "<br>"sv;
         }
       }
       body_ += '\n';
@@ -204,10 +206,10 @@ void ElementWriter::LineBreakOrSeparator(const TarnStruct& e, bool line_start) {
     header_cell_ = false;
   } else if (!e.Has(kExtra)) {
     if (header_cell_) {
-      body_ += "<th>";
+      body_ += "<th>"sv;
     } else if (tags_.Depth(kTable) > 0) {
       tags_.CloseAboveTable(body_);
-      body_ += "<td>";
+      body_ += "<td>"sv;
     } else {
       body_ += Converts(e) ? join_escaped_ : join_raw_;
     }
@@ -217,10 +219,10 @@ void ElementWriter::LineBreakOrSeparator(const TarnStruct& e, bool line_start) {
 void ElementWriter::OpeningStep(const TarnStruct& e) {
   // Plain text with nothing open that could need a font or link tag.
   if ((e.codes & ~(std::uint64_t(1) << kLineStart)) == 0 && !tags_.AttributesOpen()) return;
-  if (e.Has(kBr)) body_ += "<br>";
+  if (e.Has(kBr)) body_ += "<br>"sv;
   if (e.Has(kIndent)) {
     long k = Clamp(ReadNumber(args_.Get(e, kIndent), 0, NumberSyntax::kScanf), 1, kMaxIndent);
-    for (long n = 0; n < k; ++n) body_ += "&nbsp;";
+    for (long n = 0; n < k; ++n) body_ += "&nbsp;"sv;
   }
   tags_.OpenFor(e, args_, body_);
   if (e.Has(kTable)) header_cell_ = true;
@@ -229,12 +231,12 @@ void ElementWriter::OpeningStep(const TarnStruct& e) {
     SetTabString();
   }
   if (e.Has(kImg)) {
-    body_ += "<img src=\"";
+    body_ += "<img src=\""sv;
     body_.append(args_.Get(e, kImg));
     body_ += '"';
     std::string_view alt = args_.Get(e, kAlt);
     if (!alt.empty()) {
-      body_ += " alt=\"";
+      body_ += " alt=\""sv;
       body_.append(alt);
       body_ += '"';
     }
@@ -294,10 +296,13 @@ bool ElementWriter::SourceBlock(std::size_t& i) {
   in.colours = &colours_;
   in.tab_string = tab_string_;
   in.progress_base = lines_read_ + host_.line_number;
-  bool ok = WriteSourceBlock(in, keywords_, body_, [this](int pos) {
-    host_.SetProgressPos(pos);
-    return host_.Pump();
-  });
+  bool ok = WriteSourceBlock(
+      in, keywords_, body_,
+      [this](int pos) {
+        host_.SetProgressPos(pos);
+        return host_.Pump();
+      },
+      block_scratch_);
   if (!ok) return false;
   suppress_break_ = true;
   host_.line_number += int(end - i) - 1;

@@ -92,6 +92,7 @@ class ElementWriter {
   AutoReplacer replacer_;
   CppKeywordSet keywords_;
   std::vector<std::string_view> block_lines_;
+  SourceBlockScratch block_scratch_;
   bool cancelled_ = false;
   std::size_t promoted_ = 0;  // element that took over a commented line start
 };
