@@ -44,13 +44,14 @@ long SlotNumber(std::string_view s) { return ReadNumber(s, 0, NumberSyntax::kSca
 
 void AutoReplacer::Build(const std::vector<std::pair<CStr, CStr>>& entries) {
   exact_.Clear();
+  replacements_.clear();
   exact_max_len_ = 0;
   search_.clear();
   for (std::vector<std::uint32_t>& bucket : search_by_byte_) bucket.clear();
   patterns_.clear();
   auto add_exact = [this](const CStr& word, std::string_view replacement) {
     if (exact_.Find(word.view())) return;  // the first entry of a word wins
-    exact_.InsertNew(word.view()).Assign(replacement.data(), replacement.size());
+    exact_.InsertNew(word.view()) = AddReplacement(replacement);
     if (word.length() > exact_max_len_) exact_max_len_ = word.length();
   };
   for (const auto& [key, value] : entries) {
@@ -63,7 +64,7 @@ void AutoReplacer::Build(const std::vector<std::pair<CStr, CStr>>& entries) {
     std::string_view body = v.substr(2);
     switch (v[0]) {
       case 'I':
-        search_.push_back({std::move(word), CStr(body)});
+        search_.push_back({std::move(word), AddReplacement(body)});
         break;
       case 'R': {
         PatternEntry& p = patterns_.emplace_back();
@@ -109,30 +110,56 @@ std::size_t AutoReplacer::FirstSearchWord(std::string_view text) const {
   return best;
 }
 
-void AutoReplacer::WriteReplacement(std::string& out, std::string_view replacement,
-                                    std::string_view text, bool convert,
-                                    std::string_view tab_string) {
+// The "%1"s are found as AppendSubstituted finds them, at character starts.
+std::uint32_t AutoReplacer::AddReplacement(std::string_view text) {
+  Replacement& r = replacements_.emplace_back();
+  r.text.assign(text);
+  const char* b = text.data();
+  const char* e = b + text.size();
+  for (const char* p = b; p < e;) {
+    if (*p == '%' && p + 1 < e && p[1] == '1') {
+      r.cuts.push_back(std::uint32_t(p - b));
+      p += 2;
+    } else {
+      p = NextChar(p, e);
+    }
+  }
+  return std::uint32_t(replacements_.size() - 1);
+}
+
+void AutoReplacer::WriteReplacement(std::string& out, const Replacement& r, std::string_view text,
+                                    bool convert, std::string_view tab_string) {
+  if (r.cuts.empty()) {  // the text is not written: nothing to convert
+    out.append(r.text);
+    return;
+  }
   if (convert) {
     converted_.clear();
     AppendConverted(converted_, text, tab_string);
     text = converted_;
   }
-  AppendSubstituted(out, replacement, text);
+  std::size_t from = 0;
+  for (std::uint32_t cut : r.cuts) {
+    out.append(r.text, from, cut - from);
+    out.append(text);
+    from = cut + 2;
+  }
+  out.append(r.text, from, std::string::npos);
 }
 
 void AutoReplacer::WriteElementText(std::string& out, std::string_view text, bool convert,
                                     std::string_view tab_string) {
   // Exact and search words are compared with the text as the source has it.
   if (exact_.size() != 0 && text.size() <= exact_max_len_) {
-    if (const CStr* r = exact_.Find(text)) {
-      WriteReplacement(out, r->view(), text, convert, tab_string);
+    if (const std::uint32_t* r = exact_.Find(text)) {
+      WriteReplacement(out, replacements_[*r], text, convert, tab_string);
       return;
     }
   }
   if (!search_.empty()) {
     std::size_t s = FirstSearchWord(text);
     if (s < search_.size()) {
-      WriteReplacement(out, search_[s].replacement.view(), text, convert, tab_string);
+      WriteReplacement(out, replacements_[search_[s].replacement], text, convert, tab_string);
       return;
     }
   }
@@ -153,9 +180,15 @@ void AutoReplacer::WriteElementText(std::string& out, std::string_view text, boo
   // the subject as it is. Longer subjects than the matcher takes go to it,
   // which refuses them as it always did.
   const bool filter = subject_.length() <= std::size_t(INT32_MAX) - 2;
+  ByteSet present;
+  present.Add(subject_.view());
   for (const PatternEntry& p : patterns_) {
-    if (filter && !p.required.MayMatch(subject_.view())) continue;
-    if (RegexMatch(subject_, p.root, "", &hits_, p.tmpl.c_str()) > 0) matched = true;
+    if (filter && !p.required.MayMatch(subject_.view(), present)) continue;
+    if (RegexMatch(subject_, p.root, "", &hits_, p.tmpl.c_str()) > 0) {
+      matched = true;
+      present = ByteSet();
+      present.Add(subject_.view());  // the subject has changed
+    }
   }
   if (matched) AppendSubstituted(out, subject_.view(), t); else out.append(t);
 }

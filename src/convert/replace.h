@@ -14,6 +14,7 @@
 // match, and the pattern step reuses its buffers from call to call.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -48,9 +49,14 @@ class AutoReplacer {
                         std::string_view tab_string);
 
  private:
+  // A replacement cut at its "%1"s once, when the list is built.
+  struct Replacement {
+    std::string text;
+    std::vector<std::uint32_t> cuts;  // offsets of each "%1" in text
+  };
   struct SearchEntry {
     CStr word;
-    CStr replacement;
+    std::uint32_t replacement;  // in replacements_
   };
   struct PatternEntry {
     CStrRegexStruct root;
@@ -62,11 +68,13 @@ class AutoReplacer {
   // (at a character start), or search_.size(): one scan for all words.
   std::size_t FirstSearchWord(std::string_view text) const;
 
-  // Appends `replacement` with "%1" standing for the text, converted when asked.
-  void WriteReplacement(std::string& out, std::string_view replacement, std::string_view text,
-                        bool convert, std::string_view tab_string);
+  std::uint32_t AddReplacement(std::string_view text);
+  // Appends a replacement with "%1" standing for the text, converted when asked.
+  void WriteReplacement(std::string& out, const Replacement& r, std::string_view text, bool convert,
+                        std::string_view tab_string);
 
-  CStrMap<CStr> exact_;
+  std::vector<Replacement> replacements_;
+  CStrMap<std::uint32_t> exact_;  // word: index in replacements_
   std::size_t exact_max_len_ = 0;  // longer texts cannot be exact words
   std::vector<SearchEntry> search_;
   // Indexes of the search words by their first byte, ascending; the first

@@ -1,5 +1,10 @@
 #include "pattern/required.h"
 
+#include <cstring>
+
+#include "base/dbcs.h"
+#include "pattern/classes.h"
+
 namespace norvelle {
 namespace {
 
@@ -11,6 +16,22 @@ using Clause = std::vector<std::string>;
 constexpr std::size_t kMaxClause = 8;
 
 bool IsOp(const Elt& e, char op) { return e.kind == kRegexOperator && e.op == op; }
+
+bool IsClass(const Elt& e) {
+  return e.kind == kRegexOperator && charclass::kClasses.op[static_cast<unsigned char>(e.op)].is_class;
+}
+
+// Matched exactly once, with no repetition that could take more or less.
+bool Once(const Elt& e) { return e.modifier == ' ' && e.count < 0 && e.maximum < 0; }
+
+// What one round of the matcher's class test says at the first byte.
+bool ClassAtStart(char op, std::string_view s) {
+  if (s.empty()) return false;
+  const charclass::ClassOp& c = charclass::kClasses.op[static_cast<unsigned char>(op)];
+  if (CharLen(s.data(), s.data() + s.size()) == 2) return c.dbcs;
+  const bool in = (charclass::kBytes.bits[static_cast<unsigned char>(s[0])] & c.mask) != 0;
+  return in != c.negated;
+}
 
 // Matched at least once whenever the group around it matches: not negated,
 // and a minimum count of one or more (no number means one).
@@ -73,21 +94,51 @@ void Collect(const Elt& group, std::vector<Clause>& out) {
 RequiredText::RequiredText(const CStrRegexStruct& root) {
   if (root.kind == kRegexSequence || root.kind == kRegexCapture) {
     Collect(root, clauses_);
+    const std::uint32_t n = root.children.count();
+    // Every round of a repetition with a minimum begins where the element
+    // does, so the first round of the element after "%^" is at byte 0.
+    if (n >= 2 && IsOp(root.children[0], '^')) {
+      const Elt& next = root.children[1];
+      if (MustMatch(next) && IsClass(next)) first_class_ = next.op;
+      if (MustMatch(next) && next.kind == kRegexLiteral) first_literal_.assign(next.literal.data(), next.literal.length());
+    }
+    // A "P" mark can end the sequence before its last items.
+    bool early_end = false;
+    for (std::uint32_t i = 0; i < n; ++i) early_end = early_end || IsOp(root.children[i], 'P');
+    if (n >= 2 && !early_end && IsOp(root.children[n - 1], '$')) {
+      const Elt& last = root.children[n - 2];
+      if (last.kind == kRegexLiteral && Once(last)) suffix_.assign(last.literal.data(), last.literal.length());
+    }
   } else {  // the root is matched once, whatever its own repetition says
     Clause clause;
     if (Options(root, clause) && clause.size() <= kMaxClause) clauses_.push_back(std::move(clause));
   }
+  for (const Clause& clause : clauses_) {
+    std::vector<ByteSet>& sets = clause_bytes_.emplace_back();
+    for (const std::string& lit : clause) sets.emplace_back().Add(lit);
+    if (clause.size() == 1) needed_.Add(clause[0]);
+  }
+  needed_.Add(first_literal_);
+  needed_.Add(suffix_);
 }
 
 bool RequiredText::MayMatch(std::string_view subject) const {
-  for (const Clause& clause : clauses_) {
+  ByteSet present;
+  present.Add(subject);
+  return MayMatch(subject, present);
+}
+
+bool RequiredText::MayMatch(std::string_view subject, const ByteSet& present) const {
+  if (!present.Covers(needed_)) return false;
+  if (first_class_ && !ClassAtStart(first_class_, subject)) return false;
+  if (subject.substr(0, first_literal_.size()) != first_literal_) return false;
+  if (subject.size() < suffix_.size() ||
+      subject.compare(subject.size() - suffix_.size(), suffix_.size(), suffix_) != 0)
+    return false;
+  for (std::size_t c = 0; c < clauses_.size(); ++c) {
     bool found = false;
-    for (const std::string& lit : clause) {
-      if (subject.find(lit) != std::string_view::npos) {
-        found = true;
-        break;
-      }
-    }
+    for (std::size_t k = 0; k < clauses_[c].size() && !found; ++k)
+      found = present.Covers(clause_bytes_[c][k]) && subject.find(clauses_[c][k]) != std::string_view::npos;
     if (!found) return false;
   }
   return true;

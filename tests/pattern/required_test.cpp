@@ -30,6 +30,9 @@ TEST(RequiredText, RefusesOnlyWhatCannotMatch) {
       {"a%*db", "a1", "a12b"},           // a greedy run's rest is required too
       {"%+0jq", "abc", "abq"},           // and a lazy one's
       {"%{x%}%[%(ab%)%(cd%)%]", "xa", "xcd"},
+      {"%^%A%/0a%$", "xAb", "Abc"},      // anchored: the class at the first byte
+      {"%^ab", "xab", "abx"},            // the literal at the first byte
+      {"%{%+1l%}ing%$", "sings", "sing"},  // the literal before the end
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.pattern);
@@ -59,8 +62,9 @@ TEST(RequiredText, RandomSubjectsWithAMatchAreNeverRefused) {
       "colo%0,1(u%)r",     "%{%[%(ab%)%(ba%)%]%}c", "a%+0jb%ec",     "%(a%Pb%)c",  "%*(ab%)c",
       "%/1(ab%)%[%(c%)%p%]", "%{%+1a%}b%$",        "x%zab",         "%^ab",      "%[a%pb%]c",
       "%2(ab%)",           "%+(a%)b",              "%{a%}%0vb",     "\x83\x7C" "a",
+      "%^%a%/0b",          "%^%Jb",                "a%Pb%$",        "%+0jb%$",   "%^%3a",
   };
-  const char alphabet[] = {'a', 'b', 'c', 'x', '\x83', '\x7C', 'o', 'l', 'r', 'u'};
+  const char alphabet[] = {'a', 'b', 'c', 'x', '\x83', '\x7C', 'o', 'l', 'r', 'u', 'B'};
   std::mt19937 rng(7);
   std::uniform_int_distribution<int> len(0, 10), pick(0, sizeof alphabet - 1);
   int matched = 0, refused = 0;
