@@ -149,6 +149,15 @@ RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, cons
     problem = {job.output.empty() ? native : job.output, CreateProblem(native), "cannot be written"};
     return false;
   };
+  // A CP932 page in a file goes out as it is made (when the run can stream).
+  if (!utf8 && !to_stdout) {
+    hooks.write_stream = [&](const std::string& output, const TextProducer& produce) {
+      if (WriteTextFileFrom(output, produce)) return true;
+      const std::string native = NameToNative(output);
+      problem = {job.output.empty() ? native : job.output, CreateProblem(native), "cannot be written"};
+      return false;
+    };
+  }
   if (!utf8) hooks.title = CarriedAsReferences;
   // An included file is copied as it is, so in a UTF-8 page it is UTF-8 too:
   // it enters the run as CP932 like the document and leaves with it.

@@ -1,6 +1,7 @@
 #include "convert/run.h"
 
 #include <cstring>
+#include <functional>
 #include <ctime>
 #include <new>
 #include <optional>
@@ -94,6 +95,19 @@ bool AnalyseLines(ConversionHost& host, const Source& src, const RuleSettings& s
   return true;
 }
 
+// Nothing in pass 2 can change the header or the footer: no title, exreps,
+// exrepe or rule switch among the elements.
+bool FrameIsFixed(const std::vector<TarnStruct>& elements) {
+  constexpr std::uint64_t kLate = (std::uint64_t(1) << kTitle) | (std::uint64_t(1) << kExreps) |
+                                  (std::uint64_t(1) << kExrepe) | (std::uint64_t(1) << kIni);
+  for (const TarnStruct& e : elements)
+    if (e.codes & kLate) return false;
+  return true;
+}
+
+// The body goes to the output in pieces of this size when it can be streamed.
+constexpr std::size_t kSpillBytes = std::size_t(1) << 22;
+
 // The end of a written run: its status, and the error count when there were errors.
 RunOutcome Finished(ConversionHost& host) {
   int errors = host.ErrorCount();
@@ -143,6 +157,39 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
   if (hooks.read_include) writer.set_include_reader(hooks.read_include);
   writer.ApplyRules(settings, true);
   writer.SetFixedSlots(marks);
+  using Stream = std::function<bool(const std::string&, const TextProducer&)>;
+  const Stream stream = hooks.write_stream ? hooks.write_stream
+                        : hooks.write      ? Stream()
+                                           : Stream(WriteTextFileFrom);
+  if (stream && FrameIsFixed(elements)) {
+    // Header and footer are final now: they are finished first and the body
+    // goes out as pass 2 writes it.
+    bool produced = false;
+    bool cancelled = false;
+    writer.body().reserve(2 * kSpillBytes);
+    const bool written = stream(src.output, [&](const TextPut& put) {
+      produced = true;
+      marks.Finish(writer.header(), writer.footer(), writer.title().view(), hooks.title);
+      const bool head = put(writer.header().view());
+      if (head) writer.set_spill(put, kSpillBytes);
+      if (!writer.Run()) {
+        cancelled = true;
+        return false;
+      }
+      host.SetStatus(Message(Msg::kStatusWriting));
+      host.SetProgressPos(2 * src.lines_read);
+      if (host.Pump()) {
+        cancelled = true;
+        return false;
+      }
+      return head && !writer.spill_failed() && put(writer.body()) && put(writer.footer().view());
+    });
+    if (cancelled) return RunOutcome::kCancelled;
+    if (produced) return written ? Finished(host) : Fail(host, Msg::kCannotCreateOutput);
+    // The output could not be created: the run goes on as it would have,
+    // so that pass 2 reports what it finds before the failure.
+  }
+
   // Room for the body at once (pages are only taken as they are written):
   // growing by doubling would copy it and briefly hold it twice.
   try {

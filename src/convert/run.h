@@ -14,6 +14,7 @@
 
 #include "convert/host.h"
 #include "convert/placeholders.h"
+#include "platform/files.h"
 
 namespace norvelle {
 
@@ -36,6 +37,12 @@ struct RunHooks {
   std::function<bool(const std::string& source, std::string& text)> read;
   // Writes header, body and footer (CP932) to the output path.
   std::function<bool(const std::string& output, const std::vector<std::string_view>& pieces)> write;
+  // Writes header, body and footer (CP932) to the output path as the run makes
+  // them (WriteTextFileFrom's contract: produce is not called when the output
+  // cannot be created). Used instead of `write` when the header and footer
+  // are final before pass 2, so the body is never held whole. Empty: the run
+  // streams through WriteTextFileFrom when `write` is empty too.
+  std::function<bool(const std::string& output, const TextProducer& produce)> write_stream;
   // Reads a file named by include= into CP932; empty: copied as it is.
   std::function<bool(const std::string& path, std::string& text)> read_include;
   // Rewrites the escaped title before it fills "<title_rep>".

@@ -87,6 +87,14 @@ bool ElementWriter::Run() {
     if (elements_[i].Has(kPackedLine)) PackedLine(elements_[i], i);
     else Element(elements_[i], i);
     if (cancelled_) return false;
+    if (spill_ && body_.size() >= spill_at_) {
+      if (spill_(body_)) {
+        body_.clear();
+      } else {
+        spill_failed_ = true;
+        spill_ = nullptr;
+      }
+    }
   }
   tags_.CloseAll(body_);
   return true;

@@ -42,6 +42,16 @@ class ElementWriter {
   // must outlive Run.
   void set_split_keys(const std::vector<std::string_view>* keys) { split_keys_ = keys; }
 
+  // Hands the body over in pieces of about `bytes` while Run writes it, so it
+  // is never held whole; body() then holds only the rest. Pieces end between
+  // elements. A spill that fails is not tried again: the rest stays in body().
+  using Spill = std::function<bool(std::string_view piece)>;
+  void set_spill(Spill spill, std::size_t bytes) {
+    spill_ = std::move(spill);
+    spill_at_ = bytes;
+  }
+  bool spill_failed() const { return spill_failed_; }
+
   // Writes every element after the placeholder. False when cancelled.
   bool Run();
 
@@ -74,6 +84,9 @@ class ElementWriter {
   std::string fallback_rules_folder_;
   IncludeReader include_reader_;
   const std::vector<std::string_view>* split_keys_ = nullptr;
+  Spill spill_;
+  std::size_t spill_at_ = 0;
+  bool spill_failed_ = false;
 
   std::string body_;
   CStr header_, footer_, title_;

@@ -186,6 +186,14 @@ std::size_t TextFileReader::Gets(char* out, std::size_t size) {
 }
 
 bool WriteTextFile(const std::string& cp932_path, const std::vector<std::string_view>& pieces) {
+  return WriteTextFileFrom(cp932_path, [&pieces](const TextPut& put) {
+    for (std::string_view piece : pieces)
+      if (!put(piece)) return false;
+    return true;
+  });
+}
+
+bool WriteTextFileFrom(const std::string& cp932_path, const TextProducer& produce) {
   std::string target;
   if (cp932_path.empty() || !NameToNative(cp932_path, target)) return false;
   // Write through a symbolic link, as opening the name for writing would.
@@ -215,9 +223,14 @@ bool WriteTextFile(const std::string& cp932_path, const std::vector<std::string_
   }
   fchmod(fd, mode);
   CrlfWriter w(fd);
-  bool ok = true;
-  for (std::string_view piece : pieces)
-    if (!(ok = w.Put(piece))) break;
+  bool ok;
+  try {
+    ok = produce([&w](std::string_view piece) { return w.Put(piece); });
+  } catch (...) {  // the producer failed: no half-written file stays behind
+    ::close(fd);
+    ::unlink(tmp.c_str());
+    throw;
+  }
   ok = ok && w.Flush();
   ok = (::close(fd) == 0) && ok;
   if (ok) ok = ::rename(tmp.c_str(), target.c_str()) == 0;

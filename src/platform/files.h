@@ -9,6 +9,7 @@
 #pragma once
 
 #include <ctime>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,13 @@ class TextFileReader : public TextSource {
 // Writes the pieces in order, in text mode, replacing the target atomically.
 // False when the file cannot be created or any byte cannot be written.
 bool WriteTextFile(const std::string& cp932_path, const std::vector<std::string_view>& pieces);
+
+// The same with the text handed over as it is made: produce calls put for
+// each piece in order and returns false to give up (the target then stays as
+// it was). produce is not called when the file cannot be created.
+using TextPut = std::function<bool(std::string_view piece)>;
+using TextProducer = std::function<bool(const TextPut& put)>;
+bool WriteTextFileFrom(const std::string& cp932_path, const TextProducer& produce);
 
 // Does the target exist and can we create a file in its folder?
 bool CanCreateFile(const std::string& cp932_path);

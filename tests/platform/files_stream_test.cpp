@@ -1,0 +1,54 @@
+// Writing a file from a producer: the same file as from the pieces, and the
+// target untouched when the producer gives up or fails.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+
+#include "platform/files.h"
+#include "support/test_support.h"
+
+namespace norvelle {
+namespace {
+
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+long Entries(const std::string& dir) {
+  const auto it = std::filesystem::directory_iterator(dir);
+  return long(std::distance(begin(it), end(it)));
+}
+
+TEST(WriteTextFileFrom, PiecesAsTheyComeAndNothingLeftOnFailure) {
+  TempDir dir;
+  ASSERT_TRUE(WriteBytes(dir.File("out.htm"), "old"));
+  EXPECT_TRUE(WriteTextFileFrom(dir.File("out.htm"), [](const TextPut& put) {
+    return put("a\n") && put("") && put(std::string(3 << 20, 'x')) && put("\nb");
+  }));
+  EXPECT_EQ(ReadBytes(dir.File("out.htm")), "a\r\n" + std::string(3 << 20, 'x') + "\r\nb");
+
+  ASSERT_TRUE(WriteBytes(dir.File("out.htm"), "old"));
+  EXPECT_FALSE(WriteTextFileFrom(dir.File("out.htm"), [](const TextPut& put) { return put("new") && false; }));
+  EXPECT_EQ(ReadBytes(dir.File("out.htm")), "old");
+  EXPECT_THROW(WriteTextFileFrom(dir.File("out.htm"),
+                                 [](const TextPut& put) -> bool {
+                                   put("new");
+                                   throw std::runtime_error("producer failed");
+                                 }),
+               std::runtime_error);
+  EXPECT_EQ(ReadBytes(dir.File("out.htm")), "old");
+  EXPECT_EQ(Entries(dir.path()), 1);  // no temporary file stays
+
+  bool called = false;
+  EXPECT_FALSE(WriteTextFileFrom(dir.File("no/such/out.htm"), [&called](const TextPut&) {
+    called = true;
+    return true;
+  }));
+  EXPECT_FALSE(called);
+}
+
+}  // namespace
+}  // namespace norvelle
