@@ -6,7 +6,7 @@
 
 namespace norvelle {
 namespace {
-constexpr int kMsgCount = int(Msg::kInternalError) + 1;
+constexpr int kMsgCount = int(Msg::kPatternCutOff) + 1;
 }  // namespace
 }  // namespace norvelle
 
@@ -37,6 +37,7 @@ const char* MessageUtf8(Msg m) {
     case Msg::kCannotOpenInclude: return "[%d]：ファイル\"%s\"を開けません";
     case Msg::kOutOfMemory: return "メモリが足りないため変換できません";
     case Msg::kInternalError: return "内部エラーのため変換できません";
+    case Msg::kPatternCutOff: return "[%d]：自動置換パターンの照合が打ち切られました";
   }
   return "";
 }

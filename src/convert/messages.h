@@ -30,6 +30,7 @@ enum class Msg {
   kCannotOpenInclude,  // "[%d]：ファイル"%s"を開けません"
   kOutOfMemory,        // メモリが足りないため変換できません
   kInternalError,      // 内部エラーのため変換できません
+  kPatternCutOff,      // "[%d]：自動置換パターンの照合が打ち切られました"
 };
 
 const char* MessageUtf8(Msg m);

@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "platform/encoding.h"
 
@@ -14,16 +16,28 @@ namespace norvelle {
 
 namespace {
 
-int OpenRead(const std::string& cp932_path) {
+// A path holding a NUL byte names no file: the system call would read only
+// the part before it, and a document could so cut off a suffix we add.
+bool ToSystemPath(const std::string& cp932_path, std::string& u) {
+  return !cp932_path.empty() && cp932_path.find('\0') == std::string::npos &&
+         Cp932ToUtf8(cp932_path, u);
+}
+
+// Opens a regular file for reading; *size gets its size at opening, which
+// bounds the read (a file that grows meanwhile is read up to there). Anything
+// else fails: a folder, a FIFO (O_NONBLOCK: opening one without a writer
+// would wait for ever), a device such as /dev/zero that never ends.
+int OpenRead(const std::string& cp932_path, std::size_t* size = nullptr) {
   std::string u;
-  if (cp932_path.empty() || !Cp932ToUtf8(cp932_path, u)) return -1;
-  int fd = ::open(u.c_str(), O_RDONLY | O_CLOEXEC);
+  if (!ToSystemPath(cp932_path, u)) return -1;
+  int fd = ::open(u.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return -1;
   struct stat st;
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {  // a folder is no text file
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
     ::close(fd);
     return -1;
   }
+  if (size) *size = std::size_t(st.st_size);
   return fd;
 }
 
@@ -81,22 +95,28 @@ class CrlfWriter {
 
 bool ReadTextFile(const std::string& cp932_path, std::string& out) {
   out.clear();
-  int fd = OpenRead(cp932_path);
+  std::size_t size = 0;
+  int fd = OpenRead(cp932_path, &size);
   if (fd < 0) return false;
-  struct stat st;
-  if (fstat(fd, &st) == 0 && st.st_size > 0) out.reserve(std::size_t(st.st_size));
-  char chunk[1 << 16];
   bool ok = true;
-  for (;;) {
-    ssize_t n = ::read(fd, chunk, sizeof chunk);
+  try {
+    out.resize(size);
+  } catch (const std::bad_alloc&) {
+    ::close(fd);
+    throw;
+  }
+  std::size_t got = 0;
+  while (got < size) {  // a file that shrank meanwhile ends early
+    ssize_t n = ::read(fd, out.data() + got, size - got);
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
       ok = false;
       break;
     }
-    out.append(chunk, std::size_t(n));
+    got += std::size_t(n);
   }
+  out.resize(got);
   ::close(fd);
   if (!ok) return false;
   // Text mode: the first 0x1A ends the text, CR LF becomes LF.
@@ -112,7 +132,8 @@ bool ReadTextFile(const std::string& cp932_path, std::string& out) {
   return true;
 }
 
-TextFileReader::TextFileReader(const std::string& cp932_path) : fd_(OpenRead(cp932_path)) {
+TextFileReader::TextFileReader(const std::string& cp932_path) {
+  fd_ = OpenRead(cp932_path, &left_);
   buf_.resize(1 << 16);
 }
 
@@ -127,12 +148,14 @@ bool TextFileReader::Fill() {
   pos_ = 0;
   end_ = keep;
   while (!eof_ && end_ < buf_.size()) {
-    ssize_t n = ::read(fd_, buf_.data() + end_, buf_.size() - end_);
+    const std::size_t want = std::min(buf_.size() - end_, left_);
+    ssize_t n = want == 0 ? 0 : ::read(fd_, buf_.data() + end_, want);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       eof_ = true;
       break;
     }
+    left_ -= std::size_t(n);
     std::size_t from = end_;
     end_ += std::size_t(n);
     if (void* z = std::memchr(buf_.data() + from, 0x1A, std::size_t(n))) {
@@ -167,7 +190,7 @@ std::size_t TextFileReader::Gets(char* out, std::size_t size) {
 
 bool WriteTextFile(const std::string& cp932_path, const std::vector<std::string_view>& pieces) {
   std::string target;
-  if (cp932_path.empty() || !Cp932ToUtf8(cp932_path, target)) return false;
+  if (!ToSystemPath(cp932_path, target)) return false;
   // Write through a symbolic link, as opening the name for writing would.
   if (char* real = ::realpath(target.c_str(), nullptr)) {
     target = real;
@@ -207,7 +230,7 @@ bool WriteTextFile(const std::string& cp932_path, const std::vector<std::string_
 
 bool CanCreateFile(const std::string& cp932_path) {
   std::string u;
-  if (!Cp932ToUtf8(cp932_path, u)) return false;
+  if (!ToSystemPath(cp932_path, u)) return false;
   std::size_t slash = u.rfind('/');
   std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : u.substr(0, slash));
   return access(folder.c_str(), W_OK) == 0;
@@ -216,7 +239,7 @@ bool CanCreateFile(const std::string& cp932_path) {
 bool FileModTime(const std::string& cp932_path, std::time_t& t) {
   std::string u;
   struct stat st;
-  if (!Cp932ToUtf8(cp932_path, u) || ::stat(u.c_str(), &st) != 0) return false;
+  if (!ToSystemPath(cp932_path, u) || ::stat(u.c_str(), &st) != 0) return false;
   t = st.st_mtime;
   return true;
 }

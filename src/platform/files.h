@@ -4,7 +4,10 @@
 // each LF into CR LF. Writes go to a temporary file in the target's folder that
 // replaces the target only after every byte was written and the file closed,
 // so a failed or cancelled write never leaves a half-written target.
-// Paths are CP932; a name that cannot be converted fails like a missing file.
+// Paths are CP932; a name that cannot be converted, or that holds a NUL byte,
+// fails like a missing file. Only regular files are read, and only up to the
+// size they had when opened: a folder, FIFO or device fails to open, and a
+// file that grows while read cannot make the read unbounded.
 #pragma once
 
 #include <ctime>
@@ -35,6 +38,7 @@ class TextFileReader : public TextSource {
   bool eof_ = false;
   std::vector<char> buf_;
   std::size_t pos_ = 0, end_ = 0;
+  std::size_t left_ = 0;  // bytes still to read: the size at opening
 };
 
 // Writes the pieces in order, in text mode, replacing the target atomically.

@@ -3,6 +3,7 @@
 // fresh folder so that no rule file of the build folder interferes.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -117,6 +118,66 @@ TEST_F(Cli, ErrorsReportedButOutputWritten) {
             "[2]：'zap'認識できない命令です。\n"
             "2 個のエラーが発生しました\n");
   EXPECT_TRUE(test::FileExists(tmp_.File("e.htm")));
+}
+
+TEST_F(Cli, SourcesThatAreNoRegularFilesAreFatal) {
+  // Opening a FIFO without a writer would block; a device would be read
+  // without end. Both must fail at once.
+  ASSERT_EQ(mkfifo(tmp_.File("fifo.txt").c_str(), 0600), 0);
+  for (const char* arg : {"fifo.txt", "/dev/zero", "/dev/null", "/tmp"}) {
+    SCOPED_TRACE(arg);
+    Result r = Run({"--batch", arg});
+    EXPECT_EQ(r.status, kExitFatal);
+    EXPECT_EQ(r.err, "変換元ファイルを開けません\n");
+  }
+  EXPECT_FALSE(test::FileExists(tmp_.File("fifo.htm")));
+}
+
+TEST_F(Cli, DocumentPathsThatNameNoFileAreErrors) {
+  ASSERT_EQ(mkfifo(tmp_.File("fifo").c_str(), 0600), 0);
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("plain"), "HeaderStr=TAKEN\n"));
+  ASSERT_EQ(mkdir(tmp_.File("qdx").c_str(), 0700), 0);
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("qdx/ok.qdx"), "HeaderStr=OK\n"));
+  const std::string nul(1, '\0');
+  const struct {
+    std::string line;
+    const char* error;
+  } cases[] = {
+      {"|include=/dev/zero|", "を開けません"},
+      {"|include=fifo|", "を開けません"},
+      {"|include=plain" + nul + "x|", "を開けません"},
+      {"|ini|../plain" + nul, "にアクセスできません"},
+      {"|ini|ok" + nul, "にアクセスできません"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.error);
+    ASSERT_TRUE(test::WriteBytes(tmp_.File("d.txt"), c.line + "\nx\n"));
+    Result r = Run({"--batch", "d.txt"});
+    EXPECT_EQ(r.status, kExitErrors);
+    EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
+    const std::string out = test::ReadBytes(tmp_.File("d.htm"));
+    EXPECT_EQ(out.find("TAKEN"), std::string::npos);
+    EXPECT_EQ(out.find("OK"), std::string::npos);
+  }
+}
+
+TEST_F(Cli, RunawayAutoReplacePatternIsReported) {
+  // Four nested lazy runs over a failing tail: about n^4 steps. A short word
+  // stays within the budget, a long one breaks it: reported once per element,
+  // the element written as if the pattern had not matched.
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("norvelle.ini"),
+                               "HeaderStr=\nEndStr=\n[AutoReplaceList]\n\t%+j%+j%+j%+jX=R:y\n"
+                               "\t%{b%}=R:B\n[EndSection]\n"));
+  const std::string shortw(30, 'a'), longw(300, 'a');
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("w.txt"), shortw + "\n" + longw + "\n" + longw + "b\n"));
+  Result r = Run({"--batch", "w.txt"});
+  EXPECT_EQ(r.status, kExitErrors);
+  EXPECT_EQ(r.err,
+            "[2]：自動置換パターンの照合が打ち切られました\n"
+            "[3]：自動置換パターンの照合が打ち切られました\n"
+            "2 個のエラーが発生しました\n");
+  EXPECT_EQ(test::ReadBytes(tmp_.File("w.htm")),
+            shortw + "<br>\r\n" + longw + "<br>\r\n" + longw + "B<br>\r\n");
 }
 
 TEST_F(Cli, JapaneseFileNameGivesCp932Title) {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -92,7 +93,13 @@ TEST(ReadTextFile, FailsForWhatIsNoReadableFile) {
       dir.File("folder"),
       "",
       dir.File("bad\x82"),  // a name that is no CP932 text
+      dir.File("fifo"),      // no writer: opening must not wait
+      "/dev/zero",           // a device that never ends
+      dir.File("plain.txt") + std::string(1, '\0') + ".qdx",  // a NUL ends nothing silently
+      dir.File("plain.txt") + std::string(1, '\0'),
   };
+  ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  ASSERT_TRUE(WriteBytes(dir.File("plain.txt"), "text"));
   for (const std::string& p : paths) {
     SCOPED_TRACE(p);
     std::string out;
@@ -102,6 +109,35 @@ TEST(ReadTextFile, FailsForWhatIsNoReadableFile) {
     char buf[8];
     EXPECT_EQ(reader.Gets(buf, sizeof buf), 0u);
   }
+}
+
+TEST(ReadTextFile, NulInTheNameIsRefusedEverywhere) {
+  TempDir dir;
+  const std::string plain = dir.File("plain.txt");
+  ASSERT_TRUE(WriteBytes(plain, "text"));
+  const std::string cut = plain + std::string(1, '\0') + ".htm";
+  std::time_t t;
+  EXPECT_FALSE(FileModTime(cut, t));
+  EXPECT_FALSE(CanCreateFile(cut));
+  EXPECT_FALSE(WriteTextFile(cut, {"new"}));
+  EXPECT_EQ(ReadBytes(plain), "text");
+}
+
+TEST(TextFileReader, ReadsOnlyWhatWasThereWhenOpened) {
+  // A file that grows while read (a log, or the output written over its own
+  // source) must not make the read endless.
+  TempDir dir;
+  const std::string path = dir.File("grows.txt");
+  ASSERT_TRUE(WriteBytes(path, "first\n"));
+  TextFileReader reader(path);
+  ASSERT_TRUE(reader.is_open());
+  {
+    FILE* f = std::fopen(path.c_str(), "ab");
+    ASSERT_NE(f, nullptr);
+    std::fputs("second\n", f);
+    std::fclose(f);
+  }
+  EXPECT_EQ(ReadAllPieces(reader, 100, nullptr), "first\n");
 }
 
 TEST(ReadTextFile, Cp932NameIsTheUtf8FileOnDisk) {
