@@ -6,7 +6,10 @@
 // is its low five bits. Keys of up to 30 bytes live inline in the node; longer
 // ones go to one process-wide long-key table. Iteration visits buckets 0..31
 // and each chain in insertion order: this order decides the bytes of written
-// rule files, so it must never change.
+// rule files, so it must never change. Past kIndexFrom keys a string map
+// also keeps an index by key and a tail per chain, so lookups and inserts in
+// large sections stay constant-time (32 fixed chains alone would make loading
+// N keys cost N^2/64 comparisons); the chains, and so the order, are as before.
 //
 // Nodes come from a reference-counted pool that several maps may share; nodes
 // never move, so value pointers stay valid until their node is removed.
@@ -16,7 +19,10 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "base/array.h"
@@ -218,6 +224,7 @@ class CStrMap {
  public:
   using Node = CMapElement<V, 32>;
   static constexpr int kBuckets = 32;
+  static constexpr std::uint32_t kIndexFrom = 64;
 
   explicit CStrMap(CMapPool<Node>* pool = nullptr) : pool_(pool ? pool : CMapPool<Node>::Create()) {
     if (pool) pool_->AddRef();
@@ -283,10 +290,14 @@ class CStrMap {
   }
   bool Remove(std::string_view key) {
     std::uint32_t h = MapHash(key);
+    if (index_ && !FindNode(key, h)) return false;
     Node** link = &heads_[h & 31];
-    for (Node* n = *link; n; link = &n->next, n = n->next) {
+    Node* prev = nullptr;
+    for (Node* n = *link; n; prev = n, link = &n->next, n = n->next) {
       if (Matches(n, key, h)) {
         *link = n->next;
+        if (tails_[h & 31] == n) tails_[h & 31] = prev;
+        if (index_) index_->erase(n->Key());
         --size_;
         pool_->GiveBack(n);
         return true;
@@ -295,11 +306,13 @@ class CStrMap {
     return false;
   }
   void Clear() {
+    index_.reset();
     for (int b = 0; b < kBuckets; ++b) {
       while (Node* n = heads_[b]) {
         heads_[b] = n->next;
         pool_->GiveBack(n);
       }
+      tails_[b] = nullptr;
     }
     size_ = 0;
   }
@@ -330,6 +343,10 @@ class CStrMap {
     return n->hash == h && n->Key() == key;
   }
   Node* FindNode(std::string_view key, std::uint32_t h) {
+    if (index_) {
+      auto it = index_->find(key);
+      return it == index_->end() ? nullptr : it->second;
+    }
     for (Node* n = heads_[h & 31]; n; n = n->next)
       if (Matches(n, key, h)) return n;
     return nullptr;
@@ -340,11 +357,29 @@ class CStrMap {
     n->hash = h;
     n->value = V();
     n->next = nullptr;
-    Node** link = &heads_[h & 31];
-    while (*link) link = &(*link)->next;
-    *link = n;
+    Node*& tail = tails_[h & 31];
+    (tail ? tail->next : heads_[h & 31]) = n;
+    tail = n;
     ++size_;
+    try {
+      if (index_) {
+        index_->emplace(n->Key(), n);
+      } else if (size_ >= kIndexFrom) {
+        BuildIndex();
+      }
+    } catch (const std::bad_alloc&) {
+      index_.reset();  // lookups fall back to the chains
+      throw BadAllocation();
+    }
     return n->value;
+  }
+  // Node keys stay put (nodes never move), so the index can view them.
+  void BuildIndex() {
+    auto index = std::make_unique<std::unordered_map<std::string_view, Node*>>();
+    index->reserve(size_ * 2);
+    for (int b = 0; b < kBuckets; ++b)
+      for (Node* n = heads_[b]; n; n = n->next) index->emplace(n->Key(), n);
+    index_ = std::move(index);
   }
   void CopyFrom(const CStrMap& o) {
     o.ForEach([&](std::string_view k, const V& v) { Insert(k, MapHash(k)) = v; });
@@ -352,7 +387,9 @@ class CStrMap {
 
   CMapPool<Node>* pool_;
   Node* heads_[kBuckets] = {};
+  Node* tails_[kBuckets] = {};
   std::uint32_t size_ = 0;
+  std::unique_ptr<std::unordered_map<std::string_view, Node*>> index_;
 };
 
 }  // namespace norvelle
