@@ -1,13 +1,18 @@
 #include "platform/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <new>
 
 #include "platform/encoding.h"
@@ -89,6 +94,85 @@ class CrlfWriter {
   int fd_;
   bool ok_ = true;
   std::vector<char> buf_;
+};
+
+// Temporary files are named ".NAME.norvelle-tmp-PID-XXXXXX": what they are,
+// for which file, and which process writes them, so that a later write into
+// the folder can remove those whose writer has died (killed while writing).
+constexpr std::string_view kTempMark = ".norvelle-tmp-";
+
+std::string TempName(const std::string& folder, std::string_view name) {
+  const std::string suffix = std::string(kTempMark) + std::to_string(::getpid()) + "-XXXXXX";
+  // The whole name must stay within the file system's limit; the target's
+  // own name may already use it all.
+  const std::size_t room = NAME_MAX - 1 - suffix.size();
+  if (name.size() > room) name = name.substr(0, room);
+  return folder + "/." + std::string(name) + suffix;
+}
+
+// The writer's process id in a temporary name, or 0 when it is none of ours.
+pid_t TempWriter(const char* entry) {
+  if (entry[0] != '.') return 0;
+  const char* mark = std::strstr(entry, kTempMark.data());
+  if (!mark) return 0;
+  const char* p = mark + kTempMark.size();
+  // The mark could occur inside NAME: the last one is the suffix.
+  while (const char* later = std::strstr(p, kTempMark.data())) p = later + kTempMark.size();
+  char* end = nullptr;
+  errno = 0;
+  const long pid = std::strtol(p, &end, 10);
+  if (errno != 0 || end == p || *end != '-' || std::strlen(end + 1) != 6 || pid <= 0) return 0;
+  return pid_t(pid);
+}
+
+void RemoveStaleTemps(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  const int dfd = ::dirfd(dir);
+  while (const dirent* e = ::readdir(dir)) {
+    const pid_t pid = TempWriter(e->d_name);
+    if (pid == 0 || pid == ::getpid()) continue;
+    if (::kill(pid, 0) == 0 || errno != ESRCH) continue;  // its writer may still run
+    struct stat st;
+    if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+      ::unlinkat(dfd, e->d_name, 0);
+  }
+  ::closedir(dir);
+}
+
+// After the rename: the folder's entry on the disk too. Best effort: the new
+// file is in place already, and some file systems refuse a folder's fsync.
+void SyncFolder(const std::string& folder) {
+  const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd < 0) return;
+  ::fsync(dfd);
+  ::close(dfd);
+}
+
+// Holds back SIGINT, SIGTERM, SIGHUP and SIGQUIT and ignores SIGXFSZ while it
+// lives; restores both afterwards, when the held-back signals are delivered.
+class SignalShield {
+ public:
+  SignalShield() {
+    sigset_t hold;
+    sigemptyset(&hold);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&hold, sig);
+    pthread_sigmask(SIG_BLOCK, &hold, &old_mask_);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGXFSZ, &ignore, &old_xfsz_);
+  }
+  ~SignalShield() {
+    sigaction(SIGXFSZ, &old_xfsz_, nullptr);
+    pthread_sigmask(SIG_SETMASK, &old_mask_, nullptr);
+  }
+  SignalShield(const SignalShield&) = delete;
+  SignalShield& operator=(const SignalShield&) = delete;
+
+ private:
+  sigset_t old_mask_;
+  struct sigaction old_xfsz_;
 };
 
 }  // namespace
@@ -198,12 +282,17 @@ bool WriteTextFile(const std::string& cp932_path, const std::vector<std::string_
   }
   // A file we may not write stays as it is, read-only or not replaced.
   if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) return false;
-  // The temporary file lies in the target's folder, so that the rename is
-  // atomic, under a short name of its own: the target's name plus a suffix
-  // could pass the file system's name limit where the target's does not.
-  std::size_t slash = target.rfind('/');
-  std::string tmp =
-      (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + ".norvelle-XXXXXX";
+  const std::size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  RemoveStaleTemps(folder);
+
+  // From here until the temporary file is renamed or removed, SIGINT and
+  // its kind wait (a handler sees them afterwards; without one the process
+  // ends then, leaving no temporary file), and a file-size limit fails the
+  // write instead of killing the process.
+  SignalShield shield;
+  std::string tmp = TempName(folder, name);
   int fd = mkstemp(tmp.data());
   if (fd < 0) return false;
   // The new file gets the target's mode, or what a plain create would give.
@@ -222,10 +311,17 @@ bool WriteTextFile(const std::string& cp932_path, const std::vector<std::string_
   for (std::string_view piece : pieces)
     if (!(ok = w.Put(piece))) break;
   ok = ok && w.Flush();
+  // On the disk before the rename: a crash then leaves the old file or the
+  // new one, never a renamed empty one.
+  ok = ok && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   if (ok) ok = ::rename(tmp.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(tmp.c_str());
-  return ok;
+  if (!ok) {
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  SyncFolder(folder);
+  return true;
 }
 
 bool CanCreateFile(const std::string& cp932_path) {

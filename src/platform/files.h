@@ -1,9 +1,14 @@
 // Files in text mode, as the program reads and writes them.
 //
 // Reading turns each CR LF into LF and stops at a 0x1A byte; writing turns
-// each LF into CR LF. Writes go to a temporary file in the target's folder that
-// replaces the target only after every byte was written and the file closed,
-// so a failed or cancelled write never leaves a half-written target.
+// each LF into CR LF. Writes go to a temporary file in the target's folder,
+// ".NAME.norvelle-tmp-PID-XXXXXX", that is synced to the disk and then
+// renamed over the target (the folder synced after), so a failed, cancelled
+// or interrupted write, a full disk or a power loss leaves the old target or
+// the new one, never a half-written one. Interrupting signals wait until the
+// temporary file is renamed or removed; a file-size limit fails the write.
+// A temporary file whose writer was killed is removed by the next write into
+// its folder once no process of that id exists.
 // Paths are CP932; a name that cannot be converted, or that holds a NUL byte,
 // fails like a missing file. Only regular files are read, and only up to the
 // size they had when opened: a folder, FIFO or device fails to open, and a

@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -41,9 +42,10 @@ class Cli : public ::testing::Test {
     std::filesystem::copy_file(NORVELLE_BIN_PATH, bin_);
     std::filesystem::permissions(bin_, std::filesystem::perms::owner_all);
   }
-  Result Run(const std::vector<std::string>& args) {
-    std::string cmd = "cd " + Quote(tmp_.path()) + " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
-                      Quote(bin_);
+  // `shell` runs first in the same shell (a ulimit, say).
+  Result Run(const std::vector<std::string>& args, const std::string& shell = "") {
+    std::string cmd = "cd " + Quote(tmp_.path()) + " && " + (shell.empty() ? "" : shell + " && ") +
+                      "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + Quote(bin_);
     for (const auto& a : args) cmd += " " + Quote(a);
     cmd += " >" + Quote(tmp_.File(".out")) + " 2>" + Quote(tmp_.File(".err")) + " </dev/null";
     int raw = std::system(cmd.c_str());
@@ -178,6 +180,41 @@ TEST_F(Cli, RunawayAutoReplacePatternIsReported) {
             "2 個のエラーが発生しました\n");
   EXPECT_EQ(test::ReadBytes(tmp_.File("w.htm")),
             shortw + "<br>\r\n" + longw + "<br>\r\n" + longw + "B<br>\r\n");
+}
+
+TEST_F(Cli, FullDiskKeepsTheOldOutput) {
+  // "ulimit -f" stands in for a full disk: no signal may end the run, the
+  // old output stays byte for byte and no temporary file is left.
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("big.txt"), std::string(200000, 'x') + "\n"));
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("big.htm"), "old\r\n"));
+  Result r = Run({"--batch", "big.txt"}, "ulimit -f 64");
+  EXPECT_EQ(r.status, kExitFatal);
+  EXPECT_EQ(r.err, "変換先ファイルを作成できません\n");
+  EXPECT_EQ(test::ReadBytes(tmp_.File("big.htm")), "old\r\n");
+  for (const auto& e : std::filesystem::directory_iterator(tmp_.path()))
+    EXPECT_EQ(e.path().filename().string().find("norvelle-tmp"), std::string::npos) << e.path();
+}
+
+TEST_F(Cli, UnwritableOutputKeepsWhatWasThere) {
+  // Over a folder: even root cannot replace it by a file.
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("f.txt"), "x\n"));
+  ASSERT_EQ(mkdir(tmp_.File("f.htm").c_str(), 0700), 0);
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("f.htm/inside"), "i"));
+  Result over = Run({"--batch", "f.txt"});
+  EXPECT_EQ(over.status, kExitFatal);
+  EXPECT_EQ(over.err, "変換先ファイルを作成できません\n");
+  EXPECT_EQ(test::ReadBytes(tmp_.File("f.htm/inside")), "i");
+
+  if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  ASSERT_EQ(mkdir(tmp_.File("ro").c_str(), 0700), 0);
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("ro/a.txt"), "x\n"));
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("ro/a.htm"), "old"));
+  ASSERT_EQ(chmod(tmp_.File("ro").c_str(), 0555), 0);
+  Result r = Run({"--batch", "ro/a.txt"});
+  chmod(tmp_.File("ro").c_str(), 0700);
+  EXPECT_EQ(r.status, kExitFatal);
+  EXPECT_EQ(r.err, "変換先ファイルを作成できません\n");
+  EXPECT_EQ(test::ReadBytes(tmp_.File("ro/a.htm")), "old");
 }
 
 TEST_F(Cli, JapaneseFileNameGivesCp932Title) {
