@@ -19,10 +19,10 @@
 
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <new>
 #include <string_view>
-#include <unordered_map>
+#include <functional>
+#include <vector>
 #include <utility>
 
 #include "base/array.h"
@@ -290,14 +290,14 @@ class CStrMap {
   }
   bool Remove(std::string_view key) {
     std::uint32_t h = MapHash(key);
-    if (index_ && !FindNode(key, h)) return false;
+    if (!slots_.empty() && !FindNode(key, h)) return false;
     Node** link = &heads_[h & 31];
     Node* prev = nullptr;
     for (Node* n = *link; n; prev = n, link = &n->next, n = n->next) {
       if (Matches(n, key, h)) {
         *link = n->next;
         if (tails_[h & 31] == n) tails_[h & 31] = prev;
-        if (index_) index_->erase(n->Key());
+        if (!slots_.empty()) IndexErase(n);
         --size_;
         pool_->GiveBack(n);
         return true;
@@ -306,7 +306,9 @@ class CStrMap {
     return false;
   }
   void Clear() {
-    index_.reset();
+    slots_.clear();
+    slots_.shrink_to_fit();
+    used_ = 0;
     for (int b = 0; b < kBuckets; ++b) {
       while (Node* n = heads_[b]) {
         heads_[b] = n->next;
@@ -343,10 +345,7 @@ class CStrMap {
     return n->hash == h && n->Key() == key;
   }
   Node* FindNode(std::string_view key, std::uint32_t h) {
-    if (index_) {
-      auto it = index_->find(key);
-      return it == index_->end() ? nullptr : it->second;
-    }
+    if (!slots_.empty()) return IndexFind(key);
     for (Node* n = heads_[h & 31]; n; n = n->next)
       if (Matches(n, key, h)) return n;
     return nullptr;
@@ -361,25 +360,76 @@ class CStrMap {
     (tail ? tail->next : heads_[h & 31]) = n;
     tail = n;
     ++size_;
-    try {
-      if (index_) {
-        index_->emplace(n->Key(), n);
-      } else if (size_ >= kIndexFrom) {
-        BuildIndex();
+    if (!slots_.empty() || size_ >= kIndexFrom) {
+      try {
+        const bool first = slots_.empty();
+        if ((used_ + 1) * 2 > slots_.size()) Rebuild(first ? 4 * kIndexFrom : slots_.size() * 2);
+        if (!first) IndexPut(n, StrongHash(n->Key()));
+      } catch (const std::bad_alloc&) {
+        slots_.clear();  // lookups fall back to the chains
+        used_ = 0;
+        throw BadAllocation();
       }
-    } catch (const std::bad_alloc&) {
-      index_.reset();  // lookups fall back to the chains
-      throw BadAllocation();
     }
     return n->value;
   }
-  // Node keys stay put (nodes never move), so the index can view them.
-  void BuildIndex() {
-    auto index = std::make_unique<std::unordered_map<std::string_view, Node*>>();
-    index->reserve(size_ * 2);
-    for (int b = 0; b < kBuckets; ++b)
-      for (Node* n = heads_[b]; n; n = n->next) index->emplace(n->Key(), n);
-    index_ = std::move(index);
+
+  // The index: open addressing with linear probing over (hash, node) slots,
+  // kept at most half full. A strong hash of its own, as MapHash is a plain
+  // sum. Nodes never move, so the slots can point at them.
+  struct Slot {
+    std::uint64_t hash = 0;
+    Node* node = nullptr;
+  };
+  static std::uint64_t StrongHash(std::string_view key) { return std::hash<std::string_view>{}(key); }
+  Node* IndexFind(std::string_view key) const {
+    const std::uint64_t hs = StrongHash(key);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hs & mask;; i = (i + 1) & mask) {
+      const Slot& slot = slots_[i];
+      if (!slot.node) return nullptr;
+      if (slot.hash == hs && slot.node->Key() == key) return slot.node;
+    }
+  }
+  void IndexPut(Node* n, std::uint64_t hs) {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hs & mask;
+    while (slots_[i].node) i = (i + 1) & mask;
+    slots_[i] = Slot{hs, n};
+    ++used_;
+  }
+  // Backward-shift deletion: later slots of the same run move up, so no
+  // probe ever stops early at the gap.
+  void IndexErase(const Node* n) {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = StrongHash(n->Key()) & mask;
+    while (slots_[i].node != n) i = (i + 1) & mask;
+    for (std::size_t j = (i + 1) & mask; slots_[j].node; j = (j + 1) & mask) {
+      const std::size_t home = slots_[j].hash & mask;
+      // Move j into the gap at i unless its home lies cyclically in (i, j].
+      if (((j - home) & mask) >= ((j - i) & mask)) {
+        slots_[i] = slots_[j];
+        i = j;
+      }
+    }
+    slots_[i] = Slot{};
+    --used_;
+  }
+  // Grows the index; the first one is built from the chains (whose newest
+  // node is not in the old index yet), later ones from the old slots, which
+  // is a sequential walk instead of one through scattered nodes.
+  void Rebuild(std::size_t capacity) {
+    while (capacity < 2 * (std::size_t(size_) + 1)) capacity *= 2;
+    std::vector<Slot> old(capacity);
+    old.swap(slots_);
+    used_ = 0;
+    if (old.empty()) {
+      for (int b = 0; b < kBuckets; ++b)
+        for (Node* n = heads_[b]; n; n = n->next) IndexPut(n, StrongHash(n->Key()));
+      return;
+    }
+    for (const Slot& slot : old)
+      if (slot.node) IndexPut(slot.node, slot.hash);
   }
   void CopyFrom(const CStrMap& o) {
     o.ForEach([&](std::string_view k, const V& v) { Insert(k, MapHash(k)) = v; });
@@ -389,7 +439,8 @@ class CStrMap {
   Node* heads_[kBuckets] = {};
   Node* tails_[kBuckets] = {};
   std::uint32_t size_ = 0;
-  std::unique_ptr<std::unordered_map<std::string_view, Node*>> index_;
+  std::vector<Slot> slots_;  // empty below kIndexFrom keys
+  std::size_t used_ = 0;
 };
 
 }  // namespace norvelle
