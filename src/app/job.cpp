@@ -117,8 +117,10 @@ RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, cons
 
   hooks.read = [&](const std::string& source, std::string& text) {
     const std::string path = from_stdin ? std::string("/dev/stdin") : source;
-    if (!ReadTextFile(path, text)) {
-      problem = {shown_source, ReadProblem(NameToNative(path)), "cannot be read"};
+    if (!(from_stdin ? ReadTextStandardInput(text) : ReadTextFile(path, text))) {
+      const std::string native = NameToNative(path);
+      problem = {shown_source, ReadProblem(native),
+                 PathExists(native) && !IsRegularFile(native) ? "not a regular file" : "cannot be read"};
       return false;
     }
     if (utf8) DecodeUtf8Document(host, text);
@@ -142,9 +144,12 @@ RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, cons
       problem = {"standard output", err, "cannot be written"};
       return false;
     }
+    errno = 0;
     if (WriteTextFile(output, views)) return true;
+    const int why = errno;
     const std::string native = NameToNative(output);
-    problem = {job.output.empty() ? native : job.output, CreateProblem(native), "cannot be written"};
+    problem = {job.output.empty() ? native : job.output, why > 0 ? why : CreateProblem(native),
+               "cannot be written"};
     return false;
   };
   if (!utf8) hooks.title = CarriedAsReferences;

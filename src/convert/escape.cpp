@@ -15,11 +15,11 @@ struct EscapeTable {
   std::uint8_t cls[256];
   constexpr EscapeTable() : cls() {
     for (int b = 0; b < 256; ++b) cls[b] = IsLeadByte(static_cast<unsigned char>(b)) ? kLead : kCopy;
-    cls[' '] = kBlank;
-    cls['"'] = kQuote;
-    cls['&'] = kAmp;
-    cls['<'] = kLt;
-    cls['>'] = kGt;
+    cls[static_cast<unsigned char>(' ')] = kBlank;
+    cls[static_cast<unsigned char>('"')] = kQuote;
+    cls[static_cast<unsigned char>('&')] = kAmp;
+    cls[static_cast<unsigned char>('<')] = kLt;
+    cls[static_cast<unsigned char>('>')] = kGt;
   }
 };
 constexpr EscapeTable kEscape{};

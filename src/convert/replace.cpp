@@ -103,6 +103,7 @@ void AutoReplacer::WriteReplacement(std::string& out, std::string_view replaceme
 
 void AutoReplacer::WriteElementText(std::string& out, std::string_view text, bool convert,
                                     std::string_view tab_string) {
+  cut_off_ = false;
   // Exact and search words are compared with the text as the source has it.
   if (exact_.size() != 0 && text.size() <= exact_max_len_) {
     if (const CStr* r = exact_.Find(text)) {
@@ -129,8 +130,12 @@ void AutoReplacer::WriteElementText(std::string& out, std::string_view text, boo
   }
   subject_.Assign(t.data(), t.size());
   bool matched = false;
-  for (const PatternEntry& p : patterns_)
-    if (RegexMatch(subject_, p.root, "", &hits_, p.tmpl.c_str()) > 0) matched = true;
+  for (const PatternEntry& p : patterns_) {
+    bool cut = false;
+    if (RegexMatch(subject_, p.root, "", &hits_, p.tmpl.c_str(), nullptr, 0, nullptr, nullptr, &cut) > 0)
+      matched = true;
+    cut_off_ = cut_off_ || cut;
+  }
   if (matched) AppendSubstituted(out, subject_.view(), t); else out.append(t);
 }
 

@@ -1,12 +1,19 @@
 #include "platform/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <new>
 
 #include "platform/carry.h"
 
@@ -14,17 +21,42 @@ namespace norvelle {
 
 namespace {
 
-int OpenRead(const std::string& cp932_path) {
+// A path holding a NUL byte names no file: the system call would read only
+// the part before it, and a document could so cut off a suffix we add.
+bool ToSystemPath(const std::string& cp932_path, std::string& u) {
+  return !cp932_path.empty() && cp932_path.find('\0') == std::string::npos &&
+         NameToNative(cp932_path, u);
+}
+
+// Opens a regular file for reading; *size gets its size at opening, which
+// bounds the read (a file that grows meanwhile is read up to there). Anything
+// else fails: a folder, a FIFO (O_NONBLOCK: opening one without a writer
+// would wait for ever), a device such as /dev/zero that never ends.
+int OpenRead(const std::string& cp932_path, std::size_t* size = nullptr) {
   std::string u;
-  if (cp932_path.empty() || !NameToNative(cp932_path, u)) return -1;
-  int fd = ::open(u.c_str(), O_RDONLY | O_CLOEXEC);
+  if (!ToSystemPath(cp932_path, u)) return -1;
+  int fd = ::open(u.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return -1;
   struct stat st;
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {  // a folder is no text file
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
     ::close(fd);
     return -1;
   }
+  if (size) *size = std::size_t(st.st_size);
   return fd;
+}
+
+// Text mode: the first 0x1A ends the text, CR LF becomes LF.
+void ToTextMode(std::string& text) {
+  if (std::size_t eof = text.find('\x1A'); eof != std::string::npos) text.resize(eof);
+  std::size_t w = 0;
+  const std::size_t n = text.size();
+  char* d = text.data();
+  for (std::size_t r = 0; r < n; ++r) {
+    if (d[r] == '\r' && r + 1 < n && d[r + 1] == '\n') continue;
+    d[w++] = d[r];
+  }
+  text.resize(w);
 }
 
 bool WriteAll(int fd, const char* p, std::size_t n) {
@@ -77,42 +109,135 @@ class CrlfWriter {
   std::vector<char> buf_;
 };
 
+// Temporary files are named ".NAME.norvelle-tmp-PID-XXXXXX": what they are,
+// for which file, and which process writes them, so that a later write into
+// the folder can remove those whose writer has died (killed while writing).
+constexpr std::string_view kTempMark = ".norvelle-tmp-";
+
+std::string TempName(const std::string& folder, std::string_view name) {
+  const std::string suffix = std::string(kTempMark) + std::to_string(::getpid()) + "-XXXXXX";
+  // The whole name must stay within the file system's limit; the target's
+  // own name may already use it all.
+  const std::size_t room = NAME_MAX - 1 - suffix.size();
+  if (name.size() > room) name = name.substr(0, room);
+  return folder + "/." + std::string(name) + suffix;
+}
+
+// The writer's process id in a temporary name, or 0 when it is none of ours.
+pid_t TempWriter(const char* entry) {
+  if (entry[0] != '.') return 0;
+  const char* mark = std::strstr(entry, kTempMark.data());
+  if (!mark) return 0;
+  const char* p = mark + kTempMark.size();
+  // The mark could occur inside NAME: the last one is the suffix.
+  while (const char* later = std::strstr(p, kTempMark.data())) p = later + kTempMark.size();
+  char* end = nullptr;
+  errno = 0;
+  const long pid = std::strtol(p, &end, 10);
+  if (errno != 0 || end == p || *end != '-' || std::strlen(end + 1) != 6 || pid <= 0) return 0;
+  return pid_t(pid);
+}
+
+void RemoveStaleTemps(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  const int dfd = ::dirfd(dir);
+  while (const dirent* e = ::readdir(dir)) {
+    const pid_t pid = TempWriter(e->d_name);
+    if (pid == 0 || pid == ::getpid()) continue;
+    if (::kill(pid, 0) == 0 || errno != ESRCH) continue;  // its writer may still run
+    struct stat st;
+    if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+      ::unlinkat(dfd, e->d_name, 0);
+  }
+  ::closedir(dir);
+}
+
+// After the rename: the folder's entry on the disk too. Best effort: the new
+// file is in place already, and some file systems refuse a folder's fsync.
+void SyncFolder(const std::string& folder) {
+  const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd < 0) return;
+  ::fsync(dfd);
+  ::close(dfd);
+}
+
+// Holds back SIGINT, SIGTERM, SIGHUP and SIGQUIT and ignores SIGXFSZ while it
+// lives; restores both afterwards, when the held-back signals are delivered.
+class SignalShield {
+ public:
+  SignalShield() {
+    sigset_t hold;
+    sigemptyset(&hold);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&hold, sig);
+    pthread_sigmask(SIG_BLOCK, &hold, &old_mask_);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGXFSZ, &ignore, &old_xfsz_);
+  }
+  ~SignalShield() {
+    sigaction(SIGXFSZ, &old_xfsz_, nullptr);
+    pthread_sigmask(SIG_SETMASK, &old_mask_, nullptr);
+  }
+  SignalShield(const SignalShield&) = delete;
+  SignalShield& operator=(const SignalShield&) = delete;
+
+ private:
+  sigset_t old_mask_;
+  struct sigaction old_xfsz_;
+};
+
 }  // namespace
 
 bool ReadTextFile(const std::string& cp932_path, std::string& out) {
   out.clear();
-  int fd = OpenRead(cp932_path);
+  std::size_t size = 0;
+  int fd = OpenRead(cp932_path, &size);
   if (fd < 0) return false;
-  struct stat st;
-  if (fstat(fd, &st) == 0 && st.st_size > 0) out.reserve(std::size_t(st.st_size));
-  char chunk[1 << 16];
   bool ok = true;
-  for (;;) {
-    ssize_t n = ::read(fd, chunk, sizeof chunk);
+  try {
+    out.resize(size);
+  } catch (const std::bad_alloc&) {
+    ::close(fd);
+    throw;
+  }
+  std::size_t got = 0;
+  while (got < size) {  // a file that shrank meanwhile ends early
+    ssize_t n = ::read(fd, out.data() + got, size - got);
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
       ok = false;
       break;
     }
-    out.append(chunk, std::size_t(n));
+    got += std::size_t(n);
   }
+  out.resize(got);
   ::close(fd);
   if (!ok) return false;
-  // Text mode: the first 0x1A ends the text, CR LF becomes LF.
-  if (std::size_t eof = out.find('\x1A'); eof != std::string::npos) out.resize(eof);
-  std::size_t w = 0;
-  const std::size_t n = out.size();
-  char* d = out.data();
-  for (std::size_t r = 0; r < n; ++r) {
-    if (d[r] == '\r' && r + 1 < n && d[r + 1] == '\n') continue;
-    d[w++] = d[r];
-  }
-  out.resize(w);
+  ToTextMode(out);
   return true;
 }
 
-TextFileReader::TextFileReader(const std::string& cp932_path) : fd_(OpenRead(cp932_path)) {
+bool ReadTextStandardInput(std::string& out) {
+  out.clear();
+  char buf[1 << 16];
+  for (;;) {
+    ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    out.append(buf, std::size_t(n));
+  }
+  ToTextMode(out);
+  return true;
+}
+
+TextFileReader::TextFileReader(const std::string& cp932_path) {
+  fd_ = OpenRead(cp932_path, &left_);
   buf_.resize(1 << 16);
 }
 
@@ -127,12 +252,14 @@ bool TextFileReader::Fill() {
   pos_ = 0;
   end_ = keep;
   while (!eof_ && end_ < buf_.size()) {
-    ssize_t n = ::read(fd_, buf_.data() + end_, buf_.size() - end_);
+    const std::size_t want = std::min(buf_.size() - end_, left_);
+    ssize_t n = want == 0 ? 0 : ::read(fd_, buf_.data() + end_, want);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       eof_ = true;
       break;
     }
+    left_ -= std::size_t(n);
     std::size_t from = end_;
     end_ += std::size_t(n);
     if (void* z = std::memchr(buf_.data() + from, 0x1A, std::size_t(n))) {
@@ -167,7 +294,7 @@ std::size_t TextFileReader::Gets(char* out, std::size_t size) {
 
 bool WriteTextFile(const std::string& cp932_path, const std::vector<std::string_view>& pieces) {
   std::string target;
-  if (cp932_path.empty() || !NameToNative(cp932_path, target)) return false;
+  if (!ToSystemPath(cp932_path, target)) return false;
   // Write through a symbolic link, as opening the name for writing would.
   if (char* real = ::realpath(target.c_str(), nullptr)) {
     target = real;
@@ -175,12 +302,17 @@ bool WriteTextFile(const std::string& cp932_path, const std::vector<std::string_
   }
   // A file we may not write stays as it is, read-only or not replaced.
   if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) return false;
-  // The temporary file lies in the target's folder, so that the rename is
-  // atomic, under a short name of its own: the target's name plus a suffix
-  // could pass the file system's name limit where the target's does not.
-  std::size_t slash = target.rfind('/');
-  std::string tmp =
-      (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + ".norvelle-XXXXXX";
+  const std::size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  RemoveStaleTemps(folder);
+
+  // From here until the temporary file is renamed or removed, SIGINT and
+  // its kind wait (a handler sees them afterwards; without one the process
+  // ends then, leaving no temporary file), and a file-size limit fails the
+  // write instead of killing the process.
+  SignalShield shield;
+  std::string tmp = TempName(folder, name);
   int fd = mkstemp(tmp.data());
   if (fd < 0) return false;
   // The new file gets the target's mode, or what a plain create would give.
@@ -199,15 +331,24 @@ bool WriteTextFile(const std::string& cp932_path, const std::vector<std::string_
   for (std::string_view piece : pieces)
     if (!(ok = w.Put(piece))) break;
   ok = ok && w.Flush();
+  // On the disk before the rename: a crash then leaves the old file or the
+  // new one, never a renamed empty one.
+  ok = ok && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   if (ok) ok = ::rename(tmp.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(tmp.c_str());
-  return ok;
+  if (!ok) {
+    const int why = errno;  // the caller may tell the user
+    ::unlink(tmp.c_str());
+    errno = why;
+    return false;
+  }
+  SyncFolder(folder);
+  return true;
 }
 
 bool CanCreateFile(const std::string& cp932_path) {
   std::string u;
-  if (!NameToNative(cp932_path, u)) return false;
+  if (!ToSystemPath(cp932_path, u)) return false;
   std::size_t slash = u.rfind('/');
   std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : u.substr(0, slash));
   return access(folder.c_str(), W_OK) == 0;
@@ -215,7 +356,7 @@ bool CanCreateFile(const std::string& cp932_path) {
 
 bool MakeFolders(const std::string& cp932_path) {
   std::string u;
-  if (cp932_path.empty() || !NameToNative(cp932_path, u)) return false;
+  if (!ToSystemPath(cp932_path, u)) return false;
   struct stat st;
   // Each prefix that ends before a "/" (UTF-8 has no "/" inside a character).
   for (std::size_t slash = u.find('/', 1);; slash = u.find('/', slash + 1)) {
@@ -229,7 +370,7 @@ bool MakeFolders(const std::string& cp932_path) {
 bool FileModTime(const std::string& cp932_path, std::time_t& t) {
   std::string u;
   struct stat st;
-  if (!NameToNative(cp932_path, u) || ::stat(u.c_str(), &st) != 0) return false;
+  if (!ToSystemPath(cp932_path, u) || ::stat(u.c_str(), &st) != 0) return false;
   t = st.st_mtime;
   return true;
 }
