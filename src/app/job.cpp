@@ -119,8 +119,10 @@ RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, cons
 
   hooks.read = [&](const std::string& source, std::string& text) {
     const std::string path = from_stdin ? std::string("/dev/stdin") : source;
-    if (!ReadTextFile(path, text)) {
-      problem = {shown_source, ReadProblem(NameToNative(path)), "cannot be read"};
+    if (!(from_stdin ? ReadTextStandardInput(text) : ReadTextFile(path, text))) {
+      const std::string native = NameToNative(path);
+      problem = {shown_source, ReadProblem(native),
+                 PathExists(native) && !IsRegularFile(native) ? "not a regular file" : "cannot be read"};
       return false;
     }
     if (utf8) DecodeUtf8Document(host, text);
@@ -144,17 +146,33 @@ RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, cons
       problem = {"standard output", err, "cannot be written"};
       return false;
     }
+    errno = 0;
     if (WriteTextFile(output, views)) return true;
+    const int why = errno;
     const std::string native = NameToNative(output);
-    problem = {job.output.empty() ? native : job.output, CreateProblem(native), "cannot be written"};
+    problem = {job.output.empty() ? native : job.output, why > 0 ? why : CreateProblem(native),
+               "cannot be written"};
     return false;
   };
   // A CP932 page in a file goes out as it is made (when the run can stream).
+  // Pass 2 runs inside the write, so the reason of a failed piece is kept
+  // when it happens, before pass 2 can touch errno again.
   if (!utf8 && !to_stdout) {
     hooks.write_stream = [&](const std::string& output, const TextProducer& produce) {
-      if (WriteTextFileFrom(output, produce)) return true;
+      int put_errno = 0;
+      errno = 0;
+      const bool written = WriteTextFileFrom(output, [&](const TextPut& put) {
+        return produce([&](std::string_view piece) {
+          if (put(piece)) return true;
+          if (put_errno == 0) put_errno = errno;
+          return false;
+        });
+      });
+      if (written) return true;
+      const int why = put_errno > 0 ? put_errno : errno;
       const std::string native = NameToNative(output);
-      problem = {job.output.empty() ? native : job.output, CreateProblem(native), "cannot be written"};
+      problem = {job.output.empty() ? native : job.output, why > 0 ? why : CreateProblem(native),
+                 "cannot be written"};
       return false;
     };
   }

@@ -6,7 +6,10 @@
 // is its low five bits. Keys of up to 30 bytes live inline in the node; longer
 // ones go to one process-wide long-key table. Iteration visits buckets 0..31
 // and each chain in insertion order: this order decides the bytes of written
-// rule files, so it must never change.
+// rule files, so it must never change. Past kIndexFrom keys a string map
+// also keeps an index by key and a tail per chain, so lookups and inserts in
+// large sections stay constant-time (32 fixed chains alone would make loading
+// N keys cost N^2/64 comparisons); the chains, and so the order, are as before.
 //
 // Nodes come from a reference-counted pool that several maps may share; nodes
 // never move, so value pointers stay valid until their node is removed.
@@ -16,7 +19,10 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string_view>
+#include <functional>
+#include <vector>
 #include <utility>
 
 #include "base/array.h"
@@ -220,6 +226,7 @@ class CStrMap {
   // Fixed: the bucket order is the iteration order, which decides the byte
   // order of written rule files.
   static constexpr int kBuckets = 32;
+  static constexpr std::uint32_t kIndexFrom = 64;
 
   explicit CStrMap(CMapPool<Node>* pool = nullptr) : pool_(pool ? pool : CMapPool<Node>::Create()) {
     if (pool) pool_->AddRef();
@@ -285,10 +292,14 @@ class CStrMap {
   }
   bool Remove(std::string_view key) {
     std::uint32_t h = MapHash(key);
+    if (!slots_.empty() && !FindNode(key, h)) return false;
     Node** link = &heads_[h % kBuckets];
-    for (Node* n = *link; n; link = &n->next, n = n->next) {
+    Node* prev = nullptr;
+    for (Node* n = *link; n; prev = n, link = &n->next, n = n->next) {
       if (Matches(n, key, h)) {
         *link = n->next;
+        if (tails_[h % kBuckets] == n) tails_[h % kBuckets] = prev;
+        if (!slots_.empty()) IndexErase(n);
         --size_;
         pool_->GiveBack(n);
         return true;
@@ -297,11 +308,15 @@ class CStrMap {
     return false;
   }
   void Clear() {
+    slots_.clear();
+    slots_.shrink_to_fit();
+    used_ = 0;
     for (int b = 0; b < kBuckets; ++b) {
       while (Node* n = heads_[b]) {
         heads_[b] = n->next;
         pool_->GiveBack(n);
       }
+      tails_[b] = nullptr;
     }
     size_ = 0;
   }
@@ -332,6 +347,7 @@ class CStrMap {
     return n->hash == h && n->Key() == key;
   }
   Node* FindNode(std::string_view key, std::uint32_t h) {
+    if (!slots_.empty()) return IndexFind(key);
     for (Node* n = heads_[h % kBuckets]; n; n = n->next)
       if (Matches(n, key, h)) return n;
     return nullptr;
@@ -342,11 +358,80 @@ class CStrMap {
     n->hash = h;
     n->value = V();
     n->next = nullptr;
-    Node** link = &heads_[h % kBuckets];
-    while (*link) link = &(*link)->next;
-    *link = n;
+    Node*& tail = tails_[h % kBuckets];
+    (tail ? tail->next : heads_[h % kBuckets]) = n;
+    tail = n;
     ++size_;
+    if (!slots_.empty() || size_ >= kIndexFrom) {
+      try {
+        const bool first = slots_.empty();
+        if ((used_ + 1) * 2 > slots_.size()) Rebuild(first ? 4 * kIndexFrom : slots_.size() * 2);
+        if (!first) IndexPut(n, StrongHash(n->Key()));
+      } catch (const std::bad_alloc&) {
+        slots_.clear();  // lookups fall back to the chains
+        used_ = 0;
+        throw BadAllocation();
+      }
+    }
     return n->value;
+  }
+
+  // The index: open addressing with linear probing over (hash, node) slots,
+  // kept at most half full. A strong hash of its own, as MapHash is a plain
+  // sum. Nodes never move, so the slots can point at them.
+  struct Slot {
+    std::uint64_t hash = 0;
+    Node* node = nullptr;
+  };
+  static std::uint64_t StrongHash(std::string_view key) { return std::hash<std::string_view>{}(key); }
+  Node* IndexFind(std::string_view key) const {
+    const std::uint64_t hs = StrongHash(key);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hs & mask;; i = (i + 1) & mask) {
+      const Slot& slot = slots_[i];
+      if (!slot.node) return nullptr;
+      if (slot.hash == hs && slot.node->Key() == key) return slot.node;
+    }
+  }
+  void IndexPut(Node* n, std::uint64_t hs) {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hs & mask;
+    while (slots_[i].node) i = (i + 1) & mask;
+    slots_[i] = Slot{hs, n};
+    ++used_;
+  }
+  // Backward-shift deletion: later slots of the same run move up, so no
+  // probe ever stops early at the gap.
+  void IndexErase(const Node* n) {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = StrongHash(n->Key()) & mask;
+    while (slots_[i].node != n) i = (i + 1) & mask;
+    for (std::size_t j = (i + 1) & mask; slots_[j].node; j = (j + 1) & mask) {
+      const std::size_t home = slots_[j].hash & mask;
+      // Move j into the gap at i unless its home lies cyclically in (i, j].
+      if (((j - home) & mask) >= ((j - i) & mask)) {
+        slots_[i] = slots_[j];
+        i = j;
+      }
+    }
+    slots_[i] = Slot{};
+    --used_;
+  }
+  // Grows the index; the first one is built from the chains (whose newest
+  // node is not in the old index yet), later ones from the old slots, which
+  // is a sequential walk instead of one through scattered nodes.
+  void Rebuild(std::size_t capacity) {
+    while (capacity < 2 * (std::size_t(size_) + 1)) capacity *= 2;
+    std::vector<Slot> old(capacity);
+    old.swap(slots_);
+    used_ = 0;
+    if (old.empty()) {
+      for (int b = 0; b < kBuckets; ++b)
+        for (Node* n = heads_[b]; n; n = n->next) IndexPut(n, StrongHash(n->Key()));
+      return;
+    }
+    for (const Slot& slot : old)
+      if (slot.node) IndexPut(slot.node, slot.hash);
   }
   void CopyFrom(const CStrMap& o) {
     o.ForEach([&](std::string_view k, const V& v) { Insert(k, MapHash(k)) = v; });
@@ -354,7 +439,10 @@ class CStrMap {
 
   CMapPool<Node>* pool_;
   Node* heads_[kBuckets] = {};
+  Node* tails_[kBuckets] = {};
   std::uint32_t size_ = 0;
+  std::vector<Slot> slots_;  // empty below kIndexFrom keys
+  std::size_t used_ = 0;
 };
 
 }  // namespace norvelle

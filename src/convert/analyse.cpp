@@ -66,11 +66,22 @@ bool LineAnalyser::MatchCommandLine(std::string_view line) {
   words_.clear();
   if (line.empty() || line[0] != '|') return false;
   // The words and text are views into the line, which lives as long as the run.
-  if (line.size() <= kMaxScannedCommandLine) return ScanCommandLine(line, words_, text_);
-  if (RegexSearch(line, command_pattern_, "s", &hits_) <= 0 || hits_.count() == 0) return false;
+  if (line.size() <= kMaxScannedCommandLine && line.size() <= long_line_)
+    return ScanCommandLine(line, words_, text_);
+  // Too long for the pattern engine: match the head, cut at a character
+  // boundary. The pattern's last item takes every character to the end, so
+  // the text found there simply runs on to the end of the line.
+  std::string_view head = line;
+  if (line.size() > long_line_) {
+    const char* e = line.data() + line.size();
+    const char* p = line.data();
+    while (p < e && std::size_t(p - line.data()) < window_) p = NextChar(p, e);
+    head = line.substr(0, std::size_t(p - line.data()));
+  }
+  if (RegexSearch(head, command_pattern_, "s", &hits_) <= 0 || hits_.count() == 0) return false;
   std::uint32_t n = hits_.count();
   for (std::uint32_t i = 0; i + 1 < n; ++i) words_.push_back(arena_.Store(hits_[i].view()));
-  text_ = arena_.Store(hits_[n - 1].view());
+  text_ = arena_.Store(line.substr(head.size() - hits_[n - 1].length()));
   return true;
 }
 

@@ -54,6 +54,13 @@ class LineAnalyser {
   void Finish();
 
   const std::string& split_key() const { return split_key_; }
+  // A line longer than `limit` bytes is matched against the command-line
+  // pattern on its first `window` bytes only (the pattern engine takes at
+  // most kMaxSubjectLength); its text runs on to the line's end. For tests.
+  void SetLongLineLimits(std::size_t limit, std::size_t window) {
+    long_line_ = limit;
+    window_ = window;
+  }
 
   // Plain lines as one kPackedLine element each, whose `args` is the index of
   // its split key in split_keys(); the writer cuts it into the pieces this
@@ -88,6 +95,8 @@ class LineAnalyser {
   ConversionHost& host_;
 
   std::string split_key_;
+  std::size_t long_line_ = kMaxSubjectLength;
+  std::size_t window_ = std::size_t(1) << 30;  // command words longer than this are text
   std::string saved_split_;
   std::vector<std::string_view> base_words_;  // empty: no base
   std::string base_joined_;                   // "|" and the base text

@@ -28,12 +28,12 @@ struct ByteTable {
     for (int c = 'a'; c <= 'z'; ++c) cls[c] = kWordStart | kWordBody | kNumBody;
     for (int c = 'A'; c <= 'Z'; ++c) cls[c] = kWordStart | kWordBody | kNumBody;
     for (int c = '0'; c <= '9'; ++c) cls[c] = kWordBody | kDigit | kNumBody;
-    cls['_'] = kWordStart | kWordBody;
-    cls['#'] = kWordStart | kWordBody;
-    cls['.'] = kNumBody;
-    cls[' '] = kBlankByte;
-    cls['\t'] = kBlankByte;
-    cls['\n'] = kBlankByte;
+    cls[static_cast<unsigned char>('_')] = kWordStart | kWordBody;
+    cls[static_cast<unsigned char>('#')] = kWordStart | kWordBody;
+    cls[static_cast<unsigned char>('.')] = kNumBody;
+    cls[static_cast<unsigned char>(' ')] = kBlankByte;
+    cls[static_cast<unsigned char>('\t')] = kBlankByte;
+    cls[static_cast<unsigned char>('\n')] = kBlankByte;
   }
 };
 constexpr ByteTable kBytes{};

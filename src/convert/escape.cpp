@@ -19,13 +19,13 @@ struct EscapeTable {
   std::uint8_t cls[256];
   constexpr explicit EscapeTable(int mode) : cls() {
     for (int b = 0; b < 256; ++b) cls[b] = IsLeadByte(static_cast<unsigned char>(b)) ? kLead : kCopy;
-    cls[' '] = kBlank;
-    cls['"'] = kQuote;
-    cls['&'] = kAmp;
-    cls['<'] = kLt;
-    cls['>'] = kGt;
-    if (mode >= 1) cls['\t'] = kTab;
-    if (mode >= 2) cls['\n'] = kLf;
+    cls[static_cast<unsigned char>(' ')] = kBlank;
+    cls[static_cast<unsigned char>('"')] = kQuote;
+    cls[static_cast<unsigned char>('&')] = kAmp;
+    cls[static_cast<unsigned char>('<')] = kLt;
+    cls[static_cast<unsigned char>('>')] = kGt;
+    if (mode >= 1) cls[static_cast<unsigned char>('\t')] = kTab;
+    if (mode >= 2) cls[static_cast<unsigned char>('\n')] = kLf;
   }
 };
 constexpr EscapeTable kEscape[3] = {EscapeTable(0), EscapeTable(1), EscapeTable(2)};

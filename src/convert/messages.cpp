@@ -6,7 +6,7 @@
 
 namespace norvelle {
 namespace {
-constexpr int kMsgCount = int(Msg::kTooManyCarried) + 1;
+constexpr int kMsgCount = int(Msg::kPatternCutOff) + 1;
 }  // namespace
 }  // namespace norvelle
 
@@ -39,6 +39,7 @@ const char* MessageUtf8(Msg m) {
     case Msg::kInternalError: return "内部エラーのため変換できません";
     case Msg::kInvalidUtf8: return "[%d]：UTF-8として正しくないバイト列をU+FFFDに置き換えました";
     case Msg::kTooManyCarried: return "[%d]：CP932にない文字が多すぎるため、U+FFFDに置き換えました";
+    case Msg::kPatternCutOff: return "[%d]：自動置換パターンの照合が打ち切られました";
   }
   return "";
 }

@@ -32,6 +32,7 @@ enum class Msg {
   kInternalError,      // 内部エラーのため変換できません
   kInvalidUtf8,        // "[%d]：UTF-8として正しくないバイト列をU+FFFDに置き換えました"
   kTooManyCarried,     // "[%d]：CP932にない文字が多すぎるため、U+FFFDに置き換えました"
+  kPatternCutOff,      // "[%d]：自動置換パターンの照合が打ち切られました"
 };
 
 const char* MessageUtf8(Msg m);

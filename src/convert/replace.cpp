@@ -149,6 +149,7 @@ void AutoReplacer::WriteReplacement(std::string& out, const Replacement& r, std:
 
 void AutoReplacer::WriteElementText(std::string& out, std::string_view text, bool convert,
                                     std::string_view tab_string) {
+  cut_off_ = false;
   // Exact and search words are compared with the text as the source has it.
   if (exact_.size() != 0 && text.size() <= exact_max_len_) {
     if (const std::uint32_t* r = exact_.Find(text)) {
@@ -177,18 +178,22 @@ void AutoReplacer::WriteElementText(std::string& out, std::string_view text, boo
   subject_.Assign(t.data(), t.size());
   bool matched = false;
   // A pattern whose required text is missing has no match and would leave
-  // the subject as it is. Longer subjects than the matcher takes go to it,
-  // which refuses them as it always did.
-  const bool filter = subject_.length() <= std::size_t(INT32_MAX) - 2;
+  // the subject as it is; it is skipped where it also cannot have been cut
+  // off by its budgets (which is reported). Longer subjects than the matcher
+  // takes go to it, which refuses them as it always did.
+  const bool filter = subject_.length() <= kMaxSubjectLength;
   ByteSet present;
   present.Add(subject_.view());
   for (const PatternEntry& p : patterns_) {
-    if (filter && !p.required.MayMatch(subject_.view(), present)) continue;
-    if (RegexMatch(subject_, p.root, "", &hits_, p.tmpl.c_str()) > 0) {
+    if (filter && !p.required.MayMatch(subject_.view(), present) && p.required.Bounded(subject_.length()))
+      continue;
+    bool cut = false;
+    if (RegexMatch(subject_, p.root, "", &hits_, p.tmpl.c_str(), nullptr, 0, nullptr, nullptr, &cut) > 0) {
       matched = true;
       present = ByteSet();
       present.Add(subject_.view());  // the subject has changed
     }
+    cut_off_ = cut_off_ || cut;
   }
   if (matched) AppendSubstituted(out, subject_.view(), t); else out.append(t);
 }

@@ -47,6 +47,9 @@ class AutoReplacer {
   // becomes when it does.
   void WriteElementText(std::string& out, std::string_view text, bool convert,
                         std::string_view tab_string);
+  // Did a pattern of the last WriteElementText break the matcher's budget?
+  // That pattern then counted as not matching.
+  bool cut_off() const { return cut_off_; }
 
  private:
   // A replacement cut at its "%1"s once, when the list is built.
@@ -87,6 +90,7 @@ class AutoReplacer {
   std::string converted_;
   CStr subject_;
   CStrHitList hits_;
+  bool cut_off_ = false;
 };
 
 // setrep: argument "N=TEXT". Sets slots[N] to TEXT and returns true when

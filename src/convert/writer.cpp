@@ -262,6 +262,7 @@ void ElementWriter::WriteText(const TarnStruct& e) {
   bool convert = Converts(e);
   if (!replacer_.empty()) {
     replacer_.WriteElementText(body_, e.Text(), convert, tab_string_);
+    if (replacer_.cut_off()) ReportError(int(Msg::kPatternCutOff), "");
   } else if (convert) {
     AppendConverted(body_, e.Text(), tab_string_);
   } else {

@@ -41,6 +41,16 @@ bool Step(MatchState& st) {
   return false;
 }
 
+// Charges `added` new hits and `bytes` copied into hits; false once a hit
+// budget is gone (the attempt then ends like one out of steps).
+bool ChargeHits(MatchState& st, std::uint64_t added, std::uint64_t bytes) {
+  st.hit_bytes += bytes;
+  if (std::uint64_t(st.hits.count()) + added <= st.hit_limit && st.hit_bytes <= st.hit_byte_budget)
+    return true;
+  st.Exhaust();
+  return false;
+}
+
 class DepthGuard {
  public:
   explicit DepthGuard(MatchState& st) : st_(st) {
@@ -107,9 +117,12 @@ int MatchBackReference(const MatchState& st, const Elt& e, int pos) {
 }
 
 // "t": the last hit's text into slot i, appending empty hits until it exists.
-void CopyLastHit(MatchState& st, std::uint32_t i) {
+// False when that breaks a hit budget (a huge i).
+bool CopyLastHit(MatchState& st, std::uint32_t i) {
   CStrHitList& hits = st.hits;
   const CStr* last = hits.empty() ? nullptr : &hits[hits.count() - 1];
+  const std::uint64_t added = i < hits.count() ? 0 : std::uint64_t(i) + 1 - hits.count();
+  if (!ChargeHits(st, added, last ? last->length() : 0)) return false;
   while (hits.count() <= i) hits.Add().Clear();
   CStr& slot = hits[i];
   if (!last) {
@@ -117,6 +130,7 @@ void CopyLastHit(MatchState& st, std::uint32_t i) {
   } else if (&slot != last) {
     slot.Assign(*last);  // elements never move, so `last` is still valid
   }
+  return true;
 }
 
 int MatchOperator(MatchState& st, const Elt& e, const Elt& group, std::uint32_t next, int pos,
@@ -140,6 +154,7 @@ int MatchOperator(MatchState& st, const Elt& e, const Elt& group, std::uint32_t 
     case 'V':
       return MatchBackReference(st, e, pos);
     case 'T':
+      if (!ChargeHits(st, 1, 0)) return -1;
       st.hits.Add().Clear();
       return pos;
     case 'H':
@@ -149,8 +164,7 @@ int MatchOperator(MatchState& st, const Elt& e, const Elt& group, std::uint32_t 
       st.TrimHits(IndexOf(e));
       return pos;
     case 't':
-      CopyLastHit(st, IndexOf(e));
-      return pos;
+      return CopyLastHit(st, IndexOf(e)) ? pos : -1;
     case 'z':  // the operand repeats on its own, with the z's rest as its rest
       if (e.children.empty()) return -1;
       return Rep(st, e.children[0], group, next, pos, cap);
@@ -226,6 +240,7 @@ int Capture(MatchState& st, const Elt& e, int pos) {
   const int r = Seq(st, e, 0, pos, &cap);
   if (r < 0) return -1;
   const int stop = cap >= 0 ? cap : r;
+  if (!ChargeHits(st, 1, std::uint64_t(stop - pos))) return -1;
   st.hits.Add().Assign(st.text + pos, std::size_t(stop - pos));
   return r;
 }
@@ -468,11 +483,14 @@ void MatchState::GrowPoints() {
 }
 
 int MatchAt(MatchState& st, const CStrRegexStruct& root, int pos) {
+  const std::uint64_t left = st.call_budget > st.call_steps ? st.call_budget - st.call_steps : 0;
+  st.step_budget = left < st.attempt_budget ? left : st.attempt_budget;
   st.steps = 0;
   st.depth = 0;
   st.npoints = 0;
   int cap = -1;
   const int r = Elem(st, root, root, root.children.count(), pos, &cap);
+  st.call_steps += st.steps;
   return st.exhausted ? -1 : r;
 }
 

@@ -25,7 +25,10 @@ struct MatchState {
         origin(start),
         icase(fold_case),
         hits(hit_list),
-        step_budget(kMaxMatchSteps + kMatchStepsPerByte * std::uint64_t(length)) {}
+        attempt_budget(kMaxMatchSteps + kMatchStepsPerByte * std::uint64_t(length)),
+        call_budget(kMaxMatchSteps + kMatchCallStepsPerByte * std::uint64_t(length)),
+        hit_limit(kMaxMatchHits + kMatchHitsPerByte * std::uint64_t(length)),
+        hit_byte_budget(kMaxHitBytes + kMatchHitBytesPerByte * std::uint64_t(length)) {}
 
   const char* text;  // the subject; positions are offsets into it
   int end;           // its length
@@ -33,8 +36,14 @@ struct MatchState {
   bool icase;
   CStrHitList& hits;
 
-  std::uint64_t step_budget;
+  std::uint64_t attempt_budget;  // steps of one attempt
+  std::uint64_t call_budget;     // steps of all attempts of the call
+  std::uint64_t call_steps = 0;
+  std::uint64_t step_budget = 0;  // what this attempt may take
   std::uint64_t steps = 0;
+  std::uint64_t hit_limit;        // live hits
+  std::uint64_t hit_byte_budget;  // bytes copied into hits
+  std::uint64_t hit_bytes = 0;
   int depth = 0;
   bool exhausted = false;  // a budget ran out: the attempt and the call end
 

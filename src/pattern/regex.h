@@ -21,13 +21,23 @@
 // - One attempt may take kMaxMatchSteps element steps plus
 //   kMatchStepsPerByte per byte of the subject (linear patterns never come
 //   near it; nested lazy/greedy runs over a failing tail would be polynomial
-//   or worse).
-// An attempt that breaks either budget counts as no match and ends the call:
-// later positions are not tried, so a pathological pattern costs one budget.
+//   or worse), and all attempts of one call together kMaxMatchSteps plus
+//   kMatchCallStepsPerByte per byte (a quadratic attempt tried at each of n
+//   positions would otherwise cost n budgets).
+// - One attempt may hold kMaxMatchHits hits plus kMatchHitsPerByte per
+//   subject byte, and one call may copy kMaxHitBytes bytes plus
+//   kMatchHitBytesPerByte per subject byte into hits ("%Nt" with a huge N,
+//   lazy rounds that take nothing but add a hit: without these, memory grows
+//   with the step budget, or without bound). Ordinary patterns add a few hits
+//   per character.
+// With these a call on a short word ends within about 0.1 s and a few MB. An
+// attempt that breaks a budget counts as no match and ends the call: later
+// positions are not tried; form 1 can tell its caller that this happened.
 // Trees are read-only while matching and all match state (case flag, start
 // position, budgets, backtracking points) lives in the call.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string_view>
@@ -41,6 +51,13 @@ inline constexpr int kMaxPatternDepth = 200;             // nested groups and "z
 inline constexpr int kMaxMatchDepth = 1000;              // nested repetitions in one attempt
 inline constexpr std::uint64_t kMaxMatchSteps = 20'000'000;  // steps per attempt, base
 inline constexpr std::uint64_t kMatchStepsPerByte = 8;   // ... plus this per subject byte
+inline constexpr std::uint64_t kMatchCallStepsPerByte = 256;  // steps per call: base + this per byte
+inline constexpr std::uint64_t kMaxMatchHits = 65'536;     // live hits per attempt, base
+inline constexpr std::uint64_t kMatchHitsPerByte = 2;      // ... plus this per subject byte
+inline constexpr std::uint64_t kMaxHitBytes = 8u << 20;    // bytes copied into hits, base
+inline constexpr std::uint64_t kMatchHitBytesPerByte = 4;  // ... plus this per subject byte
+// Positions are 32-bit: a longer subject throws (see the entry forms).
+inline constexpr std::size_t kMaxSubjectLength = std::size_t(INT32_MAX) - 2;
 
 // Element kinds; the numbers are fixed, trees built by hand use them too.
 inline constexpr int kRegexEmpty = 0;        // matches the empty string
@@ -113,11 +130,15 @@ CStrRegexStruct RegexCompile(std::string_view pattern);
 // off during the call, so hits dropped while backtracking keep their buffers
 // for the next hit, and is restored however the call ends. Without "g" it
 // keeps the hits of the match found. A start offset outside 0..length throws
-// the signed integer 0, as strings do.
+// the signed integer 0, as strings do; with a template the bytes before it
+// are kept. A subject longer than kMaxSubjectLength throws its length as an
+// unsigned integer. *cut_off (when given) tells whether an attempt broke a
+// budget: the call then ended there, as if nothing matched from that point.
 int RegexMatch(CStr& subject, const CStrRegexStruct& root, const char* flags,
                CStrHitList* hits = nullptr, const char* tmpl = nullptr,
                CStrHitLog* hit_log = nullptr, int start = 0,
-               CStrPositionList* positions = nullptr, const RegexCallback* callback = nullptr);
+               CStrPositionList* positions = nullptr, const RegexCallback* callback = nullptr,
+               bool* cut_off = nullptr);
 
 // Form 2: the same with a pattern text compiled for the call.
 int RegexMatch(CStr& subject, const char* pattern, const char* flags,

@@ -89,9 +89,20 @@ void Collect(const Elt& group, std::vector<Clause>& out) {
   }
 }
 
+// Counts what Bounded needs, down the whole tree.
+void Measure(const Elt& e, bool repeated, std::size_t& size, std::vector<double>& repeats, bool& hits_grow) {
+  ++size;
+  const bool rep = e.modifier != ' ' || e.count >= 0 || e.maximum >= 0 || IsOp(e, 'z');
+  if (rep) repeats.push_back(double(e.count > e.maximum ? e.count : e.maximum));
+  if (IsOp(e, 't') || ((e.kind == kRegexCapture || IsOp(e, 'T')) && repeated)) hits_grow = true;
+  for (std::uint32_t i = 0; i < e.children.count(); ++i)
+    Measure(e.children[i], repeated || rep, size, repeats, hits_grow);
+}
+
 }  // namespace
 
 RequiredText::RequiredText(const CStrRegexStruct& root) {
+  Measure(root, false, size_, repeats_, hits_grow_);
   if (root.kind == kRegexSequence || root.kind == kRegexCapture) {
     Collect(root, clauses_);
     const std::uint32_t n = root.children.count();
@@ -120,6 +131,20 @@ RequiredText::RequiredText(const CStrRegexStruct& root) {
   }
   needed_.Add(first_literal_);
   needed_.Add(suffix_);
+}
+
+bool RequiredText::Bounded(std::size_t subject_length) const {
+  // Every element costs the matcher at most a few steps per visit; each
+  // repetition visits what follows it at most once per round, and a round
+  // count is bounded by the subject (a round that takes nothing ends a lazy
+  // or greedy run) or by the repetition's own numbers. Depth stays within
+  // the tree's size.
+  if (hits_grow_ || size_ > 200) return false;
+  const double n = double(subject_length);
+  double attempt = 4.0 * double(size_);
+  for (double r : repeats_) attempt *= (r > n ? r : n) + 2.0;
+  const double call = attempt * (n + 1.0);
+  return call < double(kMaxMatchSteps) && call * (n + 1.0) < double(kMaxHitBytes);
 }
 
 bool RequiredText::MayMatch(std::string_view subject) const {

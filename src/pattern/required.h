@@ -37,6 +37,12 @@ class RequiredText {
   RequiredText() = default;
   explicit RequiredText(const CStrRegexStruct& root);
 
+  // True when no call of the matcher on a subject of this length can run
+  // out of its step, depth or hit budgets (an upper bound from the pattern's
+  // size and repetitions): only then does skipping a call that cannot match
+  // change nothing at all, not even a report that a pattern was cut off.
+  bool Bounded(std::size_t subject_length) const;
+
   // False only when no match of the pattern can exist in subject.
   bool MayMatch(std::string_view subject) const;
   // The same, given the bytes of subject (ByteSet::Add of it).
@@ -50,6 +56,11 @@ class RequiredText {
   std::vector<std::vector<std::string>> clauses_;
   std::vector<std::vector<ByteSet>> clause_bytes_;  // the bytes of each literal
   ByteSet needed_;  // the bytes of every clause of one literal
+  // For Bounded: elements in the tree, the larger number of each repetition,
+  // and whether hits can pile up (a capture inside a repetition, "%t").
+  std::size_t size_ = 0;
+  std::vector<double> repeats_;
+  bool hits_grow_ = false;
   // "%^" first: the class operator (first_class_) or literal (first_literal_)
   // after it must match at the first byte.
   char first_class_ = 0;

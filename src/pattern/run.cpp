@@ -41,7 +41,7 @@ class KeepHitBuffers {
 
 // Positions are 32-bit signed; a longer subject is a count out of range.
 int CheckedLength(std::size_t n) {
-  if (n > std::size_t(INT32_MAX) - 2) throw static_cast<unsigned>(n > 0xFFFFFFFFu ? 0xFFFFFFFFu : n);
+  if (n > kMaxSubjectLength) throw static_cast<unsigned>(n > 0xFFFFFFFFu ? 0xFFFFFFFFu : n);
   return int(n);
 }
 
@@ -83,7 +83,7 @@ void AddPosition(CStrPositionList* positions, int start, int length) {
 
 int RegexMatch(CStr& subject, const CStrRegexStruct& root, const char* flags, CStrHitList* hits,
                const char* tmpl, CStrHitLog* hit_log, int start, CStrPositionList* positions,
-               const RegexCallback* callback) {
+               const RegexCallback* callback, bool* cut_off) {
   const Flags f = ReadFlags(flags);
   const int length = CheckedLength(subject.length());
   if (start < 0 || start > length) throw int(0);
@@ -97,6 +97,8 @@ int RegexMatch(CStr& subject, const CStrRegexStruct& root, const char* flags, CS
   MatchState st(text, length, start, f.icase, h);
   const StartFilter filter(root);
   CStr out;
+  if (tmpl) out.Append(text, std::size_t(start));  // the bytes before the start stay
+  if (cut_off) *cut_off = false;
   int count = 0;
   for (int p = start; p <= length;) {
     int end = filter.Refuses(st, p) ? -1 : MatchAt(st, root, p);
@@ -107,6 +109,7 @@ int RegexMatch(CStr& subject, const CStrRegexStruct& root, const char* flags, CS
     }
     if (end < 0) {  // no match here: the character is kept as it is
       h.Clear();
+      if (st.exhausted && cut_off) *cut_off = true;
       if (f.anchored || st.exhausted) {
         if (tmpl) out.Append(text + p, std::size_t(length - p));
         break;

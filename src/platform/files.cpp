@@ -1,12 +1,19 @@
 #include "platform/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <new>
 
 #include "platform/carry.h"
 #include "platform/memory.h"
@@ -15,17 +22,53 @@ namespace norvelle {
 
 namespace {
 
-int OpenRead(const std::string& cp932_path) {
+// A path holding a NUL byte names no file: the system call would read only
+// the part before it, and a document could so cut off a suffix we add.
+bool ToSystemPath(const std::string& cp932_path, std::string& u) {
+  return !cp932_path.empty() && cp932_path.find('\0') == std::string::npos &&
+         NameToNative(cp932_path, u);
+}
+
+// Opens a regular file for reading; *size gets its size at opening, which
+// bounds the read (a file that grows meanwhile is read up to there). Anything
+// else fails: a folder, a FIFO (O_NONBLOCK: opening one without a writer
+// would wait for ever), a device such as /dev/zero that never ends.
+int OpenRead(const std::string& cp932_path, std::size_t* size = nullptr) {
   std::string u;
-  if (cp932_path.empty() || !NameToNative(cp932_path, u)) return -1;
-  int fd = ::open(u.c_str(), O_RDONLY | O_CLOEXEC);
+  if (!ToSystemPath(cp932_path, u)) return -1;
+  int fd = ::open(u.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return -1;
   struct stat st;
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {  // a folder is no text file
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
     ::close(fd);
     return -1;
   }
+  if (size) *size = std::size_t(st.st_size);
   return fd;
+}
+
+// Text mode: the first 0x1A ends the text, CR LF becomes LF.
+void ToTextMode(std::string& text) {
+  if (const void* eof = std::memchr(text.data(), '\x1A', text.size()))
+    text.resize(std::size_t(static_cast<const char*>(eof) - text.data()));
+  const std::size_t n = text.size();
+  char* d = text.data();
+  const char* cr = static_cast<const char*>(std::memchr(d, '\r', n));
+  if (!cr) return;
+  // From CR to CR: the CR goes when a LF follows, the bytes up to the next
+  // CR move down in one piece.
+  std::size_t w = std::size_t(cr - d);
+  std::size_t r = w;
+  while (r < n) {
+    if (r + 1 < n && d[r + 1] == '\n') ++r;
+    else d[w++] = d[r++];
+    const void* next = std::memchr(d + r, '\r', n - r);
+    const std::size_t stop = next ? std::size_t(static_cast<const char*>(next) - d) : n;
+    std::memmove(d + w, d + r, stop - r);
+    w += stop - r;
+    r = stop;
+  }
+  text.resize(w);
 }
 
 bool WriteAll(int fd, const char* p, std::size_t n) {
@@ -78,61 +121,150 @@ class CrlfWriter {
   std::vector<char> buf_;
 };
 
+// Temporary files are named ".NAME.norvelle-tmp-PID-XXXXXX": what they are,
+// for which file, and which process writes them, so that a later write into
+// the folder can remove those whose writer has died (killed while writing).
+constexpr std::string_view kTempMark = ".norvelle-tmp-";
+
+std::string TempName(const std::string& folder, std::string_view name) {
+  const std::string suffix = std::string(kTempMark) + std::to_string(::getpid()) + "-XXXXXX";
+  // The whole name must stay within the file system's limit; the target's
+  // own name may already use it all.
+  const std::size_t room = NAME_MAX - 1 - suffix.size();
+  if (name.size() > room) name = name.substr(0, room);
+  return folder + "/." + std::string(name) + suffix;
+}
+
+// The writer's process id in a temporary name, or 0 when it is none of ours.
+pid_t TempWriter(const char* entry) {
+  if (entry[0] != '.') return 0;
+  const char* mark = std::strstr(entry, kTempMark.data());
+  if (!mark) return 0;
+  const char* p = mark + kTempMark.size();
+  // The mark could occur inside NAME: the last one is the suffix.
+  while (const char* later = std::strstr(p, kTempMark.data())) p = later + kTempMark.size();
+  char* end = nullptr;
+  errno = 0;
+  const long pid = std::strtol(p, &end, 10);
+  if (errno != 0 || end == p || *end != '-' || std::strlen(end + 1) != 6 || pid <= 0) return 0;
+  return pid_t(pid);
+}
+
+void RemoveStaleTemps(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  const int dfd = ::dirfd(dir);
+  while (const dirent* e = ::readdir(dir)) {
+    const pid_t pid = TempWriter(e->d_name);
+    if (pid == 0 || pid == ::getpid()) continue;
+    if (::kill(pid, 0) == 0 || errno != ESRCH) continue;  // its writer may still run
+    struct stat st;
+    if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+      ::unlinkat(dfd, e->d_name, 0);
+  }
+  ::closedir(dir);
+}
+
+// After the rename: the folder's entry on the disk too. Best effort: the new
+// file is in place already, and some file systems refuse a folder's fsync.
+void SyncFolder(const std::string& folder) {
+  const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd < 0) return;
+  ::fsync(dfd);
+  ::close(dfd);
+}
+
+// Holds back SIGINT, SIGTERM, SIGHUP and SIGQUIT and ignores SIGXFSZ while it
+// lives; restores both afterwards, when the held-back signals are delivered.
+class SignalShield {
+ public:
+  SignalShield() {
+    sigset_t hold;
+    sigemptyset(&hold);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&hold, sig);
+    pthread_sigmask(SIG_BLOCK, &hold, &old_mask_);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGXFSZ, &ignore, &old_xfsz_);
+  }
+  ~SignalShield() {
+    sigaction(SIGXFSZ, &old_xfsz_, nullptr);
+    pthread_sigmask(SIG_SETMASK, &old_mask_, nullptr);
+  }
+  SignalShield(const SignalShield&) = delete;
+  SignalShield& operator=(const SignalShield&) = delete;
+
+  // While a producer makes the text (a conversion's pass 2 can run then), a
+  // SIGINT with a handler of its own (the terminal's cancel) reaches it, so
+  // the producer can give up; the rest still waits. Off again when done.
+  void PassHandledInterrupt(bool on) {
+    struct sigaction cur {};
+    if (sigismember(&old_mask_, SIGINT) || sigaction(SIGINT, nullptr, &cur) != 0) return;
+    if (!(cur.sa_flags & SA_SIGINFO) && (cur.sa_handler == SIG_DFL || cur.sa_handler == SIG_IGN)) return;
+    sigset_t one;
+    sigemptyset(&one);
+    sigaddset(&one, SIGINT);
+    pthread_sigmask(on ? SIG_UNBLOCK : SIG_BLOCK, &one, nullptr);
+  }
+
+ private:
+  sigset_t old_mask_;
+  struct sigaction old_xfsz_;
+};
+
 }  // namespace
 
 bool ReadTextFile(const std::string& cp932_path, std::string& out) {
   out.clear();
-  int fd = OpenRead(cp932_path);
-  if (fd < 0) return false;
-  // Straight into the string: its size from the file, grown if the file grew
-  // (or has no size, as a pipe).
-  struct stat st;
   std::size_t size = 0;
-  if (fstat(fd, &st) == 0 && st.st_size > 0) size = std::size_t(st.st_size);
-  out.reserve(size + 1 > (1 << 16) ? size + 1 : (1 << 16));
-  PreferLargePages(out.data(), out.capacity());
-  out.resize(out.capacity());
-  std::size_t have = 0;
+  int fd = OpenRead(cp932_path, &size);
+  if (fd < 0) return false;
   bool ok = true;
-  for (;;) {
-    if (have == out.size()) out.resize(out.size() * 2);
-    ssize_t n = ::read(fd, out.data() + have, out.size() - have);
+  try {
+    out.reserve(size);
+    PreferLargePages(out.data(), out.capacity());
+    out.resize(size);
+  } catch (const std::bad_alloc&) {
+    ::close(fd);
+    throw;
+  }
+  std::size_t got = 0;
+  while (got < size) {  // a file that shrank meanwhile ends early
+    ssize_t n = ::read(fd, out.data() + got, size - got);
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
       ok = false;
       break;
     }
-    have += std::size_t(n);
+    got += std::size_t(n);
   }
+  out.resize(got);
   ::close(fd);
-  out.resize(ok ? have : 0);
   if (!ok) return false;
-  // Text mode: the first 0x1A ends the text, CR LF becomes LF.
-  if (const void* eof = std::memchr(out.data(), '\x1A', out.size()))
-    out.resize(std::size_t(static_cast<const char*>(eof) - out.data()));
-  const std::size_t n = out.size();
-  char* d = out.data();
-  const char* cr = static_cast<const char*>(std::memchr(d, '\r', n));
-  if (!cr) return true;
-  // From CR to CR: the CR goes when a LF follows, the bytes up to the next
-  // CR move down in one piece.
-  std::size_t w = std::size_t(cr - d);
-  std::size_t r = w;
-  while (r < n) {
-    if (r + 1 < n && d[r + 1] == '\n') ++r;
-    else d[w++] = d[r++];
-    const void* next = std::memchr(d + r, '\r', n - r);
-    const std::size_t stop = next ? std::size_t(static_cast<const char*>(next) - d) : n;
-    std::memmove(d + w, d + r, stop - r);
-    w += stop - r;
-    r = stop;
-  }
-  out.resize(w);
+  ToTextMode(out);
   return true;
 }
 
-TextFileReader::TextFileReader(const std::string& cp932_path) : fd_(OpenRead(cp932_path)) {
+bool ReadTextStandardInput(std::string& out) {
+  out.clear();
+  char buf[1 << 16];
+  for (;;) {
+    ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    out.append(buf, std::size_t(n));
+  }
+  ToTextMode(out);
+  return true;
+}
+
+TextFileReader::TextFileReader(const std::string& cp932_path) {
+  fd_ = OpenRead(cp932_path, &left_);
   buf_.resize(1 << 16);
 }
 
@@ -147,12 +279,14 @@ bool TextFileReader::Fill() {
   pos_ = 0;
   end_ = keep;
   while (!eof_ && end_ < buf_.size()) {
-    ssize_t n = ::read(fd_, buf_.data() + end_, buf_.size() - end_);
+    const std::size_t want = std::min(buf_.size() - end_, left_);
+    ssize_t n = want == 0 ? 0 : ::read(fd_, buf_.data() + end_, want);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       eof_ = true;
       break;
     }
+    left_ -= std::size_t(n);
     std::size_t from = end_;
     end_ += std::size_t(n);
     if (void* z = std::memchr(buf_.data() + from, 0x1A, std::size_t(n))) {
@@ -195,7 +329,7 @@ bool WriteTextFile(const std::string& cp932_path, const std::vector<std::string_
 
 bool WriteTextFileFrom(const std::string& cp932_path, const TextProducer& produce) {
   std::string target;
-  if (cp932_path.empty() || !NameToNative(cp932_path, target)) return false;
+  if (!ToSystemPath(cp932_path, target)) return false;
   // Write through a symbolic link, as opening the name for writing would.
   if (char* real = ::realpath(target.c_str(), nullptr)) {
     target = real;
@@ -203,12 +337,17 @@ bool WriteTextFileFrom(const std::string& cp932_path, const TextProducer& produc
   }
   // A file we may not write stays as it is, read-only or not replaced.
   if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) return false;
-  // The temporary file lies in the target's folder, so that the rename is
-  // atomic, under a short name of its own: the target's name plus a suffix
-  // could pass the file system's name limit where the target's does not.
-  std::size_t slash = target.rfind('/');
-  std::string tmp =
-      (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + ".norvelle-XXXXXX";
+  const std::size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  RemoveStaleTemps(folder);
+
+  // From here until the temporary file is renamed or removed, SIGINT and
+  // its kind wait (a handler sees them afterwards; without one the process
+  // ends then, leaving no temporary file), and a file-size limit fails the
+  // write instead of killing the process.
+  SignalShield shield;
+  std::string tmp = TempName(folder, name);
   int fd = mkstemp(tmp.data());
   if (fd < 0) return false;
   // The new file gets the target's mode, or what a plain create would give.
@@ -224,23 +363,35 @@ bool WriteTextFileFrom(const std::string& cp932_path, const TextProducer& produc
   fchmod(fd, mode);
   CrlfWriter w(fd);
   bool ok;
+  shield.PassHandledInterrupt(true);
   try {
     ok = produce([&w](std::string_view piece) { return w.Put(piece); });
   } catch (...) {  // the producer failed: no half-written file stays behind
+    shield.PassHandledInterrupt(false);
     ::close(fd);
     ::unlink(tmp.c_str());
     throw;
   }
+  shield.PassHandledInterrupt(false);
   ok = ok && w.Flush();
+  // On the disk before the rename: a crash then leaves the old file or the
+  // new one, never a renamed empty one.
+  ok = ok && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   if (ok) ok = ::rename(tmp.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(tmp.c_str());
-  return ok;
+  if (!ok) {
+    const int why = errno;  // the caller may tell the user
+    ::unlink(tmp.c_str());
+    errno = why;
+    return false;
+  }
+  SyncFolder(folder);
+  return true;
 }
 
 bool CanCreateFile(const std::string& cp932_path) {
   std::string u;
-  if (!NameToNative(cp932_path, u)) return false;
+  if (!ToSystemPath(cp932_path, u)) return false;
   std::size_t slash = u.rfind('/');
   std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : u.substr(0, slash));
   return access(folder.c_str(), W_OK) == 0;
@@ -248,7 +399,7 @@ bool CanCreateFile(const std::string& cp932_path) {
 
 bool MakeFolders(const std::string& cp932_path) {
   std::string u;
-  if (cp932_path.empty() || !NameToNative(cp932_path, u)) return false;
+  if (!ToSystemPath(cp932_path, u)) return false;
   struct stat st;
   // Each prefix that ends before a "/" (UTF-8 has no "/" inside a character).
   for (std::size_t slash = u.find('/', 1);; slash = u.find('/', slash + 1)) {
@@ -262,7 +413,7 @@ bool MakeFolders(const std::string& cp932_path) {
 bool FileModTime(const std::string& cp932_path, std::time_t& t) {
   std::string u;
   struct stat st;
-  if (!NameToNative(cp932_path, u) || ::stat(u.c_str(), &st) != 0) return false;
+  if (!ToSystemPath(cp932_path, u) || ::stat(u.c_str(), &st) != 0) return false;
   t = st.st_mtime;
   return true;
 }

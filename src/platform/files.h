@@ -1,11 +1,19 @@
 // Files in text mode, as the program reads and writes them.
 //
 // Reading turns each CR LF into LF and stops at a 0x1A byte; writing turns
-// each LF into CR LF. Writes go to a temporary file in the target's folder that
-// replaces the target only after every byte was written and the file closed,
-// so a failed or cancelled write never leaves a half-written target.
+// each LF into CR LF. Writes go to a temporary file in the target's folder,
+// ".NAME.norvelle-tmp-PID-XXXXXX", that is synced to the disk and then
+// renamed over the target (the folder synced after), so a failed, cancelled
+// or interrupted write, a full disk or a power loss leaves the old target or
+// the new one, never a half-written one. Interrupting signals wait until the
+// temporary file is renamed or removed; a file-size limit fails the write.
+// A temporary file whose writer was killed is removed by the next write into
+// its folder once no process of that id exists.
 // Paths are CP932; they reach the system through platform/carry.h, so any
-// name the file system allows, CP932 or not, can be opened.
+// name the file system allows, CP932 or not, can be opened; one that holds a
+// NUL byte fails like a missing file. Only regular files are read, and only up to the
+// size they had when opened: a folder, FIFO or device fails to open, and a
+// file that grows while read cannot make the read unbounded.
 #pragma once
 
 #include <ctime>
@@ -20,6 +28,9 @@ namespace norvelle {
 
 // Whole file in text mode. False when it cannot be opened or read.
 bool ReadTextFile(const std::string& cp932_path, std::string& out);
+// Standard input to its end, in text mode: the one source that is read
+// without bound, because the user piped it in on purpose.
+bool ReadTextStandardInput(std::string& out);
 
 // A text-mode file read in fgets-sized pieces (for CStr_base::ReadLine).
 class TextFileReader : public TextSource {
@@ -37,10 +48,12 @@ class TextFileReader : public TextSource {
   bool eof_ = false;
   std::vector<char> buf_;
   std::size_t pos_ = 0, end_ = 0;
+  std::size_t left_ = 0;  // bytes still to read: the size at opening
 };
 
 // Writes the pieces in order, in text mode, replacing the target atomically.
 // False when the file cannot be created or any byte cannot be written.
+// On failure errno holds the reason of the step that failed.
 bool WriteTextFile(const std::string& cp932_path, const std::vector<std::string_view>& pieces);
 
 // The same with the text handed over as it is made: produce calls put for

@@ -22,7 +22,8 @@ bool PathExists(const std::string& native_path) {
 
 int ReadProblem(const std::string& native_path) {
   if (native_path.empty()) return ENOENT;
-  int fd = ::open(native_path.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: a FIFO without a writer must not hold the answer up.
+  int fd = ::open(native_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return errno;
   struct stat st;
   int err = 0;

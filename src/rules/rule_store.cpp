@@ -87,6 +87,7 @@ bool RuleStore::Save() const {
 bool RuleStore::Save(std::string_view path) const {
   CStr_base<1024> text;
   WriteRuleText(*this, text);
+  if (text.view().find('\x1A') != std::string_view::npos) return false;
   return WriteTextFile(std::string(path), {text.view()});
 }
 

@@ -76,7 +76,10 @@ class RuleStore {
   // Reads rule-file text into the store from the current section on.
   bool Parse(std::string_view text, bool clear);
   // Writes to the named file, else the remembered one, else the default rule
-  // file. False when any byte cannot be written (the old file is then intact).
+  // file. False when any byte cannot be written (the old file is then intact),
+  // and, writing nothing, when a key, value or name holds a 0x1A byte: reading
+  // would end the file there and drop the rest, and no escape for it exists
+  // that every reader of older files would read the same way.
   bool Save() const;
   bool Save(std::string_view path) const;
 

@@ -3,7 +3,9 @@
 // fresh folder so that no rule file of the build folder interferes.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -40,9 +42,11 @@ class Cli : public ::testing::Test {
     std::filesystem::copy_file(NORVELLE_BIN_PATH, bin_);
     std::filesystem::permissions(bin_, std::filesystem::perms::owner_all);
   }
-  Result Run(const std::vector<std::string>& args, const std::string* input = nullptr) {
-    std::string cmd = "cd " + Quote(tmp_.path()) + " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
-                      Quote(bin_);
+  // `input` goes to standard input; `shell` runs first in the same shell (a ulimit, say).
+  Result Run(const std::vector<std::string>& args, const std::string* input = nullptr,
+             const std::string& shell = "") {
+    std::string cmd = "cd " + Quote(tmp_.path()) + " && " + (shell.empty() ? "" : shell + " && ") +
+                      "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + Quote(bin_);
     for (const auto& a : args) cmd += " " + Quote(a);
     std::string in = "/dev/null";
     if (input) {
@@ -127,6 +131,101 @@ TEST_F(Cli, ErrorsReportedButOutputWritten) {
             "[2]：'zap'認識できない命令です。\n"
             "2 個のエラーが発生しました\n");
   EXPECT_TRUE(test::FileExists(tmp_.File("e.htm")));
+}
+
+TEST_F(Cli, SourcesThatAreNoRegularFilesAreFatal) {
+  // Opening a FIFO without a writer would block; a device would be read
+  // without end. Both must fail at once.
+  ASSERT_EQ(mkfifo(tmp_.File("fifo.txt").c_str(), 0600), 0);
+  for (const char* arg : {"fifo.txt", "/dev/zero", "/dev/null", "/tmp"}) {
+    SCOPED_TRACE(arg);
+    Result r = Run({"--batch", arg});
+    EXPECT_EQ(r.status, kExitFatal);
+    EXPECT_EQ(r.err.rfind("変換元ファイルを開けません\nnorvelle: ", 0), 0u) << r.err;
+  }
+  EXPECT_FALSE(test::FileExists(tmp_.File("fifo.htm")));
+}
+
+TEST_F(Cli, DocumentPathsThatNameNoFileAreErrors) {
+  ASSERT_EQ(mkfifo(tmp_.File("fifo").c_str(), 0600), 0);
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("plain"), "HeaderStr=TAKEN\n"));
+  ASSERT_EQ(mkdir(tmp_.File("qdx").c_str(), 0700), 0);
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("qdx/ok.qdx"), "HeaderStr=OK\n"));
+  const std::string nul(1, '\0');
+  const struct {
+    std::string line;
+    const char* error;
+  } cases[] = {
+      {"|include=/dev/zero|", "を開けません"},
+      {"|include=fifo|", "を開けません"},
+      {"|include=plain" + nul + "x|", "を開けません"},
+      {"|ini|../plain" + nul, "にアクセスできません"},
+      {"|ini|ok" + nul, "にアクセスできません"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.error);
+    ASSERT_TRUE(test::WriteBytes(tmp_.File("d.txt"), c.line + "\nx\n"));
+    Result r = Run({"--batch", "d.txt"});
+    EXPECT_EQ(r.status, kExitErrors);
+    EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
+    const std::string out = test::ReadBytes(tmp_.File("d.htm"));
+    EXPECT_EQ(out.find("TAKEN"), std::string::npos);
+    EXPECT_EQ(out.find("OK"), std::string::npos);
+  }
+}
+
+TEST_F(Cli, RunawayAutoReplacePatternIsReported) {
+  // Four nested lazy runs over a failing tail: about n^4 steps. A short word
+  // stays within the budget, a long one breaks it: reported once per element,
+  // the element written as if the pattern had not matched.
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("norvelle.ini"),
+                               "HeaderStr=\nEndStr=\n[AutoReplaceList]\n\t%+j%+j%+j%+jX=R:y\n"
+                               "\t%{b%}=R:B\n[EndSection]\n"));
+  const std::string shortw(30, 'a'), longw(300, 'a');
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("w.txt"), shortw + "\n" + longw + "\n" + longw + "b\n"));
+  Result r = Run({"--batch", "w.txt"});
+  EXPECT_EQ(r.status, kExitErrors);
+  EXPECT_EQ(r.err,
+            "[2]：自動置換パターンの照合が打ち切られました\n"
+            "[3]：自動置換パターンの照合が打ち切られました\n"
+            "2 個のエラーが発生しました\n");
+  EXPECT_EQ(test::ReadBytes(tmp_.File("w.htm")),
+            shortw + "<br>\r\n" + longw + "<br>\r\n" + longw + "B<br>\r\n");
+}
+
+TEST_F(Cli, FullDiskKeepsTheOldOutput) {
+  // "ulimit -f" stands in for a full disk: no signal may end the run, the
+  // old output stays byte for byte and no temporary file is left.
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("big.txt"), std::string(200000, 'x') + "\n"));
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("big.htm"), "old\r\n"));
+  Result r = Run({"--batch", "big.txt"}, nullptr, "ulimit -f 64");
+  EXPECT_EQ(r.status, kExitFatal);
+  EXPECT_EQ(r.err, "変換先ファイルを作成できません\nnorvelle: " + tmp_.File("big.htm") + ": File too large\n");
+  EXPECT_EQ(test::ReadBytes(tmp_.File("big.htm")), "old\r\n");
+  for (const auto& e : std::filesystem::directory_iterator(tmp_.path()))
+    EXPECT_EQ(e.path().filename().string().find("norvelle-tmp"), std::string::npos) << e.path();
+}
+
+TEST_F(Cli, UnwritableOutputKeepsWhatWasThere) {
+  // Over a folder: even root cannot replace it by a file.
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("f.txt"), "x\n"));
+  ASSERT_EQ(mkdir(tmp_.File("f.htm").c_str(), 0700), 0);
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("f.htm/inside"), "i"));
+  Result over = Run({"--batch", "f.txt"});
+  EXPECT_EQ(over.status, kExitFatal);
+  EXPECT_EQ(over.err, "変換先ファイルを作成できません\nnorvelle: " + tmp_.File("f.htm") + ": Is a directory\n");
+  EXPECT_EQ(test::ReadBytes(tmp_.File("f.htm/inside")), "i");
+
+  if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  ASSERT_EQ(mkdir(tmp_.File("ro").c_str(), 0700), 0);
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("ro/a.txt"), "x\n"));
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("ro/a.htm"), "old"));
+  ASSERT_EQ(chmod(tmp_.File("ro").c_str(), 0555), 0);
+  Result r = Run({"--batch", "ro/a.txt"});
+  chmod(tmp_.File("ro").c_str(), 0700);
+  EXPECT_EQ(r.status, kExitFatal);
+  EXPECT_EQ(r.err, "変換先ファイルを作成できません\n");
+  EXPECT_EQ(test::ReadBytes(tmp_.File("ro/a.htm")), "old");
 }
 
 TEST_F(Cli, JapaneseFileNameGivesCp932Title) {

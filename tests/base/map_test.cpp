@@ -260,5 +260,48 @@ TEST(StrMapTest, CopiesAreDeep) {
   EXPECT_NE(a.Find("x"), b.Find("x"));
 }
 
+TEST(StrMapTest, LargeMapsKeepTheOrderThroughInsertsAndRemovals) {
+  // Past a few dozen keys lookups go through an index; the order of the
+  // chains, which decides written rule files, must be what 32 chains give.
+  CStrMap<int> map;
+  std::vector<std::string> model[32];  // per bucket, in insertion order
+  auto key = [](int i) {
+    if (i >= 20000) return "new" + std::to_string(i);
+    return "key" + std::to_string(i * 7919 % 20000) + (i % 3 ? "" : std::string(40, 'L'));
+  };
+  for (int i = 0; i < 20000; ++i) {
+    map[key(i)] = i;
+    model[MapHash(key(i)) & 31].push_back(key(i));
+  }
+  for (int i = 0; i < 20000; i += 3) {  // every third key, long ones included
+    ASSERT_TRUE(map.Remove(key(i)));
+    auto& chain = model[MapHash(key(i)) & 31];
+    chain.erase(std::find(chain.begin(), chain.end(), key(i)));
+  }
+  EXPECT_FALSE(map.Remove(key(0)));
+  for (int i = 20000; i < 20100; ++i) {  // chains grow at their tails after removals
+    map.InsertNew(key(i)) = i;
+    model[MapHash(key(i)) & 31].push_back(key(i));
+  }
+  std::vector<std::string> want, got;
+  for (const auto& chain : model) want.insert(want.end(), chain.begin(), chain.end());
+  map.ForEach([&](std::string_view k, int) { got.emplace_back(k); });
+  EXPECT_EQ(got, want);
+  EXPECT_EQ(map.size(), want.size());
+  for (int i = 0; i < 20100; ++i) {
+    const int* v = map.Find(key(i));
+    if (i % 3 == 0 && i < 20000) {
+      EXPECT_EQ(v, nullptr) << i;
+    } else {
+      ASSERT_NE(v, nullptr) << i;
+      EXPECT_EQ(*v, i);
+    }
+  }
+  map.Clear();
+  EXPECT_EQ(map.Find(key(1)), nullptr);
+  map["again"] = 1;
+  EXPECT_EQ(*map.Find("again"), 1);
+}
+
 }  // namespace
 }  // namespace norvelle

@@ -105,7 +105,8 @@ struct Analysis {
   std::string split_key;
 };
 
-Analysis Analyse(const std::vector<std::string>& lines, std::string split = " ") {
+Analysis Analyse(const std::vector<std::string>& lines, std::string split = " ",
+                 std::size_t long_line = 0, std::size_t window = 0) {
   std::vector<TarnStruct> elements;
   ArgPool args;
   TextArena arena;
@@ -113,6 +114,7 @@ Analysis Analyse(const std::vector<std::string>& lines, std::string split = " ")
   Analysis out;
   {
     LineAnalyser analyser(elements, args, arena, host, std::move(split));
+    if (long_line > 0) analyser.SetLongLineLimits(long_line, window);
     host.line_number = 0;
     for (const std::string& line : lines) {
       ++host.line_number;
@@ -373,6 +375,40 @@ TEST(LineAnalyser, SourceBlocks) {
       {"base does not reach listing lines", {"|base|b", "|cppsrc|", "x y", "|endcppsrc|"},
        {"|L C", "|L C", "x y|L S", "|L C"}, {}},
   });
+}
+
+TEST(LongLines, MatchedOnTheirHeadWithTheTextToTheEnd) {
+  // Lines too long for the pattern engine (2 GiB) are matched on a head; here
+  // the limits are small. Whatever the head holds, the result must be the
+  // same as for a full match, as long as the command part fits in the head.
+  const std::string kana = "\x82\xA0";
+  const struct {
+    const char* name;
+    std::string line;
+  } cases[] = {
+      {"plain text", std::string(100, 'x')},
+      {"commands", "|b,i|" + std::string(100, 'x')},
+      {"a double-byte character across the cut", "|b|" + [&] {
+         std::string k;
+         for (int i = 0; i < 60; ++i) k += kana;
+         return k;
+       }()},
+      {"trail byte '|' across the cut", "|b|" + std::string(12, 'y') + "\x81|" + std::string(60, 'z')},
+      {"split key in the text", "|center|a b c " + std::string(80, 'w')},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Analysis full = Analyse({c.line, "next"});
+    const Analysis cut = Analyse({c.line, "next"}, " ", 64, 16);
+    EXPECT_EQ(cut.all, full.all);
+    EXPECT_EQ(cut.errors, full.errors);
+  }
+  // A command part longer than the head makes the line text.
+  const std::string word(40, 'b');
+  const Analysis cut = Analyse({"|" + word + "|" + std::string(60, 'x')}, " ", 64, 16);
+  EXPECT_TRUE(cut.errors.empty());
+  ASSERT_EQ(cut.body.size(), 1u);
+  EXPECT_EQ(cut.body[0].substr(0, 42), "|" + word + "|");
 }
 
 }  // namespace

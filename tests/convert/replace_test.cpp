@@ -177,3 +177,22 @@ TEST(ReplaceTable, RepArgument) {
 
 }  // namespace
 }  // namespace norvelle
+
+namespace norvelle {
+namespace {
+
+// A pattern cut off by its budget is reported even though its required text
+// is missing: the skip applies only where no budget can run out.
+TEST(AutoReplacePattern, CutOffReportedThoughTheLiteralIsMissing) {
+  AutoReplacer r;
+  r.Build({{"%*j%*j%*j%*jx", "R:y"}});
+  std::string out;
+  r.WriteElementText(out, std::string(400, 'a'), false, kTab3);
+  EXPECT_TRUE(r.cut_off());
+  EXPECT_EQ(out, std::string(400, 'a'));
+  r.WriteElementText(out, "aaa", false, kTab3);
+  EXPECT_FALSE(r.cut_off());
+}
+
+}  // namespace
+}  // namespace norvelle

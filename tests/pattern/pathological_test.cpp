@@ -126,3 +126,86 @@ TEST(Pathological, StepBudgetEndsTheCall) {
 
 }  // namespace
 }  // namespace norvelle
+
+namespace norvelle {
+namespace {
+
+// One match without "g"; tells whether an attempt broke a budget.
+bool CutOff(const std::string& text, const std::string& pattern, int* count = nullptr) {
+  CStr subject(text);
+  bool cut = false;
+  const int n = RegexMatch(subject, RegexCompile(pattern), "", nullptr, "-", nullptr, 0, nullptr,
+                           nullptr, &cut);
+  if (count) *count = n;
+  if (cut) {
+    EXPECT_EQ(subject.view(), text);  // written as if nothing matched
+  }
+  return cut;
+}
+
+TEST(Budgets, EachBudgetHasTwoSides) {
+  const std::uint64_t hit_limit = kMaxMatchHits + kMatchHitsPerByte;  // for a 1-byte subject
+  const struct {
+    std::string pattern;
+    std::string text;
+    bool cut;
+    int count;
+  } cases[] = {
+      // "%Nt" appends empty hits up to slot N.
+      {"%" + std::to_string(hit_limit - 1) + "t", "a", false, 1},
+      {"%" + std::to_string(hit_limit) + "t", "a", true, 0},
+      {"%2147483647t", "a", true, 0},
+      // Lazy rounds that take nothing but add a hit stop at the hit budget.
+      {"%+0{%}x", "ab", true, 0},
+      {"%+0{%}x", "x", false, 1},
+      {"%+0,100{%}%100vx", "x", false, 1},
+      // Nested lazy runs over a failing tail: about n^4 steps.
+      {"%+j%+j%+j%+jX", std::string(30, 'a'), false, 0},
+      {"%+j%+j%+j%+jX", std::string(300, 'a'), true, 0},
+      // Each lazy count captures the whole rest, at each start position:
+      // n^3/6 bytes copied into hits.
+      {"%+0j%{%*j%}X", std::string(200, 'a'), false, 0},
+      {"%+0j%{%*j%}X", std::string(3000, 'a'), true, 0},
+      // Each attempt is linear, but there are n of them: n^2/2 steps a call.
+      {"%+0jX", std::string(3000, 'a'), false, 0},
+      {"%+0jX", std::string(10000, 'a'), true, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.pattern.substr(0, 20) + " on " + std::to_string(c.text.size()) + " bytes");
+    int count = -1;
+    EXPECT_EQ(CutOff(c.text, c.pattern, &count), c.cut);
+    EXPECT_EQ(count, c.count);
+  }
+}
+
+TEST(Budgets, HitsStayBelowTheLimit) {
+  CStrHitList hits;
+  CStr subject("a");
+  EXPECT_EQ(RegexMatch(subject, "%2147483647t", "", &hits), 0);
+  EXPECT_LE(hits.count(), kMaxMatchHits + kMatchHitsPerByte);
+}
+
+TEST(Budgets, TemplateFromAStartOffsetKeepsTheEarlierBytes) {
+  const struct {
+    const char* pattern;
+    int start;
+    const char* flags;
+    const char* want;
+    int count;
+  } cases[] = {
+      {"b", 2, "", "abc[x]", 1},
+      {"b", 1, "g", "a[x]c[x]", 2},
+      {"z", 1, "", "abcb", 0},
+      {"z", 4, "g", "abcb", 0},
+      {"b", 0, "", "a[x]cb", 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.want);
+    CStr subject("abcb");
+    EXPECT_EQ(RegexMatch(subject, c.pattern, c.flags, nullptr, "[x]", nullptr, c.start), c.count);
+    EXPECT_EQ(subject.view(), c.want);
+  }
+}
+
+}  // namespace
+}  // namespace norvelle

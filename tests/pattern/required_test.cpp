@@ -89,3 +89,39 @@ TEST(RequiredText, RandomSubjectsWithAMatchAreNeverRefused) {
 
 }  // namespace
 }  // namespace norvelle
+
+namespace norvelle {
+namespace {
+
+// Where Bounded says so, the matcher never runs out of a budget; where a
+// pattern does run out, Bounded has said no.
+TEST(RequiredText, BoundedOnlyWhereNoBudgetRunsOut) {
+  const char* patterns[] = {"%*(%*a%)b", "%+0j%+0j%+0jx", "%*(a%*(b%)%)c", "%{%/1s%}(",
+                            "%*j%*j%*j%*jx", "%5,9(a%)b",     "%!(ab%)%*ac",   "%{%+1l%}ing%$"};
+  int bounded = 0, unbounded = 0;
+  for (const char* pattern : patterns) {
+    const CStrRegexStruct root = RegexCompile(pattern);
+    const RequiredText req(root);
+    for (std::size_t n : {0, 1, 5, 30, 300, 3000}) {
+      SCOPED_TRACE(std::string(pattern) + " on " + std::to_string(n));
+      CStr subject(std::string(n, 'a'));
+      bool cut = false;
+      RegexMatch(subject, root, "", nullptr, nullptr, nullptr, 0, nullptr, nullptr, &cut);
+      if (req.Bounded(n)) {
+        ++bounded;
+        EXPECT_FALSE(cut);
+      } else {
+        ++unbounded;
+      }
+    }
+  }
+  EXPECT_GT(bounded, 10);
+  EXPECT_GT(unbounded, 3);
+  // Hits that pile up in a repetition, or "%t", are never bounded.
+  EXPECT_FALSE(RequiredText(RegexCompile("%*(%{a%}%)b")).Bounded(1));
+  EXPECT_FALSE(RequiredText(RegexCompile("a%99999t")).Bounded(1));
+  EXPECT_TRUE(RequiredText(RegexCompile("%{ab%}c")).Bounded(100));
+}
+
+}  // namespace
+}  // namespace norvelle

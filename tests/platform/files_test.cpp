@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/resource.h>
 #include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
+#include <functional>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -92,7 +97,13 @@ TEST(ReadTextFile, FailsForWhatIsNoReadableFile) {
       dir.File("folder"),
       "",
       dir.File("bad\x82"),  // a name that is no CP932 text
+      dir.File("fifo"),      // no writer: opening must not wait
+      "/dev/zero",           // a device that never ends
+      dir.File("plain.txt") + std::string(1, '\0') + ".qdx",  // a NUL ends nothing silently
+      dir.File("plain.txt") + std::string(1, '\0'),
   };
+  ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  ASSERT_TRUE(WriteBytes(dir.File("plain.txt"), "text"));
   for (const std::string& p : paths) {
     SCOPED_TRACE(p);
     std::string out;
@@ -102,6 +113,35 @@ TEST(ReadTextFile, FailsForWhatIsNoReadableFile) {
     char buf[8];
     EXPECT_EQ(reader.Gets(buf, sizeof buf), 0u);
   }
+}
+
+TEST(ReadTextFile, NulInTheNameIsRefusedEverywhere) {
+  TempDir dir;
+  const std::string plain = dir.File("plain.txt");
+  ASSERT_TRUE(WriteBytes(plain, "text"));
+  const std::string cut = plain + std::string(1, '\0') + ".htm";
+  std::time_t t;
+  EXPECT_FALSE(FileModTime(cut, t));
+  EXPECT_FALSE(CanCreateFile(cut));
+  EXPECT_FALSE(WriteTextFile(cut, {"new"}));
+  EXPECT_EQ(ReadBytes(plain), "text");
+}
+
+TEST(TextFileReader, ReadsOnlyWhatWasThereWhenOpened) {
+  // A file that grows while read (a log, or the output written over its own
+  // source) must not make the read endless.
+  TempDir dir;
+  const std::string path = dir.File("grows.txt");
+  ASSERT_TRUE(WriteBytes(path, "first\n"));
+  TextFileReader reader(path);
+  ASSERT_TRUE(reader.is_open());
+  {
+    FILE* f = std::fopen(path.c_str(), "ab");
+    ASSERT_NE(f, nullptr);
+    std::fputs("second\n", f);
+    std::fclose(f);
+  }
+  EXPECT_EQ(ReadAllPieces(reader, 100, nullptr), "first\n");
 }
 
 TEST(ReadTextFile, Cp932NameIsTheUtf8FileOnDisk) {
@@ -343,6 +383,124 @@ TEST(MakeFolders, CreatesMissingParentsAndAcceptsExisting) {
   EXPECT_FALSE(MakeFolders(dir.File("file")));  // a file is in the way
   EXPECT_FALSE(MakeFolders(dir.File("file/sub")));
   EXPECT_FALSE(MakeFolders(""));
+}
+
+// Runs f in a child process and returns its wait status.
+int InChild(const std::function<int()>& f) {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(f());
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return status;
+}
+
+std::string TempMark(pid_t pid) { return ".norvelle-tmp-" + std::to_string(pid) + "-"; }
+
+TEST(WriteTextFile, FileSizeLimitFailsAndKeepsTheOldFile) {
+  // A full disk seen as "ulimit -f": the write must fail, not kill the process.
+  TempDir dir;
+  const std::string target = dir.File("t.htm");
+  ASSERT_TRUE(WriteBytes(target, "old"));
+  for (std::size_t size : {std::size_t(100), std::size_t(100000), std::size_t(3) << 20}) {
+    SCOPED_TRACE(size);
+    const int status = InChild([&] {
+      const rlimit limit{8192, 8192};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      const bool ok = WriteTextFile(target, {std::string(size, 'x')});
+      struct sigaction now {};
+      sigaction(SIGXFSZ, nullptr, &now);
+      if (now.sa_handler != SIG_DFL) return 3;  // the limit's signal is restored
+      return ok ? 0 : 1;
+    });
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), size < 8192 ? 0 : 1);
+    EXPECT_EQ(ReadBytes(target), size < 8192 ? std::string(size, 'x') : "old");
+    EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"t.htm"});
+    ASSERT_TRUE(WriteBytes(target, "old"));
+  }
+}
+
+TEST(WriteTextFile, RemovesTemporaryFilesOfDeadWritersOnly) {
+  TempDir dir;
+  const pid_t dead = fork();
+  if (dead == 0) _exit(0);
+  waitpid(dead, nullptr, 0);
+  const pid_t alive = getppid();
+  const std::vector<std::string> stale = {
+      ".a.htm" + TempMark(dead) + "abcdef",
+      ".x" + TempMark(alive) + "y" + TempMark(dead) + "Zz09_a",  // the last mark counts
+  };
+  std::vector<std::string> kept = {
+      ".b.htm" + TempMark(alive) + "abcdef",  // its writer may still be at work
+      ".norvelle-ABCDEF",                       // an older program's: no writer known
+      "c.htm" + TempMark(dead) + "abcdef",     // not hidden: not ours
+      ".d.htm" + TempMark(dead) + "abc",       // not six random characters
+      ".e.htm.norvelle-tmp-x-abcdef",
+      "out.htm",
+  };
+  for (const auto& n : stale) ASSERT_TRUE(WriteBytes(dir.File(n), "s"));
+  for (const auto& n : kept) ASSERT_TRUE(WriteBytes(dir.File(n), "k"));
+  ASSERT_TRUE(WriteTextFile(dir.File("out.htm"), {"new"}));
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(FolderEntries(dir.path()), kept);
+}
+
+// Starts a child that writes `bytes` into target, waits until its temporary
+// file exists, sends it `sig` and returns its wait status. *seen tells
+// whether the temporary file was seen before the child ended.
+int SignalDuringWrite(const TempDir& dir, const std::string& target, std::size_t bytes, int sig,
+                      bool* seen) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    signal(SIGINT, SIG_DFL);
+    const std::string piece(bytes / 8, 'x');
+    _exit(WriteTextFile(target, {piece, piece, piece, piece, piece, piece, piece, piece}) ? 0 : 1);
+  }
+  *seen = false;
+  int status = 0;
+  for (int i = 0; i < 20000 && !*seen; ++i) {
+    if (waitpid(pid, &status, WNOHANG) == pid) return status;
+    for (const std::string& n : FolderEntries(dir.path()))
+      if (n.find(TempMark(pid)) != std::string::npos) *seen = true;
+    if (!*seen) usleep(500);
+  }
+  kill(pid, sig);
+  waitpid(pid, &status, 0);
+  return status;
+}
+
+TEST(WriteTextFile, InterruptedWriteLeavesNoTemporaryFile) {
+  // SIGINT waits until the new file is in place; the target is then old or
+  // complete, never partial, and no temporary file is left.
+  TempDir dir;
+  const std::string target = dir.File("big.htm");
+  ASSERT_TRUE(WriteBytes(target, "old"));
+  const std::size_t bytes = std::size_t(256) << 20;
+  bool seen = false;
+  const int status = SignalDuringWrite(dir, target, bytes, SIGINT, &seen);
+  EXPECT_TRUE(WIFSIGNALED(status) || WIFEXITED(status));
+  if (WIFSIGNALED(status)) {
+    EXPECT_EQ(WTERMSIG(status), SIGINT);
+  }
+  EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"big.htm"});
+  const auto size = std::filesystem::file_size(target);
+  EXPECT_TRUE(size == 3 || size == bytes) << size;
+}
+
+TEST(WriteTextFile, KilledWritersTemporaryFileIsNamedAndRemovedLater) {
+  TempDir dir;
+  const std::string target = dir.File("big.htm");
+  ASSERT_TRUE(WriteBytes(target, "old"));
+  bool seen = false;
+  const int status = SignalDuringWrite(dir, target, std::size_t(256) << 20, SIGKILL, &seen);
+  if (!seen) GTEST_SKIP() << "the write ended before its temporary file was seen";
+  ASSERT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(ReadBytes(target), "old");
+  const auto left = FolderEntries(dir.path());
+  ASSERT_EQ(left.size(), 2u);
+  EXPECT_EQ(left[0].rfind(".big.htm.norvelle-tmp-", 0), 0u) << left[0];
+  ASSERT_TRUE(WriteTextFile(dir.File("other.htm"), {"o"}));
+  EXPECT_EQ(FolderEntries(dir.path()), (std::vector<std::string>{"big.htm", "other.htm"}));
 }
 
 }  // namespace

@@ -349,5 +349,59 @@ TEST(RuleStoreFiles, FailedSaveKeepsTheOldFile) {
   }
 }
 
+TEST(RuleStoreFiles, ByteThatEndsTextFilesIsRefused) {
+  // Reading would stop at 0x1A and lose every line after it: the save is
+  // refused and the old file stays as it was.
+  test::TempDir dir;
+  const std::string path = dir.File("rule.qdx");
+  ASSERT_TRUE(test::WriteBytes(path, "K=old\r\n"));
+  const struct {
+    const char* key_path;
+    const char* value;
+  } cases[] = {
+      {"/K", "a\x1A" "b"},
+      {"/S/K", "\x1A"},
+      {"/K\x1A", "v"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.key_path);
+    RuleStore store;
+    store.CreateSection("S");
+    store.ValueSlot("/Later") = "kept";
+    store.ValueSlot(c.key_path) = c.value;
+    EXPECT_FALSE(store.Save(path));
+    EXPECT_EQ(test::ReadBytes(path), "K=old\r\n");
+  }
+  RuleStore ok;
+  ok.ValueSlot("/K") = "a\x1B";
+  ASSERT_TRUE(ok.Save(path));
+  RuleStore back;
+  ASSERT_TRUE(back.Load(path, true));
+  EXPECT_EQ(Written(back), Written(ok));
+}
+
+TEST(RuleStoreValues, LargeSectionKeepsTheMapOrder) {
+  // Many keys in one section are found through an index grown behind the
+  // scenes; the written order (buckets, then insertion) must not change.
+  std::string text;
+  for (int i = 0; i < 5000; ++i) text += "k" + std::to_string(i * 7919 % 5000) + "=" + std::to_string(i) + "\n";
+  text += "k17=again\n";
+  RuleStore store;
+  ASSERT_TRUE(store.Parse(text, true));
+  std::string expect[32];
+  for (int i = 0; i < 5000; ++i) {
+    const std::string key = "k" + std::to_string(i * 7919 % 5000);
+    const std::string value = key == "k17" ? "again" : std::to_string(i);
+    expect[MapHash(key) & 31] += key + "=" + value + "\n";
+  }
+  std::string all;
+  for (const std::string& b : expect) all += b;
+  EXPECT_EQ(Written(store), all);
+  store.RemoveValue("k17");
+  EXPECT_EQ(store.GetValue("/k17"), nullptr);
+  ASSERT_NE(store.GetValue("/k4999"), nullptr);
+  EXPECT_EQ(store.GetValue("/k4999")->view(), "2321");
+}
+
 }  // namespace
 }  // namespace norvelle
