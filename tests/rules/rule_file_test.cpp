@@ -197,6 +197,14 @@ TEST(RuleFileWriter, EscapesRawBytes) {
   EXPECT_EQ(Written(store), "k=a\\\\b\\nc\\td\re\x95\x5C\x95\n");
 }
 
+TEST(RuleFileWriter, LeavesOutKeysOfBlanksOnly) {
+  RuleStore store;
+  store.ValueSlot("/") = "=a";
+  store.ValueSlot("/ \t") = "[EndSection]";
+  store.ValueSlot("/ k") = "v";
+  EXPECT_EQ(Written(store), " k=v\n");
+}
+
 TEST(RuleFileWriter, IterationOrderIsBucketOrder) {
   // "b" hashes to bucket 2 and "a" to bucket 1; "A" and "!" share bucket 1
   // with "a" and keep their insertion order there.

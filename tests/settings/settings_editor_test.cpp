@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -209,16 +210,32 @@ TEST_F(SettingsEditorTest, RenameSelectsTheWordOfTheSameCase) {
 }
 
 TEST_F(SettingsEditorTest, EmptyWordIsGoneAfterSavingAndReopening) {
-  Bench b;
-  b.editor.Start();
-  b.Press(ctl::kAdd);
-  b.Type(ctl::kReplacement, "v");
-  EXPECT_EQ(b.Stored("/AutoReplaceList/"), "M:v");
-  b.Press(ctl::kApply);
-  EXPECT_NE(ReadBytes(Ini()).find("\n\t=M:v\r\n"), std::string::npos);
-  Bench again;
-  again.editor.Start();
-  EXPECT_EQ(again.controls.ListCount(ctl::kAutoList), 0);
+  // No line can hold an empty (or blank) key: written, "=a=b" would read as
+  // the word "=a" and "=x[EndSection]" would close the list early.
+  struct Case {
+    const char* word;
+    const char* replacement;
+  };
+  const Case cases[] = {{"", "v"}, {"", "a=b"}, {"", "x[EndSection]"}, {"  ", "a=b"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("[") + c.word + "] " + c.replacement);
+    Bench b;
+    StartWith(b, "[AutoReplaceList]\nz=M:1\n[EndSection]\nTabStop=7\n");
+    b.Press(ctl::kAdd);
+    b.Type(ctl::kWord, c.word);
+    b.Type(ctl::kReplacement, c.replacement);
+    EXPECT_EQ(b.Stored((std::string("/AutoReplaceList/") + c.word).c_str()),
+              std::string("M:") + c.replacement);
+    b.Press(ctl::kApply);
+    EXPECT_TRUE(b.boxes.asked.empty());
+    EXPECT_EQ(ReadBytes(Ini()).find("\t" + std::string(c.word) + "=M:"), std::string::npos);
+    Bench again;
+    again.editor.Start();
+    EXPECT_TRUE(again.boxes.asked.empty());
+    EXPECT_EQ(again.Words(), std::vector<std::string>{"z"});
+    EXPECT_EQ(again.Stored("/AutoReplaceList/z"), "M:1");
+    EXPECT_EQ(again.Field(ctl::kTabStop), "7");
+  }
 }
 
 TEST_F(SettingsEditorTest, AddTwiceAsksToRenameTheEmptyWord) {
