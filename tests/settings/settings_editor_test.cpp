@@ -210,13 +210,15 @@ TEST_F(SettingsEditorTest, RenameSelectsTheWordOfTheSameCase) {
 }
 
 TEST_F(SettingsEditorTest, EmptyWordIsGoneAfterSavingAndReopening) {
-  // No line can hold an empty (or blank) key: written, "=a=b" would read as
-  // the word "=a" and "=x[EndSection]" would close the list early.
+  // An empty (or blank) word is written as a line starting with "=", which
+  // reading ignores; where that line would misread ("=M:a=b" as the word
+  // "=M:a", "[EndSection]" closing the list early) it is left out.
   struct Case {
     const char* word;
     const char* replacement;
+    bool written;
   };
-  const Case cases[] = {{"", "v"}, {"", "a=b"}, {"", "x[EndSection]"}, {"  ", "a=b"}};
+  const Case cases[] = {{"", "v", true}, {"", "a=b", false}, {"", "x[EndSection]", false}, {"  ", "a=b", false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("[") + c.word + "] " + c.replacement);
     Bench b;
@@ -228,7 +230,9 @@ TEST_F(SettingsEditorTest, EmptyWordIsGoneAfterSavingAndReopening) {
               std::string("M:") + c.replacement);
     b.Press(ctl::kApply);
     EXPECT_TRUE(b.boxes.asked.empty());
-    EXPECT_EQ(ReadBytes(Ini()).find("\t" + std::string(c.word) + "=M:"), std::string::npos);
+    EXPECT_EQ(ReadBytes(Ini()).find("\n\t" + std::string(c.word) + "=M:" + c.replacement + "\r\n") !=
+                  std::string::npos,
+              c.written);
     Bench again;
     again.editor.Start();
     EXPECT_TRUE(again.boxes.asked.empty());
