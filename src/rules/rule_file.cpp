@@ -99,6 +99,13 @@ void WriteRuleText(const RuleStore& store, CStr_base<1024>& out) {
           out.Append("]\n");
         }
         RuleStore::ForEachKey(s, [&](std::string_view key, const RuleStore::Value& v) {
+          // A key of blanks only (the settings dialog's new, still unnamed
+          // entry) gives a line starting with "=", which reading ignores;
+          // but with a "=" or "[" in the value it would read as another key
+          // or as an end line, so then the key is left out.
+          if (key.find_first_not_of(" \t") == std::string_view::npos &&
+              v.view().find_first_of("=[") != std::string_view::npos)
+            return;
           AppendTabs(depth, out);
           out.Append(key);
           out.AppendChar('=');

@@ -5,7 +5,9 @@
 // "[EndSection]" that close one. Values are stored escaped ("\\", "\n", "\t");
 // keys are stored as they are. The writer indents nested content with tabs
 // and lists keys and sections in the store's map order, so a written file
-// reads back into the same store (keys lose leading blanks, nothing else).
+// reads back into the same store (keys lose leading blanks, nothing else);
+// a key of blanks only is written as a line starting with "=", which reading
+// ignores, or left out when its value holds "=" or "[" and would misread.
 //
 // Not for: file access (RuleStore::Load and Save do that) or the key escapes
 // of auto-replace words (rule_keys.h).

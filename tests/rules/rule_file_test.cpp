@@ -197,6 +197,17 @@ TEST(RuleFileWriter, EscapesRawBytes) {
   EXPECT_EQ(Written(store), "k=a\\\\b\\nc\\td\re\x95\x5C\x95\n");
 }
 
+TEST(RuleFileWriter, KeysOfBlanksOnlyNeverMisread) {
+  RuleStore store;
+  store.ValueSlot("/") = "=a";
+  store.ValueSlot("/ \t") = "[EndSection]";
+  store.ValueSlot("/ k") = "v";
+  EXPECT_EQ(Written(store), " k=v\n");
+  RuleStore harmless;
+  harmless.ValueSlot("/") = "M:v";  // a line reading ignores, as it always was
+  EXPECT_EQ(Written(harmless), "=M:v\n");
+}
+
 TEST(RuleFileWriter, IterationOrderIsBucketOrder) {
   // "b" hashes to bucket 2 and "a" to bucket 1; "A" and "!" share bucket 1
   // with "a" and keep their insertion order there.

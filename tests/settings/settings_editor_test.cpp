@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -209,16 +210,36 @@ TEST_F(SettingsEditorTest, RenameSelectsTheWordOfTheSameCase) {
 }
 
 TEST_F(SettingsEditorTest, EmptyWordIsGoneAfterSavingAndReopening) {
-  Bench b;
-  b.editor.Start();
-  b.Press(ctl::kAdd);
-  b.Type(ctl::kReplacement, "v");
-  EXPECT_EQ(b.Stored("/AutoReplaceList/"), "M:v");
-  b.Press(ctl::kApply);
-  EXPECT_NE(ReadBytes(Ini()).find("\n\t=M:v\r\n"), std::string::npos);
-  Bench again;
-  again.editor.Start();
-  EXPECT_EQ(again.controls.ListCount(ctl::kAutoList), 0);
+  // An empty (or blank) word is written as a line starting with "=", which
+  // reading ignores; where that line would misread ("=M:a=b" as the word
+  // "=M:a", "[EndSection]" closing the list early) it is left out.
+  struct Case {
+    const char* word;
+    const char* replacement;
+    bool written;
+  };
+  const Case cases[] = {{"", "v", true}, {"", "a=b", false}, {"", "x[EndSection]", false}, {"  ", "a=b", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("[") + c.word + "] " + c.replacement);
+    Bench b;
+    StartWith(b, "[AutoReplaceList]\nz=M:1\n[EndSection]\nTabStop=7\n");
+    b.Press(ctl::kAdd);
+    b.Type(ctl::kWord, c.word);
+    b.Type(ctl::kReplacement, c.replacement);
+    EXPECT_EQ(b.Stored((std::string("/AutoReplaceList/") + c.word).c_str()),
+              std::string("M:") + c.replacement);
+    b.Press(ctl::kApply);
+    EXPECT_TRUE(b.boxes.asked.empty());
+    EXPECT_EQ(ReadBytes(Ini()).find("\n\t" + std::string(c.word) + "=M:" + c.replacement + "\r\n") !=
+                  std::string::npos,
+              c.written);
+    Bench again;
+    again.editor.Start();
+    EXPECT_TRUE(again.boxes.asked.empty());
+    EXPECT_EQ(again.Words(), std::vector<std::string>{"z"});
+    EXPECT_EQ(again.Stored("/AutoReplaceList/z"), "M:1");
+    EXPECT_EQ(again.Field(ctl::kTabStop), "7");
+  }
 }
 
 TEST_F(SettingsEditorTest, AddTwiceAsksToRenameTheEmptyWord) {
