@@ -131,9 +131,18 @@ RequiredText::RequiredText(const CStrRegexStruct& root) {
   }
   needed_.Add(first_literal_);
   needed_.Add(suffix_);
+  // The largest length that passes, found by halving (the bound only grows).
+  std::size_t lo = 0, hi = kMaxSubjectLength + 1;  // holds at lo (once checked), fails at hi
+  if (!BoundHolds(0)) hi = 0;
+  while (lo + 1 < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (BoundHolds(mid)) lo = mid;
+    else hi = mid;
+  }
+  bounded_below_ = hi;
 }
 
-bool RequiredText::Bounded(std::size_t subject_length) const {
+bool RequiredText::BoundHolds(std::size_t subject_length) const {
   // Every element costs the matcher at most a few steps per visit; each
   // repetition visits what follows it at most once per round, and a round
   // count is bounded by the subject (a round that takes nothing ends a lazy

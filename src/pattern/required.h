@@ -41,7 +41,7 @@ class RequiredText {
   // out of its step, depth or hit budgets (an upper bound from the pattern's
   // size and repetitions): only then does skipping a call that cannot match
   // change nothing at all, not even a report that a pattern was cut off.
-  bool Bounded(std::size_t subject_length) const;
+  bool Bounded(std::size_t subject_length) const { return subject_length < bounded_below_; }
 
   // False only when no match of the pattern can exist in subject.
   bool MayMatch(std::string_view subject) const;
@@ -61,6 +61,8 @@ class RequiredText {
   std::size_t size_ = 0;
   std::vector<double> repeats_;
   bool hits_grow_ = false;
+  std::size_t bounded_below_ = 0;  // Bounded holds for shorter subjects (the bound grows with the length)
+  bool BoundHolds(std::size_t subject_length) const;
   // "%^" first: the class operator (first_class_) or literal (first_literal_)
   // after it must match at the first byte.
   char first_class_ = 0;
