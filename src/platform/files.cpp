@@ -196,16 +196,19 @@ class SignalShield {
   SignalShield& operator=(const SignalShield&) = delete;
 
   // While a producer makes the text (a conversion's pass 2 can run then), a
-  // SIGINT with a handler of its own (the terminal's cancel) reaches it, so
-  // the producer can give up; the rest still waits. Off again when done.
+  // SIGINT or SIGTERM with a handler of its own (batch mode's cancel) reaches
+  // it, so the producer can give up; the rest still waits. Off again when done.
   void PassHandledInterrupt(bool on) {
-    struct sigaction cur {};
-    if (sigismember(&old_mask_, SIGINT) || sigaction(SIGINT, nullptr, &cur) != 0) return;
-    if (!(cur.sa_flags & SA_SIGINFO) && (cur.sa_handler == SIG_DFL || cur.sa_handler == SIG_IGN)) return;
-    sigset_t one;
-    sigemptyset(&one);
-    sigaddset(&one, SIGINT);
-    pthread_sigmask(on ? SIG_UNBLOCK : SIG_BLOCK, &one, nullptr);
+    for (int sig : {SIGINT, SIGTERM}) {
+      struct sigaction cur {};
+      if (sigismember(&old_mask_, sig) || sigaction(sig, nullptr, &cur) != 0) continue;
+      if (!(cur.sa_flags & SA_SIGINFO) && (cur.sa_handler == SIG_DFL || cur.sa_handler == SIG_IGN))
+        continue;
+      sigset_t one;
+      sigemptyset(&one);
+      sigaddset(&one, sig);
+      pthread_sigmask(on ? SIG_UNBLOCK : SIG_BLOCK, &one, nullptr);
+    }
   }
 
  private:
