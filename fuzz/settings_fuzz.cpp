@@ -98,7 +98,9 @@ std::string Typed(std::string_view raw) {
 // A store's contents without its map order: section path -> key -> value.
 using Tree = std::map<std::string, std::map<std::string, std::string>>;
 
-Tree Contents(const RuleStore& store) {
+// Every key of every section, as put(keys, key, value) files it.
+template <class Put>
+Tree Walk(const RuleStore& store, Put&& put) {
   Tree tree;
   std::vector<std::string> path;
   RuleStore::WalkTree(
@@ -110,34 +112,27 @@ Tree Contents(const RuleStore& store) {
         for (const std::string& p : path) joined += p + "/";
         auto& keys = tree[joined];
         RuleStore::ForEachKey(s, [&](std::string_view key, const RuleStore::Value& v) {
-          keys[std::string(key)] = std::string(v.view());
+          put(keys, key, v.view());
         });
       },
       [](const RuleStore::Section&, int) {});
   return tree;
 }
 
+Tree Contents(const RuleStore& store) {
+  return Walk(store, [](auto& keys, std::string_view key, std::string_view value) {
+    keys[std::string(key)] = std::string(value);
+  });
+}
+
 // What a file written from the store reads back as, by the format's rules:
 // keys lose leading blanks, the one written last wins, empty keys vanish.
 Tree Expected(const RuleStore& store) {
-  Tree tree;
-  std::vector<std::string> path;
-  RuleStore::WalkTree(
-      store.root(),
-      [&](std::string_view name, const RuleStore::Section& s, int depth) {
-        path.resize(std::size_t(depth));
-        path.emplace_back(name);
-        std::string joined;
-        for (const std::string& p : path) joined += p + "/";
-        auto& keys = tree[joined];
-        RuleStore::ForEachKey(s, [&](std::string_view key, const RuleStore::Value& v) {
-          const std::size_t start = key.find_first_not_of(" \t");
-          if (start == std::string_view::npos) return;  // empty, or blanks only
-          keys[std::string(key.substr(start))] = std::string(v.view());
-        });
-      },
-      [](const RuleStore::Section&, int) {});
-  return tree;
+  return Walk(store, [](auto& keys, std::string_view key, std::string_view value) {
+    const std::size_t start = key.find_first_not_of(" \t");
+    if (start == std::string_view::npos) return;  // empty, or blanks only
+    keys[std::string(key.substr(start))] = std::string(value);
+  });
 }
 
 bool HoldsEof(const RuleStore& store) {
