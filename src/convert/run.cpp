@@ -106,7 +106,7 @@ bool FrameIsFixed(const std::vector<TarnStruct>& elements) {
 }
 
 // The body goes to the output in pieces of this size when it can be streamed.
-constexpr std::size_t kSpillBytes = std::size_t(1) << 22;
+constexpr std::size_t kSpillBytes = std::size_t(1) << 18;
 
 // The end of a written run: its status, and the error count when there were errors.
 RunOutcome Finished(ConversionHost& host) {

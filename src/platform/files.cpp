@@ -12,8 +12,12 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <string>
+#include <condition_variable>
+#include <mutex>
 #include <new>
+#include <string>
+#include <string_view>
+#include <thread>
 
 #include "platform/carry.h"
 #include "platform/memory.h"
@@ -84,41 +88,148 @@ bool WriteAll(int fd, const char* p, std::size_t n) {
   return true;
 }
 
-// Buffered writer that turns each LF into CR LF.
+// Turns each LF into CR LF, appending to out.
+void AppendCrlf(std::string& out, std::string_view s) {
+  const char* p = s.data();
+  const char* e = p + s.size();
+  while (p < e) {
+    const char* lf = static_cast<const char*>(std::memchr(p, '\n', std::size_t(e - p)));
+    const char* stop = lf ? lf : e;
+    out.append(p, std::size_t(stop - p));
+    if (!lf) break;
+    out.append("\r\n", 2);
+    p = lf + 1;
+  }
+}
+
+// Buffered writer that turns each LF into CR LF. Once more than one buffer
+// is written, a second thread turns full buffers into CR LF text and writes
+// them while the producer makes the next one: a conversion's pass 2 then
+// shares the machine's cores with its own output.
 class CrlfWriter {
  public:
-  explicit CrlfWriter(int fd) : fd_(fd) { buf_.reserve(kSize + 2); }
+  explicit CrlfWriter(int fd) : fd_(fd) { fill_.reserve(kSize); }
+  ~CrlfWriter() { Stop(); }
+  CrlfWriter(const CrlfWriter&) = delete;
+  CrlfWriter& operator=(const CrlfWriter&) = delete;
+
   bool Put(std::string_view s) {
-    const char* p = s.data();
-    const char* e = p + s.size();
-    while (p < e && ok_) {
-      const char* lf = static_cast<const char*>(std::memchr(p, '\n', std::size_t(e - p)));
-      const char* stop = lf ? lf : e;
-      Append(p, std::size_t(stop - p));
-      if (lf) Append("\r\n", 2);
-      p = lf ? lf + 1 : e;
+    while (!s.empty() && ok_) {
+      const std::size_t room = kSize - std::min(kSize, fill_.size());
+      const std::size_t n = std::min(room, s.size());
+      fill_.append(s.data(), n);
+      s.remove_prefix(n);
+      if (fill_.size() >= kSize) HandOver();
     }
     return ok_;
   }
+  // Writes what is left and waits for the second thread; errno tells why it failed.
   bool Flush() {
-    if (ok_ && !buf_.empty()) ok_ = WriteAll(fd_, buf_.data(), buf_.size());
-    buf_.clear();
+    if (!fill_.empty() && ok_) {
+      if (thread_.joinable()) {
+        HandOver();
+      } else {
+        ok_ = WriteOut(fill_);
+        fill_.clear();
+      }
+    }
+    return Finish();
+  }
+  // Gives up what is not written yet; errno tells why writing failed, if it did.
+  bool Finish() {
+    Stop();
+    if (!ok_ && error_ != 0) errno = error_;
     return ok_;
   }
 
  private:
-  static constexpr std::size_t kSize = 1 << 20;
-  void Append(const char* p, std::size_t n) {
-    if (buf_.size() + n > kSize && !Flush()) return;
-    if (n > kSize) {
-      ok_ = WriteAll(fd_, p, n);
+  static constexpr std::size_t kSize = std::size_t(1) << 18;
+
+  void HandOver() {
+    if (!thread_.joinable()) Start();
+    std::unique_lock<std::mutex> lock(mutex_);
+    idle_.wait(lock, [this] { return !full_; });
+    if (failed_) {
+      ok_ = false;
       return;
     }
-    buf_.insert(buf_.end(), p, p + n);
+    std::swap(fill_, slot_);
+    fill_.clear();
+    full_ = true;
+    ready_.notify_one();
   }
+
+  void Start() {
+    slot_.reserve(kSize);
+    // Signals stay with the producer's thread, which knows what to do with them.
+    sigset_t all, old;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &old);
+    thread_ = std::thread([this] { Drain(); });
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  }
+
+  void Stop() {
+    if (!thread_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    ready_.notify_one();
+    thread_.join();
+    if (failed_) ok_ = false;
+  }
+
+  void Drain() {
+    std::string buf;
+    buf.reserve(kSize);
+    for (;;) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      ready_.wait(lock, [this] { return full_ || stop_; });
+      if (!full_) return;
+      std::swap(buf, slot_);
+      const bool skip = failed_;
+      lock.unlock();
+      const bool ok = !skip && WriteOut(buf);
+      buf.clear();
+      lock.lock();
+      if (!ok) failed_ = true;
+      full_ = false;
+      idle_.notify_one();
+    }
+  }
+
+  // Only one thread at a time calls it: the producer before the second thread
+  // starts, that thread afterwards.
+  bool WriteOut(std::string_view text) {
+    out_.clear();
+    AppendCrlf(out_, text);
+    if (!WriteAll(fd_, out_.data(), out_.size())) {
+      error_ = errno;
+      return false;
+    }
+    // The file is synced before its rename: starting the disk's work on each
+    // written piece now lets it overlap the conversion, so that the final
+    // sync waits only for the tail.
+#ifdef SYNC_FILE_RANGE_WRITE
+    ::sync_file_range(fd_, off_t(written_), off_t(out_.size()), SYNC_FILE_RANGE_WRITE);
+#endif
+    written_ += out_.size();
+    return true;
+  }
+
   int fd_;
-  bool ok_ = true;
-  std::vector<char> buf_;
+  bool ok_ = true;  // the producer's view
+  std::string fill_;
+  std::string out_;
+  std::size_t written_ = 0;
+  int error_ = 0;
+
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable ready_, idle_;
+  std::string slot_;
+  bool full_ = false, stop_ = false, failed_ = false;
 };
 
 // Temporary files are named ".NAME.norvelle-tmp-PID-XXXXXX": what they are,
@@ -376,10 +487,10 @@ bool WriteTextFileFrom(const std::string& cp932_path, const TextProducer& produc
     throw;
   }
   shield.PassHandledInterrupt(false);
-  ok = ok && w.Flush();
+  ok = ok ? w.Flush() : (w.Finish(), false);
   // On the disk before the rename: a crash then leaves the old file or the
   // new one, never a renamed empty one.
-  ok = ok && ::fsync(fd) == 0;
+  ok = ok && ::fdatasync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   if (ok) ok = ::rename(tmp.c_str(), target.c_str()) == 0;
   if (!ok) {

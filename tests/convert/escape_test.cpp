@@ -116,5 +116,42 @@ TEST(Escape, LongTextsAreEscapedWhole) {
   EXPECT_EQ(out, want);
 }
 
+// The same pieces behind prefixes of every length up to two 16-byte blocks,
+// so each special byte and each pair falls at every place of a block; and
+// long runs, so the output passes the writer's own buffer many times.
+TEST(Escape, PiecesAtEveryOffsetAndInLongRuns) {
+  const Case pieces[] = {
+      {"\x81<", "\x81<"},
+      {"\x81\x81<", "\x81\x81&lt;"},
+      {"\x81\x81\x81<", "\x81\x81\x81<"},
+      {"\x82\xA0 \x82\xA2\t", "\x82\xA0&nbsp;\x82\xA2T"},
+      {"a\"b&c>d", "a&quot;b&amp;c&gt;d"},
+      {"\xB1\x80\xFD\x7F", "\xB1\x80\xFD\x7F"},
+      {"\x81", ""},
+  };
+  for (const Case& c : pieces) {
+    for (std::size_t pad = 0; pad <= 33; ++pad) {
+      SCOPED_TRACE(c.in + " after " + std::to_string(pad));
+      const std::string prefix(pad, 'x');
+      std::string out;
+      AppendConverted(out, prefix + c.in, "T");
+      EXPECT_EQ(out, prefix + c.out);
+    }
+  }
+  std::string in, want, cut;
+  const std::string sep = "<separator longer than sixteen bytes>";
+  for (int i = 0; i < 5000; ++i) {
+    in += "word \x82\xA0\x82\xA2\t<x>plain ascii text ";
+    want += "word&nbsp;\x82\xA0\x82\xA2T&lt;x&gt;plain&nbsp;ascii&nbsp;text&nbsp;";
+    cut += "word" + sep + "\x82\xA0\x82\xA2T&lt;x&gt;plain" + sep + "ascii" + sep + "text" + sep;
+  }
+  std::string out;
+  AppendConverted(out, in, "T");
+  EXPECT_EQ(out, want);
+  out.clear();
+  AppendConvertedCut(out, in, "T", ' ', sep);
+  EXPECT_EQ(out, cut);
+}
+
 }  // namespace
 }  // namespace norvelle
