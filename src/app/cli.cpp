@@ -184,7 +184,11 @@ const char* HelpText() {
 int RunBatch(const Job& job, bool quiet) {
   TerminalHost::InstallSignalHandlers();
   TerminalHost host(stderr, !quiet && isatty(fileno(stderr)) != 0);
-  return ExitStatusOf(RunJob(host, job, [&host](NoteKind, const std::string& line) { host.Note(line); }));
+  // The terminal needs no progress of pass 1: it may run beside pass 2.
+  Job concurrent = job;
+  concurrent.concurrent_passes = true;
+  return ExitStatusOf(
+      RunJob(host, concurrent, [&host](NoteKind, const std::string& line) { host.Note(line); }));
 }
 
 int RunBatch(const std::string& utf8_path) {

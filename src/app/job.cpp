@@ -110,6 +110,7 @@ RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, cons
 
   RunHooks hooks;
   hooks.stream_source = from_stdin;
+  hooks.concurrent_passes = job.concurrent_passes;
   if (to_stdout) {
     hooks.output = "-";  // never the source's name: the source path is absolute
   } else if (!job.output.empty()) {

@@ -24,6 +24,7 @@ struct Job {
   DocEncoding encoding = DocEncoding::kCp932;
   std::vector<std::string> inputs;  // UTF-8 words, one path each; "-" is standard input
   std::string output;               // UTF-8; empty: beside each source; "-": standard output
+  bool concurrent_passes = false;   // RunHooks::concurrent_passes
 };
 
 // What the words name: each its own file when there are at least two, every

@@ -41,7 +41,7 @@ std::size_t FindAtCharStart(std::string_view text, std::string_view key) {
   return std::string_view::npos;
 }
 
-LineAnalyser::LineAnalyser(std::vector<TarnStruct>& elements, ArgPool& args, TextArena& arena,
+LineAnalyser::LineAnalyser(ElementList& elements, ArgPool& args, TextArena& arena,
                            ConversionHost& host, std::string split_key)
     : elements_(elements),
       args_(args),
@@ -373,7 +373,7 @@ void LineAnalyser::FlushLine() {
     TarnStruct& moved = elements_.back();
     moved.text = "";
     moved.len = 0;
-    elements_.insert(elements_.end(), extras.begin(), extras.end());
+    for (const TarnStruct& x : extras) elements_.push_back(x);
   }
   line_.clear();
   extras_.clear();

@@ -45,7 +45,7 @@ enum class LineKind {
 
 class LineAnalyser {
  public:
-  LineAnalyser(std::vector<TarnStruct>& elements, ArgPool& args, TextArena& arena,
+  LineAnalyser(ElementList& elements, ArgPool& args, TextArena& arena,
                ConversionHost& host, std::string split_key);
 
   // One source line, its line feed removed. The text must stay alive for the run.
@@ -67,7 +67,10 @@ class LineAnalyser {
   // analysis would have stored (ElementWriter::set_split_keys). A long
   // document then keeps one element per line instead of one per word.
   void set_pack_plain_lines(bool on) { pack_ = on; }
-  const std::vector<std::string_view>& split_keys() const { return split_keys_; }
+  const SplitKeys& split_keys() const { return split_keys_; }
+  // Elements before this position no longer change (a later line may still
+  // mark the last line's first element).
+  std::size_t settled() const { return last_line_start_; }
 
  private:
   bool MatchCommandLine(std::string_view line);
@@ -89,7 +92,7 @@ class LineAnalyser {
   void FlushLine();
   void Error(int msg, std::string_view word);
 
-  std::vector<TarnStruct>& elements_;
+  ElementList& elements_;
   ArgPool& args_;
   TextArena& arena_;
   ConversionHost& host_;
@@ -104,7 +107,7 @@ class LineAnalyser {
   bool in_source_ = false;
   int table_nesting_ = 0;
   bool pack_ = false;
-  std::vector<std::string_view> split_keys_;  // of packed lines, each new key once in a row
+  SplitKeys split_keys_;  // of packed lines, each new key once in a row
 
   CStrRegexStruct command_pattern_;
   CStrHitList hits_;

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/stable_list.h"
+
 namespace norvelle {
 
 // Command codes (those a command word produces) and internal marks.
@@ -101,7 +103,14 @@ struct TarnStruct {
   }
 };
 
-// Arguments of all elements, as linked lists per element.
+// The run's elements, in order. Items never move, so pass 2 may read those
+// that pass 1 has handed over while pass 1 goes on (see ElementFeed).
+using ElementList = StableList<TarnStruct>;
+
+// The split keys that packed lines refer to by number.
+using SplitKeys = StableList<std::string_view>;
+
+// Arguments of all elements, as linked lists per element. Slots never move.
 class ArgPool {
  public:
   ArgPool() { args_.push_back({}); }  // slot 0 means "none"
@@ -117,7 +126,7 @@ class ArgPool {
     const char* text = "";
     std::uint32_t next = 0;
   };
-  std::vector<Arg> args_;
+  StableList<Arg> args_;
 };
 
 // Stable storage for texts built during a run (captures, joined lines).

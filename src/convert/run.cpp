@@ -1,7 +1,10 @@
 #include "convert/run.h"
 
 #include <cstring>
+#include <exception>
 #include <functional>
+#include <thread>
+#include <utility>
 #include <ctime>
 #include <new>
 #include <optional>
@@ -74,13 +77,7 @@ std::optional<Msg> ReadSource(std::string_view command_line, const RunHooks& hoo
 }
 
 // Pass 1: every line into elements. False when cancelled.
-bool AnalyseLines(ConversionHost& host, const Source& src, const RuleSettings& settings,
-                  std::vector<TarnStruct>& elements, ArgPool& args, TextArena& arena,
-                  std::vector<std::string_view>& split_keys) {
-  elements.reserve(src.lines * 2 + 2);
-  PreferLargePages(elements.data(), elements.capacity() * sizeof(TarnStruct));
-  LineAnalyser analyser(elements, args, arena, host, std::string(settings.split_key.view()));
-  analyser.set_pack_plain_lines(true);
+bool AnalyseLines(ConversionHost& host, const Source& src, LineAnalyser& analyser) {
   host.line_number = 0;
   const bool done = ForEachLine(src.text, [&](std::string_view line) {
     ++host.line_number;
@@ -91,19 +88,160 @@ bool AnalyseLines(ConversionHost& host, const Source& src, const RuleSettings& s
   });
   if (!done) return false;
   analyser.Finish();
-  split_keys = analyser.split_keys();
   return true;
 }
 
-// Nothing in pass 2 can change the header or the footer: no title, exreps,
-// exrepe or rule switch among the elements.
-bool FrameIsFixed(const std::vector<TarnStruct>& elements) {
-  constexpr std::uint64_t kLate = (std::uint64_t(1) << kTitle) | (std::uint64_t(1) << kExreps) |
-                                  (std::uint64_t(1) << kExrepe) | (std::uint64_t(1) << kIni);
-  for (const TarnStruct& e : elements)
-    if (e.codes & kLate) return false;
-  return true;
+// Codes that change the header or the footer while pass 2 runs.
+constexpr std::uint64_t kLate = (std::uint64_t(1) << kTitle) | (std::uint64_t(1) << kExreps) |
+                                (std::uint64_t(1) << kExrepe) | (std::uint64_t(1) << kIni);
+
+bool AnyLate(const ElementList& elements, std::size_t from, std::size_t to) {
+  for (std::size_t i = from; i < to; ++i)
+    if (elements[i].codes & kLate) return true;
+  return false;
 }
+
+// Nothing in pass 2 can change the header or the footer.
+bool FrameIsFixed(const ElementList& elements) { return !AnyLate(elements, 0, elements.size()); }
+
+// Pass 1's host on its own thread: it keeps its error lines for pass 2's
+// thread to report, and asks the feed whether to stop.
+class AnalysisHost : public ConversionHost {
+ public:
+  explicit AnalysisHost(const ElementFeed& feed) : feed_(feed) {}
+  void SetStatus(std::string_view) override {}
+  void AddError(std::string_view line) override { errors.emplace_back(line); }
+  int ErrorCount() const override { return int(errors.size()); }
+  void SetButtonCaption(std::string_view) override {}
+  void SetProgressRange(int) override {}
+  void SetProgressPos(int) override {}
+  bool Pump() override { return feed_.stopped(); }
+
+  std::vector<std::string> errors;
+
+ private:
+  const ElementFeed& feed_;
+};
+
+// Pass 1 on a second thread, handing final elements to pass 2 as it goes.
+// A document whose header or footer pass 2 would still change (title,
+// exreps, exrepe, ini) cannot be streamed: the feed is abandoned then and
+// pass 1 goes on to the end, so the run can start pass 2 again in full.
+class ConcurrentAnalysis {
+ public:
+  ConcurrentAnalysis(const Source& src, ElementList& elements, ArgPool& args,
+                     TextArena& arena, std::string split_key)
+      : elements_(elements),
+        src_(src),
+        pass1_host_(feed),
+        analyser_(elements, args, arena, pass1_host_, std::move(split_key)) {}
+  ~ConcurrentAnalysis() {
+    feed.Stop();
+    if (thread_.joinable()) thread_.join();
+  }
+  ConcurrentAnalysis(const ConcurrentAnalysis&) = delete;
+  ConcurrentAnalysis& operator=(const ConcurrentAnalysis&) = delete;
+
+  void Start() {
+    analyser_.set_pack_plain_lines(true);
+    thread_ = std::thread([this] { Work(); });
+  }
+  // Waits for pass 1; a failure of its thread (out of memory) is thrown here.
+  void Join() {
+    if (thread_.joinable()) thread_.join();
+    if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+  }
+  const SplitKeys& split_keys() const { return analyser_.split_keys(); }
+  // After Join: pass 1's error lines, in order.
+  std::vector<std::string>& errors() { return pass1_host_.errors; }
+  // After Join: pass 1 saw every line (not stopped).
+  bool complete() const { return complete_; }
+
+  ElementFeed feed;
+
+ private:
+  void Work() {
+    try {
+      std::size_t published = 0;
+      bool late = false;
+      auto publish = [&](std::size_t n) {
+        if (late) return;
+        if (AnyLate(elements_, published, n)) {
+          late = true;
+          feed.Abandon();
+          return;
+        }
+        published = n;
+        feed.Publish(n);
+      };
+      pass1_host_.line_number = 0;
+      std::size_t lines = 0;
+      complete_ = ForEachLine(src_.text, [&](std::string_view line) {
+        ++pass1_host_.line_number;
+        if (pass1_host_.Pump()) return false;
+        analyser_.Analyse(line);
+        // Handing over costs an atomic store and a wake-up check: not for every line.
+        if ((++lines & 63) == 0) publish(analyser_.settled());
+        return true;
+      });
+      if (complete_) analyser_.Finish();
+      publish(elements_.size());
+    } catch (...) {
+      failure_ = std::current_exception();
+      feed.Abandon();
+    }
+    feed.Close();
+  }
+
+  ElementList& elements_;
+  const Source& src_;
+  AnalysisHost pass1_host_;
+  LineAnalyser analyser_;
+  std::thread thread_;
+  std::exception_ptr failure_;
+  bool complete_ = false;
+};
+
+// Pass 2's host while pass 1 runs on its own thread: pass 2's error lines
+// wait until pass 1's are reported, so the report reads as if the passes
+// had run one after the other. Pass 1's are fetched once it is over.
+class HoldingHost : public ConversionHost {
+ public:
+  HoldingHost(ConversionHost& inner, ConcurrentAnalysis& pass1) : inner_(inner), pass1_(pass1) {}
+  void SetStatus(std::string_view text) override { inner_.SetStatus(text); }
+  void AddError(std::string_view line) override {
+    if (holding_) held_.emplace_back(line);
+    else inner_.AddError(line);
+  }
+  int ErrorCount() const override {
+    return inner_.ErrorCount() + int(held_.size()) +
+           (holding_ && pass1_.feed.closed() ? int(pass1_.errors().size()) : 0);
+  }
+  void SetButtonCaption(std::string_view text) override { inner_.SetButtonCaption(text); }
+  void SetProgressRange(int max) override { inner_.SetProgressRange(max); }
+  void SetProgressPos(int pos) override { inner_.SetProgressPos(pos); }
+  bool Pump() override {
+    if (holding_ && pass1_.feed.closed() && !pass1_.feed.abandoned()) Release(true);
+    return inner_.Pump();
+  }
+  // Waits for pass 1, reports its error lines and then, if `keep`, the
+  // held ones of pass 2; from then on lines go straight through.
+  void Release(bool keep) {
+    if (!holding_) return;
+    holding_ = false;
+    pass1_.Join();
+    for (const std::string& line : pass1_.errors()) inner_.AddError(line);
+    if (keep)
+      for (const std::string& line : held_) inner_.AddError(line);
+    held_.clear();
+  }
+
+ private:
+  ConversionHost& inner_;
+  ConcurrentAnalysis& pass1_;
+  bool holding_ = true;
+  std::vector<std::string> held_;
+};
 
 // The body goes to the output in pieces of this size when it can be streamed.
 constexpr std::size_t kSpillBytes = std::size_t(1) << 18;
@@ -123,51 +261,54 @@ RunOutcome Finished(ConversionHost& host) {
   return RunOutcome::kDoneErrors;
 }
 
-RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
-                            const RunHooks& hooks) {
-  // Start: the default rules (a missing file leaves every default).
-  RuleStore store;
-  store.Load(true);
-  RuleSettings settings;
-  ReadSettings(store, settings);
-  std::string rules_folder = RulesFolder();
-  host.SetStatus(Message(Msg::kStatusReading));
-  if (host.Pump()) return RunOutcome::kCancelled;
+using Stream = std::function<bool(const std::string&, const TextProducer&)>;
 
-  Source src;
-  if (std::optional<Msg> fatal = ReadSource(command_line, hooks, src)) return Fail(host, *fatal);
-  host.SetProgressRange(2 * src.lines_read);
-  host.SetStatus(Message(Msg::kStatusAnalysing));
+// What pass 2 works on.
+struct Pass2Input {
+  const Source& src;
+  const RuleSettings& settings;
+  const std::string& rules_folder;
+  const ElementList& elements;
+  const ArgPool& args;
+  const SplitKeys& split_keys;
+  const RunHooks& hooks;
+  const Stream& stream;
+};
 
-  std::vector<TarnStruct> elements;
-  ArgPool args;
-  TextArena arena;
-  std::vector<std::string_view> split_keys;
-  if (!AnalyseLines(host, src, settings, elements, args, arena, split_keys)) return RunOutcome::kCancelled;
-
+// Pass 2 and the output. With a feed, pass 1 still runs on its own thread
+// and the frame is taken as fixed; nothing (no outcome) when the feed was
+// abandoned: the run must start pass 2 again once pass 1 is over.
+std::optional<RunOutcome> WriteDocument(ConversionHost& host, const Pass2Input& in, bool frame_fixed,
+                                        ElementFeed* feed) {
+  const Source& src = in.src;
+  const RunHooks& hooks = in.hooks;
   Placeholders marks(src.mtime, hooks.clock.now(),
                      hooks.title_text.empty() ? DefaultTitle(src.path) : hooks.title_text);
   host.SetStatus(Message(Msg::kStatusConverting));
   // Included files and rules beside the document are found from the
   // source's folder, wherever the output goes.
   std::string folder = FolderOf(src.path.empty() ? src.output : src.path);
-  ElementWriter writer(host, elements, args, src.lines_read, rules_folder, folder);
+  ElementWriter writer(host, in.elements, in.args, src.lines_read, in.rules_folder, folder);
   writer.set_fallback_rules_folder(folder + "/qdx");
-  writer.set_split_keys(&split_keys);
+  writer.set_split_keys(&in.split_keys);
+  if (feed) {
+    writer.set_feed(feed, [&host, feed] {
+      if (!host.Pump()) return false;
+      feed->Stop();
+      return true;
+    });
+  }
   if (hooks.read_include) writer.set_include_reader(hooks.read_include);
-  writer.ApplyRules(settings, true);
+  writer.ApplyRules(in.settings, true);
   writer.SetFixedSlots(marks);
-  using Stream = std::function<bool(const std::string&, const TextProducer&)>;
-  const Stream stream = hooks.write_stream ? hooks.write_stream
-                        : hooks.write      ? Stream()
-                                           : Stream(WriteTextFileFrom);
-  if (stream && FrameIsFixed(elements)) {
+  auto given_up = [feed] { return feed && feed->abandoned(); };
+  if (in.stream && frame_fixed) {
     // Header and footer are final now: they are finished first and the body
     // goes out as pass 2 writes it.
     bool produced = false;
     bool cancelled = false;
     writer.body().reserve(2 * kSpillBytes);
-    const bool written = stream(src.output, [&](const TextPut& put) {
+    const bool written = in.stream(src.output, [&](const TextPut& put) {
       produced = true;
       marks.Finish(writer.header(), writer.footer(), writer.title().view(), hooks.title);
       const bool head = put(writer.header().view());
@@ -184,6 +325,7 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
       }
       return head && !writer.spill_failed() && put(writer.body()) && put(writer.footer().view());
     });
+    if (given_up()) return std::nullopt;
     if (cancelled) return RunOutcome::kCancelled;
     if (produced) return written ? Finished(host) : Fail(host, Msg::kCannotCreateOutput);
     // The output could not be created: the run goes on as it would have,
@@ -197,7 +339,7 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
     PreferLargePages(writer.body().data(), writer.body().capacity());
   } catch (const std::bad_alloc&) {
   }
-  if (!writer.Run()) return RunOutcome::kCancelled;
+  if (!writer.Run()) return given_up() ? std::nullopt : std::optional(RunOutcome::kCancelled);
   marks.Finish(writer.header(), writer.footer(), writer.title().view(), hooks.title);
 
   host.SetStatus(Message(Msg::kStatusWriting));
@@ -207,6 +349,54 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
   if (!(hooks.write ? hooks.write(src.output, pieces) : WriteTextFile(src.output, pieces)))
     return Fail(host, Msg::kCannotCreateOutput);
   return Finished(host);
+}
+
+RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
+                            const RunHooks& hooks) {
+  // Start: the default rules (a missing file leaves every default).
+  RuleStore store;
+  store.Load(true);
+  RuleSettings settings;
+  ReadSettings(store, settings);
+  std::string rules_folder = RulesFolder();
+  host.SetStatus(Message(Msg::kStatusReading));
+  if (host.Pump()) return RunOutcome::kCancelled;
+
+  Source src;
+  if (std::optional<Msg> fatal = ReadSource(command_line, hooks, src)) return Fail(host, *fatal);
+  host.SetProgressRange(2 * src.lines_read);
+  host.SetStatus(Message(Msg::kStatusAnalysing));
+
+  const Stream stream = hooks.write_stream ? hooks.write_stream
+                        : hooks.write      ? Stream()
+                                           : Stream(WriteTextFileFrom);
+  ElementList elements;
+  ArgPool args;
+  TextArena arena;
+  std::string split_key(settings.split_key.view());
+  if (hooks.concurrent_passes && stream) {
+    ConcurrentAnalysis pass1(src, elements, args, arena, split_key);
+    HoldingHost pass2_host(host, pass1);
+    pass1.Start();
+    const Pass2Input in{src, settings, rules_folder, elements, args, pass1.split_keys(), hooks, stream};
+    std::optional<RunOutcome> outcome = WriteDocument(pass2_host, in, true, &pass1.feed);
+    if (outcome) {
+      pass2_host.Release(true);
+      return *outcome;
+    }
+    // The frame changes after all: pass 2 again, once pass 1 is over, its
+    // own error lines dropped (they are found again).
+    pass2_host.Release(false);
+    if (!pass1.complete()) return RunOutcome::kCancelled;
+    const Pass2Input again{src, settings, rules_folder, elements, args, pass1.split_keys(), hooks, stream};
+    return *WriteDocument(host, again, FrameIsFixed(elements), nullptr);
+  }
+
+  LineAnalyser analyser(elements, args, arena, host, split_key);
+  analyser.set_pack_plain_lines(true);
+  if (!AnalyseLines(host, src, analyser)) return RunOutcome::kCancelled;
+  const Pass2Input in{src, settings, rules_folder, elements, args, analyser.split_keys(), hooks, stream};
+  return *WriteDocument(host, in, FrameIsFixed(elements), nullptr);
 }
 
 }  // namespace

@@ -50,6 +50,10 @@ struct RunHooks {
   std::string output;      // CP932 path; empty: beside the source
   std::string title_text;  // the title before any `title` command; empty: from the source name
   bool stream_source = false;  // the source is no file: its date is the current one
+  // Pass 1 runs on a second thread ahead of pass 2 when the output is
+  // streamed: same output and report lines, but the host sees no progress
+  // of pass 1 and gets pass 1's report lines only when it is over.
+  bool concurrent_passes = false;
   Clock clock = SystemClock();  // the current time (and the date of a source without one)
 };
 

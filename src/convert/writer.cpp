@@ -27,7 +27,7 @@ void AppendTag(std::string& out, const char* open, std::string_view arg, char cl
 
 }  // namespace
 
-ElementWriter::ElementWriter(ConversionHost& host, const std::vector<TarnStruct>& elements,
+ElementWriter::ElementWriter(ConversionHost& host, const ElementList& elements,
                              const ArgPool& args, int lines_read, std::string rules_folder,
                              std::string output_folder)
     : host_(host),
@@ -78,11 +78,22 @@ void ElementWriter::ReportError(int msg, const std::string& path) {
   host_.AddError(line.view());
 }
 
+bool ElementWriter::Has(std::size_t i) {
+  if (i < available_) return true;
+  if (!feed_) return false;
+  available_ = feed_->WaitBeyond(i, idle_);
+  if (available_ == 0) cancelled_ = true;  // pass 1 gave up, or the user did
+  return i < available_;
+}
+
 bool ElementWriter::Run() {
-  body_.reserve(std::size_t(elements_.size()) * 8);
+  // With a feed, the list grows on pass 1's thread meanwhile: its size is
+  // known only through the feed.
+  available_ = feed_ ? 0 : elements_.size();
+  if (!feed_) body_.reserve(std::size_t(elements_.size()) * 8);
   host_.line_number = 0;
   tags_.Clear();
-  for (std::size_t i = 1; i < elements_.size(); ++i) {
+  for (std::size_t i = 1; Has(i); ++i) {
     if (host_.Pump()) return false;
     if (elements_[i].Has(kPackedLine)) PackedLine(elements_[i], i);
     else Element(elements_[i], i);
@@ -96,6 +107,7 @@ bool ElementWriter::Run() {
       }
     }
   }
+  if (cancelled_) return false;
   tags_.CloseAll(body_);
   return true;
 }
@@ -182,7 +194,7 @@ void ElementWriter::PackedLine(const TarnStruct& e, std::size_t i) {
 
 void ElementWriter::PromoteLineStart(bool line_start, std::size_t i) {
   // The next element of the line takes over the line start.
-  if (line_start && i + 1 < elements_.size() && !elements_[i + 1].Has(kLineStart)) {
+  if (line_start && Has(i + 1) && !elements_[i + 1].Has(kLineStart)) {
     --host_.line_number;
     promoted_ = i + 1;
   }
@@ -296,7 +308,7 @@ void ElementWriter::SwitchRules(const TarnStruct& e) {
 
 bool ElementWriter::SourceBlock(std::size_t& i) {
   std::size_t end = i;
-  while (end < elements_.size() && elements_[end].Has(kSourceLine)) ++end;
+  while (Has(end) && elements_[end].Has(kSourceLine)) ++end;
   block_lines_.clear();
   for (std::size_t k = i; k < end; ++k) block_lines_.push_back(elements_[k].Text());
   SourceBlockInput in;

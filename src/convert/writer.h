@@ -15,6 +15,7 @@
 #include "base/str.h"
 #include "convert/cpp_source.h"
 #include "convert/element.h"
+#include "convert/feed.h"
 #include "convert/host.h"
 #include "convert/placeholders.h"
 #include "convert/replace.h"
@@ -25,7 +26,7 @@ namespace norvelle {
 
 class ElementWriter {
  public:
-  ElementWriter(ConversionHost& host, const std::vector<TarnStruct>& elements, const ArgPool& args,
+  ElementWriter(ConversionHost& host, const ElementList& elements, const ArgPool& args,
                 int lines_read, std::string rules_folder, std::string output_folder);
 
   // Takes the settings of a rule; `initial` also builds the tab string.
@@ -40,7 +41,14 @@ class ElementWriter {
 
   // The split keys of kPackedLine elements (LineAnalyser::split_keys); they
   // must outlive Run.
-  void set_split_keys(const std::vector<std::string_view>* keys) { split_keys_ = keys; }
+  void set_split_keys(const SplitKeys* keys) { split_keys_ = keys; }
+  // Pass 1 runs on another thread and hands elements over through feed:
+  // Run waits for each element it needs. `idle` is called while waiting;
+  // true from it ends Run as cancelled. Without a feed, every element is there.
+  void set_feed(ElementFeed* feed, std::function<bool()> idle) {
+    feed_ = feed;
+    idle_ = std::move(idle);
+  }
 
   // Hands the body over in pieces of about `bytes` while Run writes it, so it
   // is never held whole; body() then holds only the rest. Pieces end between
@@ -76,14 +84,18 @@ class ElementWriter {
   void ReportError(int msg, const std::string& path);
 
   ConversionHost& host_;
-  const std::vector<TarnStruct>& elements_;
+  const ElementList& elements_;
   const ArgPool& args_;
   int lines_read_;
   std::string rules_folder_;
   std::string output_folder_;
   std::string fallback_rules_folder_;
   IncludeReader include_reader_;
-  const std::vector<std::string_view>* split_keys_ = nullptr;
+  const SplitKeys* split_keys_ = nullptr;
+  ElementFeed* feed_ = nullptr;
+  std::function<bool()> idle_;
+  std::size_t available_ = 0;  // elements known to be final
+  bool Has(std::size_t i);
   Spill spill_;
   std::size_t spill_at_ = 0;
   bool spill_failed_ = false;

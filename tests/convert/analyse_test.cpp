@@ -107,7 +107,7 @@ struct Analysis {
 
 Analysis Analyse(const std::vector<std::string>& lines, std::string split = " ",
                  std::size_t long_line = 0, std::size_t window = 0) {
-  std::vector<TarnStruct> elements;
+  ElementList elements;
   ArgPool args;
   TextArena arena;
   RecordingHost host;
@@ -123,7 +123,7 @@ Analysis Analyse(const std::vector<std::string>& lines, std::string split = " ",
     analyser.Finish();
     out.split_key = analyser.split_key();
   }
-  for (const TarnStruct& e : elements) out.all.push_back(Describe(e, args));
+  for (std::size_t i = 0; i < elements.size(); ++i) out.all.push_back(Describe(elements[i], args));
   if (out.all.size() >= 2) out.body.assign(out.all.begin() + 1, out.all.end() - 1);
   out.errors = host.errors;
   return out;
@@ -409,6 +409,41 @@ TEST(LongLines, MatchedOnTheirHeadWithTheTextToTheEnd) {
   EXPECT_TRUE(cut.errors.empty());
   ASSERT_EQ(cut.body.size(), 1u);
   EXPECT_EQ(cut.body[0].substr(0, 42), "|" + word + "|");
+}
+
+// What pass 1 calls settled (and may hand to pass 2 on another thread) never
+// changes afterwards: each element before settled() after a line is the same
+// at the end, arguments included.
+TEST(LineAnalyser, SettledElementsNeverChange) {
+  const std::vector<std::string> docs[] = {
+      {"a b", "|prev|c", "|2prev|d e", "|ins|f", "|b,next|g h", "i"},
+      {"|b.b.b,i.i|x y", "|1prev,2prev|p q", "|base|i", "m n", "|base|", "o"},
+      {"|table=border=1|a\tb", "c\td", "|endtable|", "|prev|t"},
+      {"|cppsrc|", "int a;", "|b|x", "|endcppsrc|", "|prev|after"},
+      {"|setsplit|,", "a,b", "|prev|c,d", "|setsplit| ", "e f"},
+  };
+  for (const auto& doc : docs) {
+    SCOPED_TRACE(doc[0]);
+    ElementList elements;
+    ArgPool args;
+    TextArena arena;
+    RecordingHost host;
+    LineAnalyser analyser(elements, args, arena, host, " ");
+    analyser.set_pack_plain_lines(true);
+    std::vector<std::string> seen;
+    for (const std::string& line : doc) {
+      analyser.Analyse(line);
+      ASSERT_LE(analyser.settled(), elements.size());
+      for (std::size_t i = 0; i < analyser.settled(); ++i) {
+        const std::string now = Describe(elements[i], args);
+        if (i < seen.size()) EXPECT_EQ(now, seen[i]) << "element " << i;
+        else seen.push_back(now);
+      }
+    }
+    analyser.Finish();
+    EXPECT_GT(seen.size(), 1u);
+    for (std::size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(Describe(elements[i], args), seen[i]) << i;
+  }
 }
 
 }  // namespace

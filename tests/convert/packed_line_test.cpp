@@ -19,20 +19,16 @@ namespace {
 using test::RecordingHost;
 
 std::string Body(const std::vector<std::string>& lines, bool pack, const RuleSettings& settings) {
-  std::vector<TarnStruct> elements;
+  ElementList elements;
   ArgPool args;
   TextArena arena;
   RecordingHost host;
-  std::vector<std::string_view> keys;
-  {
-    LineAnalyser analyser(elements, args, arena, host, std::string(settings.split_key.view()));
-    analyser.set_pack_plain_lines(pack);
-    for (const std::string& line : lines) analyser.Analyse(line);
-    analyser.Finish();
-    keys = analyser.split_keys();
-  }
+  LineAnalyser analyser(elements, args, arena, host, std::string(settings.split_key.view()));
+  analyser.set_pack_plain_lines(pack);
+  for (const std::string& line : lines) analyser.Analyse(line);
+  analyser.Finish();
   ElementWriter writer(host, elements, args, int(lines.size()), "", "");
-  writer.set_split_keys(&keys);
+  writer.set_split_keys(&analyser.split_keys());
   writer.ApplyRules(settings, true);
   EXPECT_TRUE(writer.Run());
   return writer.body();

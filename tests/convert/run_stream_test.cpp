@@ -65,5 +65,79 @@ TEST(RunStream, OutputThatCannotBeCreatedStillReportsPassTwo) {
   SetProgramPathForTesting("");
 }
 
+// Pass 1 on its own thread gives the bytes, report lines and outcome of the
+// run that does one pass after the other: documents that hand elements over
+// many times, that mark a line already handed over (next, ins, prev), that
+// pass 2 reads ahead in (listings), with report lines of both passes, and
+// those whose frame pass 2 changes (title, exreps, ini), which start pass 2
+// again once pass 1 is over.
+TEST(RunStream, PassOneOnItsOwnThreadChangesNothing) {
+  std::string big, marks;
+  for (int i = 0; big.size() < (std::size_t(3) << 20); ++i) {
+    big += "word " + std::to_string(i) + " \x82\xA0 <b> & \"q\"\n";
+    if (i % 89 == 0) big += "|b,next|x y\n|ins|i\n|2prev,frob|p q\n|cppsrc|\nint a;\n\n|endcppsrc|\n";
+    if (i % 997 == 0) big += "|include=missing" + std::to_string(i) + ".txt|z\n|zap|\n";
+  }
+  for (int i = 0; i < 3000; ++i) marks += "a b c d e f g h\n|1b.2i.3u,prev|x y z\n";
+  const struct {
+    const char* name;
+    std::string text;
+  } cases[] = {
+      {"long with reports of both passes", big},
+      {"every line marks the last", marks},
+      {"short", "a b\n|1i|c d\n"},
+      {"title late", big.substr(0, 200000) + "|title|T\nb\n"},
+      {"exreps at the start", "|exreps=1|H\n" + big.substr(0, 100000)},
+      {"ini late", big.substr(0, 300000) + "|ini|nothing\nb\n"},
+      {"ends inside a listing", "a\n|cppsrc|\nint a;\n"},
+      {"empty lines", "\n\n\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempDir tmp;
+    SetProgramPathForTesting(tmp.File("norvelle"));
+    ASSERT_TRUE(test::WriteBytes(tmp.File("norvelle.ini"), "HeaderStr=<title_rep>[<exrep1>\nEndStr=]\n"));
+    ASSERT_TRUE(test::WriteBytes(tmp.File("a.txt"), c.text));
+    test::RecordingHost one_after_other, side_by_side;
+    const RunOutcome want = Convert(one_after_other, tmp.File("a.txt"));
+    const std::string bytes = test::ReadBytes(tmp.File("a.htm"));
+    RunHooks hooks;
+    hooks.concurrent_passes = true;
+    EXPECT_EQ(ConvertWith(side_by_side, tmp.File("a.txt"), hooks), want);
+    EXPECT_EQ(test::ReadBytes(tmp.File("a.htm")), bytes);
+    EXPECT_EQ(side_by_side.errors, one_after_other.errors);
+    EXPECT_EQ(side_by_side.status, one_after_other.status);
+    SetProgramPathForTesting("");
+  }
+}
+
+// A host that cancels at its nth pump.
+class CancellingHost : public test::RecordingHost {
+ public:
+  explicit CancellingHost(int n) : left_(n) {}
+  bool Pump() override { return --left_ <= 0; }
+
+ private:
+  int left_;
+};
+
+TEST(RunStream, CancelWithPassOneOnItsOwnThreadWritesNothing) {
+  std::string text;
+  for (int i = 0; i < 200000; ++i) text += "|b|word " + std::to_string(i) + "\n";
+  for (int at : {1, 3, 50, 5000, 150000}) {
+    SCOPED_TRACE(at);
+    test::TempDir tmp;
+    SetProgramPathForTesting(tmp.File("norvelle"));
+    ASSERT_TRUE(test::WriteBytes(tmp.File("a.txt"), text));
+    CancellingHost host(at);
+    RunHooks hooks;
+    hooks.concurrent_passes = true;
+    EXPECT_EQ(ConvertWith(host, tmp.File("a.txt"), hooks), RunOutcome::kCancelled);
+    const auto entries = std::filesystem::directory_iterator(tmp.path());
+    EXPECT_EQ(std::distance(begin(entries), end(entries)), 1);  // the source alone
+    SetProgramPathForTesting("");
+  }
+}
+
 }  // namespace
 }  // namespace norvelle
