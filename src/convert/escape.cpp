@@ -47,7 +47,10 @@ constexpr EscapeTable kEscape[3] = {EscapeTable(0), EscapeTable(1), EscapeTable(
 // The output goes through a buffer on the stack: one append to the string per
 // few kilobytes instead of one per piece.
 constexpr std::size_t kBuf = 8192;
-constexpr std::size_t kSlack = 16;  // the widest single store below
+constexpr std::size_t kPiece = 16;  // tab and separator texts up to this go through the buffer
+// Room after `full`: the 16-byte scan may leave the write position up to 15
+// bytes further, then one piece or entity follows.
+constexpr std::size_t kSlack = 15 + kPiece;
 
 // kKey bytes write sep.
 int Escape(std::string& out, std::string_view text, std::string_view tab, const EscapeTable& t,
@@ -120,7 +123,7 @@ int Escape(std::string& out, std::string_view text, std::string_view tab, const 
       case kTab:
       case kKey: {
         const std::string_view piece = cls[c] == kTab ? tab : sep;
-        if (piece.size() <= kSlack) {
+        if (piece.size() <= kPiece) {
           std::memcpy(w, piece.data(), piece.size());
           w += piece.size();
         } else {

@@ -3,7 +3,8 @@
 // Pass 1 publishes how many elements are final (it changes none of them any
 // more, nor their arguments and split keys) and finally closes the feed; pass 2
 // waits for the element it needs. Either side may stop the other: pass 2 by
-// `Stop` (cancelled), pass 1 by `Abandon` (pass 2 must not go on).
+// `Stop` (cancelled), pass 1 by `Abandon` (it failed). `MarkLate` tells a
+// pass 2 that streams its output that the header may still change.
 #pragma once
 
 #include <atomic>
@@ -21,7 +22,11 @@ class ElementFeed {
     ready_.store(n);
     Wake();
   }
-  // Pass 2 must give up: its result would be wrong.
+  // Pass 1 met an element that changes the header or the footer late (set
+  // before that element is published).
+  void MarkLate() { late_.store(true); }
+  bool late() const { return late_.load(std::memory_order_acquire); }
+  // Pass 2 must give up: pass 1 failed.
   void Abandon() {
     abandoned_.store(true);
     Wake();
@@ -67,7 +72,7 @@ class ElementFeed {
   }
 
   std::atomic<std::size_t> ready_{0};
-  std::atomic<bool> closed_{false}, abandoned_{false}, stop_{false}, waiting_{false};
+  std::atomic<bool> closed_{false}, abandoned_{false}, late_{false}, stop_{false}, waiting_{false};
   std::mutex mutex_;
   std::condition_variable wake_;
 };

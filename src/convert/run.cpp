@@ -125,8 +125,8 @@ class AnalysisHost : public ConversionHost {
 
 // Pass 1 on a second thread, handing final elements to pass 2 as it goes.
 // A document whose header or footer pass 2 would still change (title,
-// exreps, exrepe, ini) cannot be streamed: the feed is abandoned then and
-// pass 1 goes on to the end, so the run can start pass 2 again in full.
+// exreps, exrepe, ini) cannot be streamed: the feed is marked late then, and
+// the run starts pass 2 again, holding the body whole.
 class ConcurrentAnalysis {
  public:
   ConcurrentAnalysis(const Source& src, ElementList& elements, ArgPool& args,
@@ -165,11 +165,9 @@ class ConcurrentAnalysis {
       std::size_t published = 0;
       bool late = false;
       auto publish = [&](std::size_t n) {
-        if (late) return;
-        if (AnyLate(elements_, published, n)) {
+        if (!late && AnyLate(elements_, published, n)) {
           late = true;
-          feed.Abandon();
-          return;
+          feed.MarkLate();
         }
         published = n;
         feed.Publish(n);
@@ -221,18 +219,19 @@ class HoldingHost : public ConversionHost {
   void SetProgressRange(int max) override { inner_.SetProgressRange(max); }
   void SetProgressPos(int pos) override { inner_.SetProgressPos(pos); }
   bool Pump() override {
-    if (holding_ && pass1_.feed.closed() && !pass1_.feed.abandoned()) Release(true);
+    if (holding_ && pass1_.feed.closed() && !pass1_.feed.abandoned()) Release();
     return inner_.Pump();
   }
-  // Waits for pass 1, reports its error lines and then, if `keep`, the
-  // held ones of pass 2; from then on lines go straight through.
-  void Release(bool keep) {
+  // Forgets pass 2's held lines: it starts again.
+  void DropHeld() { held_.clear(); }
+  // Waits for pass 1, reports its error lines and then the held ones of
+  // pass 2; from then on lines go straight through.
+  void Release() {
     if (!holding_) return;
     holding_ = false;
     pass1_.Join();
     for (const std::string& line : pass1_.errors()) inner_.AddError(line);
-    if (keep)
-      for (const std::string& line : held_) inner_.AddError(line);
+    for (const std::string& line : held_) inner_.AddError(line);
     held_.clear();
   }
 
@@ -275,9 +274,9 @@ struct Pass2Input {
   const Stream& stream;
 };
 
-// Pass 2 and the output. With a feed, pass 1 still runs on its own thread
-// and the frame is taken as fixed; nothing (no outcome) when the feed was
-// abandoned: the run must start pass 2 again once pass 1 is over.
+// Pass 2 and the output. With a feed, pass 1 still runs on its own thread;
+// nothing (no outcome) when the frame was taken as fixed and the feed turns
+// out late: the run must start pass 2 again with the frame not fixed.
 std::optional<RunOutcome> WriteDocument(ConversionHost& host, const Pass2Input& in, bool frame_fixed,
                                         ElementFeed* feed) {
   const Source& src = in.src;
@@ -292,16 +291,20 @@ std::optional<RunOutcome> WriteDocument(ConversionHost& host, const Pass2Input& 
   writer.set_fallback_rules_folder(folder + "/qdx");
   writer.set_split_keys(&in.split_keys);
   if (feed) {
-    writer.set_feed(feed, [&host, feed] {
-      if (!host.Pump()) return false;
-      feed->Stop();
-      return true;
-    });
+    writer.set_feed(
+        feed,
+        [&host, feed] {
+          if (!host.Pump()) return false;
+          feed->Stop();
+          return true;
+        },
+        frame_fixed);
   }
   if (hooks.read_include) writer.set_include_reader(hooks.read_include);
   writer.ApplyRules(in.settings, true);
   writer.SetFixedSlots(marks);
-  auto given_up = [feed] { return feed && feed->abandoned(); };
+  // The frame was taken as fixed, and pass 1 found otherwise.
+  auto given_up = [feed, frame_fixed] { return feed && frame_fixed && feed->late(); };
   if (in.stream && frame_fixed) {
     // Header and footer are final now: they are finished first and the body
     // goes out as pass 2 writes it.
@@ -380,16 +383,13 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
     pass1.Start();
     const Pass2Input in{src, settings, rules_folder, elements, args, pass1.split_keys(), hooks, stream};
     std::optional<RunOutcome> outcome = WriteDocument(pass2_host, in, true, &pass1.feed);
-    if (outcome) {
-      pass2_host.Release(true);
-      return *outcome;
+    if (!outcome) {
+      // The frame changes after all: pass 2 again, the body held whole.
+      pass2_host.DropHeld();
+      outcome = WriteDocument(pass2_host, in, false, &pass1.feed);
     }
-    // The frame changes after all: pass 2 again, once pass 1 is over, its
-    // own error lines dropped (they are found again).
-    pass2_host.Release(false);
-    if (!pass1.complete()) return RunOutcome::kCancelled;
-    const Pass2Input again{src, settings, rules_folder, elements, args, pass1.split_keys(), hooks, stream};
-    return *WriteDocument(host, again, FrameIsFixed(elements), nullptr);
+    pass2_host.Release();
+    return *outcome;
   }
 
   LineAnalyser analyser(elements, args, arena, host, split_key);

@@ -82,7 +82,11 @@ bool ElementWriter::Has(std::size_t i) {
   if (i < available_) return true;
   if (!feed_) return false;
   available_ = feed_->WaitBeyond(i, idle_);
-  if (available_ == 0) cancelled_ = true;  // pass 1 gave up, or the user did
+  // Pass 1 failed, the user cancelled, or the header may change under a streamed body.
+  if (available_ == 0 || (stop_when_late_ && feed_->late())) {
+    available_ = 0;
+    cancelled_ = true;
+  }
   return i < available_;
 }
 

@@ -44,10 +44,12 @@ class ElementWriter {
   void set_split_keys(const SplitKeys* keys) { split_keys_ = keys; }
   // Pass 1 runs on another thread and hands elements over through feed:
   // Run waits for each element it needs. `idle` is called while waiting;
-  // true from it ends Run as cancelled. Without a feed, every element is there.
-  void set_feed(ElementFeed* feed, std::function<bool()> idle) {
+  // true from it ends Run as cancelled. `stop_when_late`: Run also ends as
+  // cancelled once the feed is marked late. Without a feed, every element is there.
+  void set_feed(ElementFeed* feed, std::function<bool()> idle, bool stop_when_late) {
     feed_ = feed;
     idle_ = std::move(idle);
+    stop_when_late_ = stop_when_late;
   }
 
   // Hands the body over in pieces of about `bytes` while Run writes it, so it
@@ -94,6 +96,7 @@ class ElementWriter {
   const SplitKeys* split_keys_ = nullptr;
   ElementFeed* feed_ = nullptr;
   std::function<bool()> idle_;
+  bool stop_when_late_ = false;
   std::size_t available_ = 0;  // elements known to be final
   bool Has(std::size_t i);
   Spill spill_;

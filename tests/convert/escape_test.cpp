@@ -138,6 +138,19 @@ TEST(Escape, PiecesAtEveryOffsetAndInLongRuns) {
       EXPECT_EQ(out, prefix + c.out);
     }
   }
+  // Escapes and pieces right where the writer's buffer fills.
+  for (std::size_t amps = 0; amps < 4; ++amps) {
+    for (std::size_t pad = 8100; pad <= 8200; ++pad) {
+      SCOPED_TRACE(pad);
+      std::string in(amps, '&'), want;
+      for (std::size_t i = 0; i < amps; ++i) want += "&amp;";
+      in += std::string(pad, 'x') + "<\t\t";
+      want += std::string(pad, 'x') + "&lt;sixteen bytes...sixteen bytes...";
+      std::string out;
+      AppendConverted(out, in, "sixteen bytes...");
+      ASSERT_EQ(out, want);
+    }
+  }
   std::string in, want, cut;
   const std::string sep = "<separator longer than sixteen bytes>";
   for (int i = 0; i < 5000; ++i) {
