@@ -90,6 +90,17 @@ bool ElementWriter::Has(std::size_t i) {
   return i < available_;
 }
 
+void ElementWriter::SpillIfFull() {
+  if (spill_ && body_.size() >= spill_at_) {
+    if (spill_(body_)) {
+      body_.clear();
+    } else {
+      spill_failed_ = true;
+      spill_ = nullptr;
+    }
+  }
+}
+
 bool ElementWriter::Run() {
   // With a feed, the list grows on pass 1's thread meanwhile: its size is
   // known only through the feed.
@@ -102,14 +113,7 @@ bool ElementWriter::Run() {
     if (elements_[i].Has(kPackedLine)) PackedLine(elements_[i], i);
     else Element(elements_[i], i);
     if (cancelled_) return false;
-    if (spill_ && body_.size() >= spill_at_) {
-      if (spill_(body_)) {
-        body_.clear();
-      } else {
-        spill_failed_ = true;
-        spill_ = nullptr;
-      }
-    }
+    SpillIfFull();
   }
   if (cancelled_) return false;
   tags_.CloseAll(body_);
@@ -325,7 +329,9 @@ bool ElementWriter::SourceBlock(std::size_t& i) {
       in, keywords_, body_,
       [this](int pos) {
         host_.SetProgressPos(pos);
-        return host_.Pump();
+        if (host_.Pump()) return true;
+        SpillIfFull();  // a long listing is one element
+        return false;
       },
       block_scratch_);
   if (!ok) return false;

@@ -99,6 +99,7 @@ class ElementWriter {
   bool stop_when_late_ = false;
   std::size_t available_ = 0;  // elements known to be final
   bool Has(std::size_t i);
+  void SpillIfFull();
   Spill spill_;
   std::size_t spill_at_ = 0;
   bool spill_failed_ = false;
