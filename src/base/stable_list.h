@@ -4,15 +4,17 @@
 // most items a list may hold (2^32), so appending never moves an item nor the
 // table. A reader on another thread may therefore use every item that the
 // appending thread has handed over (through a release/acquire pair of its
-// own, see ElementFeed) while appending goes on. Not thread-safe otherwise.
+// own, see ElementFeed) while appending goes on, and the appending thread may
+// recycle the chunks that the reader has passed. Not thread-safe otherwise.
 // Untouched parts of the table cost address space only.
 #pragma once
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
 #include <new>
+#include <vector>
 
 namespace norvelle {
 
@@ -26,6 +28,12 @@ class StableList {
   StableList() = default;
   StableList(const StableList&) = delete;
   StableList& operator=(const StableList&) = delete;
+  ~StableList() {
+    if (chunks_)
+      for (std::size_t c = first_live_; c < ends_; ++c) delete[] chunks_[c];
+    for (T* chunk : spare_) delete[] chunk;
+    std::free(chunks_);
+  }
 
   std::size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
@@ -38,14 +46,22 @@ class StableList {
   T& emplace_back() {
     if ((size_ & (kChunk - 1)) == 0) AddChunk();
     T& item = (*this)[size_];
-    item = T();  // a chunk's items were made when it was; clear() keeps them
+    item = T();  // a recycled chunk holds old items
     ++size_;
     return item;
   }
   void push_back(const T& v) { emplace_back() = v; }
 
-  // Forgets the items; the chunks stay for reuse.
-  void clear() { size_ = 0; }
+  // The items before `below` will not be used again: their whole chunks are
+  // kept aside and reused for new items, so a list that is read as it grows
+  // needs only the chunks between its reader and its end.
+  void Recycle(std::size_t below) {
+    const std::size_t end = std::min(below, size_) >> kChunkBits;
+    for (; first_live_ < end; ++first_live_) {
+      spare_.push_back(chunks_[first_live_]);
+      chunks_[first_live_] = nullptr;
+    }
+  }
 
  private:
   void AddChunk() {
@@ -53,20 +69,23 @@ class StableList {
     if (c >= kMaxChunks) throw std::bad_alloc();
     if (!chunks_) {
       // calloc: the table's pages are the system's zero pages until written.
-      chunks_.reset(static_cast<T**>(std::calloc(kMaxChunks, sizeof(T*))));
+      chunks_ = static_cast<T**>(std::calloc(kMaxChunks, sizeof(T*)));
       if (!chunks_) throw std::bad_alloc();
     }
-    if (!chunks_[c]) chunks_[c] = new T[kChunk];
+    if (!spare_.empty()) {
+      chunks_[c] = spare_.back();
+      spare_.pop_back();
+    } else {
+      chunks_[c] = new T[kChunk];
+    }
+    ends_ = std::max(ends_, c + 1);
   }
 
-  struct FreeChunks {
-    void operator()(T** table) const {
-      for (std::size_t c = 0; c < kMaxChunks && table[c]; ++c) delete[] table[c];
-      std::free(table);
-    }
-  };
-  std::unique_ptr<T*[], FreeChunks> chunks_;
+  T** chunks_ = nullptr;
+  std::vector<T*> spare_;
   std::size_t size_ = 0;
+  std::size_t first_live_ = 0;  // chunks before it were recycled
+  std::size_t ends_ = 0;        // chunks up to here were made
 };
 
 }  // namespace norvelle

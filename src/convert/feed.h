@@ -4,7 +4,9 @@
 // more, nor their arguments and split keys) and finally closes the feed; pass 2
 // waits for the element it needs. Either side may stop the other: pass 2 by
 // `Stop` (cancelled), pass 1 by `Abandon` (it failed). `MarkLate` tells a
-// pass 2 that streams its output that the header may still change.
+// pass 2 that streams its output that the header may still change. Pass 2
+// says which elements it is done with, so that pass 1 can recycle them and
+// wait instead of running far ahead (memory stays bounded).
 #pragma once
 
 #include <atomic>
@@ -51,11 +53,35 @@ class ElementFeed {
       if (closed()) return abandoned() ? 0 : ready_.load(std::memory_order_acquire);
       std::unique_lock<std::mutex> lock(mutex_);
       waiting_.store(true);
+      if (producer_waiting_.load()) room_.notify_one();  // pass 1 must go on for us
       if (ready_.load() <= i && !closed_.load())
         wake_.wait_for(lock, std::chrono::milliseconds(1));
       waiting_.store(false);
       lock.unlock();
       if (idle()) return 0;
+    }
+  }
+
+  // Pass 2: elements before i are done with; it reads none of them again.
+  void Consumed(std::size_t i) {
+    consumed_.store(i);
+    if (producer_waiting_.load()) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      room_.notify_one();
+    }
+  }
+  std::size_t consumed() const { return consumed_.load(std::memory_order_acquire); }
+
+  // Pass 1, holding n elements: waits while more than `lag` of them lie
+  // ahead of pass 2, unless pass 2 waits for pass 1 (a listing longer than
+  // that) or is stopped.
+  void WaitForRoom(std::size_t n, std::size_t lag) {
+    while (n > consumed() + lag && !waiting_.load() && !stopped()) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      producer_waiting_.store(true);
+      if (n > consumed_.load() + lag && !waiting_.load() && !stopped())
+        room_.wait_for(lock, std::chrono::milliseconds(1));
+      producer_waiting_.store(false);
     }
   }
 
@@ -71,10 +97,11 @@ class ElementFeed {
     }
   }
 
-  std::atomic<std::size_t> ready_{0};
-  std::atomic<bool> closed_{false}, abandoned_{false}, late_{false}, stop_{false}, waiting_{false};
+  std::atomic<std::size_t> ready_{0}, consumed_{0};
+  std::atomic<bool> closed_{false}, abandoned_{false}, late_{false}, stop_{false}, waiting_{false},
+      producer_waiting_{false};
   std::mutex mutex_;
-  std::condition_variable wake_;
+  std::condition_variable wake_, room_;
 };
 
 }  // namespace norvelle

@@ -129,9 +129,12 @@ class AnalysisHost : public ConversionHost {
 // the run starts pass 2 again, holding the body whole.
 class ConcurrentAnalysis {
  public:
+  // bounded: pass 2 streams and reads each element once, so pass 1 recycles
+  // what it has passed and stays at most kLag elements ahead of it.
   ConcurrentAnalysis(const Source& src, ElementList& elements, ArgPool& args,
-                     TextArena& arena, std::string split_key)
-      : elements_(elements),
+                     TextArena& arena, std::string split_key, bool bounded)
+      : bounded_(bounded),
+        elements_(elements),
         src_(src),
         pass1_host_(feed),
         analyser_(elements, args, arena, pass1_host_, std::move(split_key)) {}
@@ -179,7 +182,13 @@ class ConcurrentAnalysis {
         if (pass1_host_.Pump()) return false;
         analyser_.Analyse(line);
         // Handing over costs an atomic store and a wake-up check: not for every line.
-        if ((++lines & 63) == 0) publish(analyser_.settled());
+        if ((++lines & 63) == 0) {
+          publish(analyser_.settled());
+          if (bounded_) {
+            elements_.Recycle(feed.consumed());
+            feed.WaitForRoom(elements_.size(), kLag);
+          }
+        }
         return true;
       });
       if (complete_) analyser_.Finish();
@@ -191,6 +200,9 @@ class ConcurrentAnalysis {
     feed.Close();
   }
 
+  static constexpr std::size_t kLag = 64 * ElementList::kChunk;
+
+  bool bounded_;
   ElementList& elements_;
   const Source& src_;
   AnalysisHost pass1_host_;
@@ -222,13 +234,14 @@ class HoldingHost : public ConversionHost {
     if (holding_ && pass1_.feed.closed() && !pass1_.feed.abandoned()) Release();
     return inner_.Pump();
   }
-  // Forgets pass 2's held lines: it starts again.
-  void DropHeld() { held_.clear(); }
   // Waits for pass 1, reports its error lines and then the held ones of
   // pass 2; from then on lines go straight through.
   void Release() {
     if (!holding_) return;
     holding_ = false;
+    // Pass 2 is over: pass 1, if still running (pass 2 failed or was
+    // cancelled), would wait for it for ever.
+    pass1_.feed.Stop();
     pass1_.Join();
     for (const std::string& line : pass1_.errors()) inner_.AddError(line);
     for (const std::string& line : held_) inner_.AddError(line);
@@ -354,6 +367,25 @@ std::optional<RunOutcome> WriteDocument(ConversionHost& host, const Pass2Input& 
   return Finished(host);
 }
 
+// Both passes side by side: pass 1 on a thread of its own, pass 2 here. With
+// `streamed`, the frame is taken as fixed and elements are recycled; nothing
+// (no outcome) when the frame turns out to change: nothing was written or
+// reported then.
+std::optional<RunOutcome> ConcurrentRun(ConversionHost& host, const Source& src,
+                                        const RuleSettings& settings, const std::string& rules_folder,
+                                        const RunHooks& hooks, const Stream& stream, bool streamed) {
+  ElementList elements;
+  ArgPool args;
+  TextArena arena;
+  ConcurrentAnalysis pass1(src, elements, args, arena, std::string(settings.split_key.view()), streamed);
+  HoldingHost pass2_host(host, pass1);
+  pass1.Start();
+  const Pass2Input in{src, settings, rules_folder, elements, args, pass1.split_keys(), hooks, stream};
+  std::optional<RunOutcome> outcome = WriteDocument(pass2_host, in, streamed, &pass1.feed);
+  if (outcome) pass2_host.Release();
+  return outcome;
+}
+
 RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
                             const RunHooks& hooks) {
   // Start: the default rules (a missing file leaves every default).
@@ -373,25 +405,19 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
   const Stream stream = hooks.write_stream ? hooks.write_stream
                         : hooks.write      ? Stream()
                                            : Stream(WriteTextFileFrom);
-  ElementList elements;
-  ArgPool args;
-  TextArena arena;
   std::string split_key(settings.split_key.view());
   if (hooks.concurrent_passes && stream) {
-    ConcurrentAnalysis pass1(src, elements, args, arena, split_key);
-    HoldingHost pass2_host(host, pass1);
-    pass1.Start();
-    const Pass2Input in{src, settings, rules_folder, elements, args, pass1.split_keys(), hooks, stream};
-    std::optional<RunOutcome> outcome = WriteDocument(pass2_host, in, true, &pass1.feed);
-    if (!outcome) {
-      // The frame changes after all: pass 2 again, the body held whole.
-      pass2_host.DropHeld();
-      outcome = WriteDocument(pass2_host, in, false, &pass1.feed);
-    }
-    pass2_host.Release();
+    // Streamed first; a frame that turns out to change late needs the body
+    // whole, and its elements kept: a second start (the first one's report
+    // lines go with it).
+    std::optional<RunOutcome> outcome = ConcurrentRun(host, src, settings, rules_folder, hooks, stream, true);
+    if (!outcome) outcome = ConcurrentRun(host, src, settings, rules_folder, hooks, stream, false);
     return *outcome;
   }
 
+  ElementList elements;
+  ArgPool args;
+  TextArena arena;
   LineAnalyser analyser(elements, args, arena, host, split_key);
   analyser.set_pack_plain_lines(true);
   if (!AnalyseLines(host, src, analyser)) return RunOutcome::kCancelled;

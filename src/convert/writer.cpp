@@ -110,6 +110,7 @@ bool ElementWriter::Run() {
   tags_.Clear();
   for (std::size_t i = 1; Has(i); ++i) {
     if (host_.Pump()) return false;
+    if (feed_ && (i & (ElementList::kChunk - 1)) == 0) feed_->Consumed(i);
     if (elements_[i].Has(kPackedLine)) PackedLine(elements_[i], i);
     else Element(elements_[i], i);
     if (cancelled_) return false;

@@ -79,12 +79,19 @@ TEST(RunStream, PassOneOnItsOwnThreadChangesNothing) {
     if (i % 997 == 0) big += "|include=missing" + std::to_string(i) + ".txt|z\n|zap|\n";
   }
   for (int i = 0; i < 3000; ++i) marks += "a b c d e f g h\n|1b.2i.3u,prev|x y z\n";
+  // More elements than pass 1 may run ahead of pass 2, and a listing longer than that.
+  std::string words, listing = "|cppsrc|\n";
+  for (int i = 0; i < 130000; ++i) words += "|b|a b c d e f g h i " + std::to_string(i) + "\n";
+  for (int i = 0; i < 1100000; ++i) listing += "x\n";
+  listing += "|endcppsrc|\nafter\n";
   const struct {
     const char* name;
     std::string text;
   } cases[] = {
       {"long with reports of both passes", big},
       {"every line marks the last", marks},
+      {"far more elements than the lag", words},
+      {"a listing longer than the lag", listing},
       {"short", "a b\n|1i|c d\n"},
       {"title late", big.substr(0, 200000) + "|title|T\nb\n"},
       {"exreps at the start", "|exreps=1|H\n" + big.substr(0, 100000)},
