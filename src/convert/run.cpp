@@ -217,7 +217,10 @@ class ConcurrentAnalysis {
 // had run one after the other. Pass 1's are fetched once it is over.
 class HoldingHost : public ConversionHost {
  public:
-  HoldingHost(ConversionHost& inner, ConcurrentAnalysis& pass1) : inner_(inner), pass1_(pass1) {}
+  // streamed: the run gives up when the feed turns out late; nothing may
+  // be reported then.
+  HoldingHost(ConversionHost& inner, ConcurrentAnalysis& pass1, bool streamed)
+      : inner_(inner), pass1_(pass1), streamed_(streamed) {}
   void SetStatus(std::string_view text) override { inner_.SetStatus(text); }
   void AddError(std::string_view line) override {
     if (holding_) held_.emplace_back(line);
@@ -231,7 +234,8 @@ class HoldingHost : public ConversionHost {
   void SetProgressRange(int max) override { inner_.SetProgressRange(max); }
   void SetProgressPos(int pos) override { inner_.SetProgressPos(pos); }
   bool Pump() override {
-    if (holding_ && pass1_.feed.closed() && !pass1_.feed.abandoned()) Release();
+    if (holding_ && pass1_.feed.closed() && !pass1_.feed.abandoned() && !(streamed_ && pass1_.feed.late()))
+      Release();
     return inner_.Pump();
   }
   // Waits for pass 1, reports its error lines and then the held ones of
@@ -251,6 +255,7 @@ class HoldingHost : public ConversionHost {
  private:
   ConversionHost& inner_;
   ConcurrentAnalysis& pass1_;
+  bool streamed_;
   bool holding_ = true;
   std::vector<std::string> held_;
 };
@@ -378,7 +383,7 @@ std::optional<RunOutcome> ConcurrentRun(ConversionHost& host, const Source& src,
   ArgPool args;
   TextArena arena;
   ConcurrentAnalysis pass1(src, elements, args, arena, std::string(settings.split_key.view()), streamed);
-  HoldingHost pass2_host(host, pass1);
+  HoldingHost pass2_host(host, pass1, streamed);
   pass1.Start();
   const Pass2Input in{src, settings, rules_folder, elements, args, pass1.split_keys(), hooks, stream};
   std::optional<RunOutcome> outcome = WriteDocument(pass2_host, in, streamed, &pass1.feed);
