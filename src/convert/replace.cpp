@@ -41,6 +41,8 @@ void AppendSubstituted(std::string& out, std::string_view repl, std::string_view
 // far above the last slot instead of wrapping into one.
 long SlotNumber(std::string_view s) { return ReadNumber(s, 0, NumberSyntax::kScanf); }
 
+std::uint64_t WordHash(std::string_view word) { return std::hash<std::string_view>{}(word); }
+
 }  // namespace
 
 void AutoReplacer::Build(const std::vector<std::pair<CStr, CStr>>& entries) {
@@ -64,7 +66,10 @@ void AutoReplacer::Build(const std::vector<std::pair<CStr, CStr>>& entries) {
   // ones a few entries ahead lets their cache misses overlap.
   constexpr std::size_t kAhead = 16;
   for (std::size_t e = 0; e < entries.size(); ++e) {
-    if (e + kAhead < entries.size()) __builtin_prefetch(entries[e + kAhead].second.data());
+    if (e + kAhead < entries.size()) {
+      __builtin_prefetch(entries[e + kAhead].second.data());
+      __builtin_prefetch(&exact_slots_[WordHash(entries[e + kAhead].first.view()) & (slots - 1)]);
+    }
     const auto& [key, value] = entries[e];
     // Most keys hold no escape: they are their own word, without a copy.
     std::string_view word = key.view();
@@ -107,10 +112,6 @@ void AutoReplacer::Build(const std::vector<std::pair<CStr, CStr>>& entries) {
     }
   }
 }
-
-namespace {
-std::uint64_t WordHash(std::string_view word) { return std::hash<std::string_view>{}(word); }
-}  // namespace
 
 const AutoReplacer::ExactWord* AutoReplacer::FindExact(std::string_view word) const {
   if (exact_words_.empty()) return nullptr;

@@ -43,6 +43,7 @@ class LineReader {
       // once for the lines up to the next section line, instead of at every
       // doubling.
       if (values.size() == kSizeHintAt) values.Reserve(values.size() + LinesBeforeSection(rest));
+      values.Prefetch(NextKey(rest));
       return true;
     }
     if (IsEndLine(line)) return store_.ChangeSection("..");  // fails at the root
@@ -69,6 +70,17 @@ class LineReader {
       at = lf + 1;
     }
     return n;
+  }
+
+  // What is likely the key of the next line (blanks skipped, up to "="):
+  // its index slot can be fetched while this line is matched and stored.
+  static std::string_view NextKey(std::string_view text) {
+    const std::size_t lf = text.find('\n');
+    std::string_view line = text.substr(0, lf);
+    const std::size_t first = line.find_first_not_of(" \t");
+    const std::size_t eq = line.find('=');
+    if (first == std::string_view::npos || eq == std::string_view::npos || eq <= first) return {};
+    return line.substr(first, eq - first);
   }
 
   // Anchored match; needs at least `want` hits.
