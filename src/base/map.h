@@ -12,7 +12,11 @@
 // N keys cost N^2/64 comparisons); the chains, and so the order, are as before.
 //
 // Nodes come from a reference-counted pool that several maps may share; nodes
-// never move, so value pointers stay valid until their node is removed.
+// never move, so value pointers stay valid until their node is removed. An
+// owner that drops a pool with all its maps marks it Discard first, so the
+// nodes go block by block. Large maps are walked chain by chain all at once
+// and sized up front where the caller knows roughly how many keys will come
+// (Reserve): at a million keys each node and index slot is a cache miss.
 // Duplicate inserts throw the key (int for CNumMap, const char* for CStrMap).
 // Not thread-safe: the long-key table is shared by all maps.
 #pragma once
@@ -62,11 +66,18 @@ class CMapPool {
     nodes_.RemoveLast();
   }
   std::uint32_t in_use() const { return nodes_.count(); }
+  // The owner is about to drop every map on this pool and then the pool: a
+  // map cleared from now on just forgets its nodes, which the pool destroys
+  // block by block instead of taking them back one at a time in chain order
+  // (for a large map, a cache miss or two per node).
+  void Discard() { discarding_ = true; }
+  bool discarding() const { return discarding_; }
 
  private:
   CMapPool() = default;
   ~CMapPool() = default;
   int refs_ = 1;
+  bool discarding_ = false;
   CArrayAuto<Node> nodes_;
 };
 
@@ -290,6 +301,33 @@ class CStrMap {
     if (Node* n = FindNode(key, h)) return n->value;
     return Insert(key, h);
   }
+  // The value of key, inserted (value-initialised) when absent; *inserted
+  // tells which. One lookup where Find and InsertNew would take two.
+  V& FindOrInsert(std::string_view key, bool* inserted) {
+    std::uint32_t h = MapHash(key);
+    Node* n = FindNode(key, h);
+    *inserted = n == nullptr;
+    return n ? n->value : Insert(key, h);
+  }
+  // Asks for the index slot of a key about to be looked up, so that its cache
+  // miss overlaps other work. Changes nothing.
+  void Prefetch(std::string_view key) const {
+    if (!slots_.empty()) __builtin_prefetch(&slots_[StrongHash(key) & (slots_.size() - 1)]);
+  }
+  // Sizes the index for `count` keys at once, so that filling a large map
+  // does not rebuild it at every doubling. Below kIndexFrom it does nothing.
+  void Reserve(std::size_t count) {
+    if (count < kIndexFrom || 2 * count <= slots_.size()) return;
+    std::size_t capacity = slots_.empty() ? 4 * kIndexFrom : slots_.size();
+    while (capacity < 2 * count) capacity *= 2;
+    try {
+      Rebuild(capacity);
+    } catch (const std::bad_alloc&) {
+      slots_.clear();
+      used_ = 0;
+      throw BadAllocation();
+    }
+  }
   bool Remove(std::string_view key) {
     std::uint32_t h = MapHash(key);
     if (!slots_.empty() && !FindNode(key, h)) return false;
@@ -311,6 +349,11 @@ class CStrMap {
     slots_.clear();
     slots_.shrink_to_fit();
     used_ = 0;
+    if (pool_->discarding()) {
+      for (int b = 0; b < kBuckets; ++b) heads_[b] = tails_[b] = nullptr;
+      size_ = 0;
+      return;
+    }
     for (int b = 0; b < kBuckets; ++b) {
       while (Node* n = heads_[b]) {
         heads_[b] = n->next;
@@ -325,16 +368,48 @@ class CStrMap {
   // Calls f(key, value) in iteration order: buckets 0..31, insertion order.
   template <class F>
   void ForEach(F&& f) const {
-    for (int b = 0; b < kBuckets; ++b)
-      for (Node* n = heads_[b]; n; n = n->next) f(n->Key(), n->value);
+    Visit([&](Node* n) { f(n->Key(), static_cast<const V&>(n->value)); });
   }
   template <class F>
   void ForEachMutable(F&& f) {
-    for (int b = 0; b < kBuckets; ++b)
-      for (Node* n = heads_[b]; n; n = n->next) f(n->Key(), n->value);
+    Visit([&](Node* n) { f(n->Key(), n->value); });
   }
 
  private:
+  // Visits the nodes in iteration order. The nodes of a chain lie far apart
+  // in a large map, and following one chain waits for one cache miss after
+  // another: there the 32 chains are first walked side by side (their
+  // misses overlap) into lists, and each node is fetched a few ahead.
+  template <class G>
+  void Visit(G&& g) const {
+    if (size_ < kGatherFrom) {
+      for (int b = 0; b < kBuckets; ++b)
+        for (Node* n = heads_[b]; n; n = n->next) g(n);
+      return;
+    }
+    std::vector<Node*> chains[kBuckets];
+    Node* at[kBuckets];
+    for (int b = 0; b < kBuckets; ++b) at[b] = heads_[b];
+    for (bool more = true; more;) {
+      more = false;
+      for (int b = 0; b < kBuckets; ++b) {
+        if (Node* n = at[b]) {
+          chains[b].push_back(n);
+          at[b] = n->next;
+          more = true;
+        }
+      }
+    }
+    constexpr std::size_t kAhead = 8;
+    for (const std::vector<Node*>& chain : chains) {
+      for (std::size_t i = 0; i < chain.size(); ++i) {
+        if (i + kAhead < chain.size()) __builtin_prefetch(chain[i + kAhead]);
+        g(chain[i]);
+      }
+    }
+  }
+  static constexpr std::uint32_t kGatherFrom = 4096;
+
   // Points the cursor at the first node of the first non-empty bucket >= b.
   void Settle(Cursor& c, int b) const {
     while (b < kBuckets && !heads_[b]) ++b;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 
 #include "base/dbcs.h"
 #include "base/number.h"
@@ -40,35 +41,55 @@ void AppendSubstituted(std::string& out, std::string_view repl, std::string_view
 // far above the last slot instead of wrapping into one.
 long SlotNumber(std::string_view s) { return ReadNumber(s, 0, NumberSyntax::kScanf); }
 
+std::uint64_t WordHash(std::string_view word) { return std::hash<std::string_view>{}(word); }
+
 }  // namespace
 
 void AutoReplacer::Build(const std::vector<std::pair<CStr, CStr>>& entries) {
-  exact_.Clear();
   replacements_.clear();
+  replacement_text_.clear();
+  cuts_.clear();
+  exact_words_.clear();
+  exact_text_.clear();
+  exact_slots_.clear();
   exact_max_len_ = 0;
   search_.clear();
   for (std::vector<std::uint32_t>& bucket : search_by_byte_) bucket.clear();
   patterns_.clear();
-  auto add_exact = [this](const CStr& word, std::string_view replacement) {
-    if (exact_.Find(word.view())) return;  // the first entry of a word wins
-    exact_.InsertNew(word.view()) = AddReplacement(replacement);
-    if (word.length() > exact_max_len_) exact_max_len_ = word.length();
-  };
-  for (const auto& [key, value] : entries) {
-    CStr word = UnescapeKey(key.view());
+  // Sized once for the whole list: large lists are mostly exact words.
+  std::size_t slots = 16;
+  while (slots < 2 * entries.size()) slots *= 2;
+  exact_slots_.assign(slots, ExactSlot{0, 0});
+  replacements_.reserve(entries.size());
+  CStr unescaped;
+  // The values of a large list lie scattered over the heap: asking for the
+  // ones a few entries ahead lets their cache misses overlap.
+  constexpr std::size_t kAhead = 16;
+  for (std::size_t e = 0; e < entries.size(); ++e) {
+    if (e + kAhead < entries.size()) {
+      __builtin_prefetch(entries[e + kAhead].second.data());
+      __builtin_prefetch(&exact_slots_[WordHash(entries[e + kAhead].first.view()) & (slots - 1)]);
+    }
+    const auto& [key, value] = entries[e];
+    // Most keys hold no escape: they are their own word, without a copy.
+    std::string_view word = key.view();
+    if (word.find('\\') != std::string_view::npos) {
+      unescaped = UnescapeKey(word);
+      word = unescaped.view();
+    }
     std::string_view v = value.view();
     if (v.size() < 2) {  // too short for a kind prefix: the whole value
-      add_exact(word, v);
+      AddExact(word, v);
       continue;
     }
     std::string_view body = v.substr(2);
     switch (v[0]) {
       case 'I':
-        search_.push_back({std::move(word), AddReplacement(body)});
+        search_.push_back({CStr(word), AddReplacement(body)});
         break;
       case 'R': {
         PatternEntry& p = patterns_.emplace_back();
-        p.root = RegexCompile(word.view());
+        p.root = RegexCompile(word);
         // The matcher's template turns "%%" into "%", so "%1" survives the
         // match and is filled with the element's text afterwards.
         p.tmpl.Assign(body.data(), body.size());
@@ -77,7 +98,7 @@ void AutoReplacer::Build(const std::vector<std::pair<CStr, CStr>>& entries) {
         break;
       }
       default:
-        add_exact(word, body);
+        AddExact(word, body);
         break;
     }
   }
@@ -90,6 +111,35 @@ void AutoReplacer::Build(const std::vector<std::pair<CStr, CStr>>& entries) {
       search_by_byte_[static_cast<unsigned char>(w.data()[0])].push_back(std::uint32_t(i));
     }
   }
+}
+
+const AutoReplacer::ExactWord* AutoReplacer::FindExact(std::string_view word) const {
+  if (exact_words_.empty()) return nullptr;
+  const std::size_t mask = exact_slots_.size() - 1;
+  const std::uint64_t h = WordHash(word);
+  const std::uint32_t tag = std::uint32_t(h >> 32);
+  for (std::size_t i = h & mask; exact_slots_[i].word != 0; i = (i + 1) & mask) {
+    if (exact_slots_[i].tag != tag) continue;
+    const ExactWord& w = exact_words_[exact_slots_[i].word - 1];
+    if (w.length == word.size() && WordOf(w) == word) return &w;
+  }
+  return nullptr;
+}
+
+void AutoReplacer::AddExact(std::string_view word, std::string_view replacement) {
+  const std::size_t mask = exact_slots_.size() - 1;
+  const std::uint64_t h = WordHash(word);
+  const std::uint32_t tag = std::uint32_t(h >> 32);
+  std::size_t i = h & mask;
+  for (; exact_slots_[i].word != 0; i = (i + 1) & mask) {
+    if (exact_slots_[i].tag != tag) continue;
+    const ExactWord& w = exact_words_[exact_slots_[i].word - 1];
+    if (w.length == word.size() && WordOf(w) == word) return;  // the first entry of a word wins
+  }
+  exact_words_.push_back({exact_text_.size(), std::uint32_t(word.size()), AddReplacement(replacement)});
+  exact_text_.append(word);
+  exact_slots_[i] = ExactSlot{std::uint32_t(exact_words_.size()), tag};
+  if (word.size() > exact_max_len_) exact_max_len_ = word.size();
 }
 
 std::size_t AutoReplacer::FirstSearchWord(std::string_view text) const {
@@ -112,25 +162,28 @@ std::size_t AutoReplacer::FirstSearchWord(std::string_view text) const {
 
 // The "%1"s are found as AppendSubstituted finds them, at character starts.
 std::uint32_t AutoReplacer::AddReplacement(std::string_view text) {
-  Replacement& r = replacements_.emplace_back();
-  r.text.assign(text);
+  Replacement r{replacement_text_.size(), std::uint32_t(text.size()), std::uint32_t(cuts_.size()), 0};
+  replacement_text_.append(text);
   const char* b = text.data();
   const char* e = b + text.size();
   for (const char* p = b; p < e;) {
     if (*p == '%' && p + 1 < e && p[1] == '1') {
-      r.cuts.push_back(std::uint32_t(p - b));
+      cuts_.push_back(std::uint32_t(p - b));
+      ++r.cut_count;
       p += 2;
     } else {
       p = NextChar(p, e);
     }
   }
+  replacements_.push_back(r);
   return std::uint32_t(replacements_.size() - 1);
 }
 
 void AutoReplacer::WriteReplacement(std::string& out, const Replacement& r, std::string_view text,
                                     bool convert, std::string_view tab_string) {
-  if (r.cuts.empty()) {  // the text is not written: nothing to convert
-    out.append(r.text);
+  const std::string_view repl = std::string_view(replacement_text_).substr(r.offset, r.length);
+  if (r.cut_count == 0) {  // the text is not written: nothing to convert
+    out.append(repl);
     return;
   }
   if (convert) {
@@ -139,21 +192,22 @@ void AutoReplacer::WriteReplacement(std::string& out, const Replacement& r, std:
     text = converted_;
   }
   std::size_t from = 0;
-  for (std::uint32_t cut : r.cuts) {
-    out.append(r.text, from, cut - from);
+  for (std::uint32_t c = 0; c < r.cut_count; ++c) {
+    const std::uint32_t cut = cuts_[r.first_cut + c];
+    out.append(repl.substr(from, cut - from));
     out.append(text);
     from = cut + 2;
   }
-  out.append(r.text, from, std::string::npos);
+  out.append(repl.substr(from));
 }
 
 void AutoReplacer::WriteElementText(std::string& out, std::string_view text, bool convert,
                                     std::string_view tab_string) {
   cut_off_ = false;
   // Exact and search words are compared with the text as the source has it.
-  if (exact_.size() != 0 && text.size() <= exact_max_len_) {
-    if (const std::uint32_t* r = exact_.Find(text)) {
-      WriteReplacement(out, replacements_[*r], text, convert, tab_string);
+  if (!exact_words_.empty() && text.size() <= exact_max_len_) {
+    if (const ExactWord* w = FindExact(text)) {
+      WriteReplacement(out, replacements_[w->replacement], text, convert, tab_string);
       return;
     }
   }

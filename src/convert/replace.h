@@ -20,7 +20,6 @@
 #include <utility>
 #include <vector>
 
-#include "base/map.h"
 #include "base/str.h"
 #include "pattern/regex.h"
 #include "pattern/required.h"
@@ -39,7 +38,7 @@ class AutoReplacer {
   void Build(const std::vector<std::pair<CStr, CStr>>& entries);
 
   // No entries at all: the caller may write converted text directly.
-  bool empty() const { return exact_.size() == 0 && search_.empty() && patterns_.empty(); }
+  bool empty() const { return exact_words_.empty() && search_.empty() && patterns_.empty(); }
 
   // Appends the element's text: the exact word's replacement, else the first
   // search word's, else the text run through every pattern. `convert` says
@@ -52,10 +51,21 @@ class AutoReplacer {
   bool cut_off() const { return cut_off_; }
 
  private:
-  // A replacement cut at its "%1"s once, when the list is built.
+  // A replacement cut at its "%1"s once, when the list is built: its text
+  // lies in replacement_text_, the offsets of its "%1"s (from the text's
+  // start) in cuts_. Large lists are mostly exact words, so a replacement
+  // is a few numbers rather than a string and a vector of its own.
   struct Replacement {
-    std::string text;
-    std::vector<std::uint32_t> cuts;  // offsets of each "%1" in text
+    std::size_t offset;
+    std::uint32_t length;
+    std::uint32_t first_cut;
+    std::uint32_t cut_count;
+  };
+  // An exact word: its bytes in exact_text_ and its replacement.
+  struct ExactWord {
+    std::size_t offset;
+    std::uint32_t length;
+    std::uint32_t replacement;
   };
   struct SearchEntry {
     CStr word;
@@ -72,12 +82,31 @@ class AutoReplacer {
   std::size_t FirstSearchWord(std::string_view text) const;
 
   std::uint32_t AddReplacement(std::string_view text);
+  // The exact word's entry, or null. Adding keeps the first entry of a word.
+  const ExactWord* FindExact(std::string_view word) const;
+  void AddExact(std::string_view word, std::string_view replacement);
+  std::string_view WordOf(const ExactWord& w) const {
+    return std::string_view(exact_text_).substr(w.offset, w.length);
+  }
   // Appends a replacement with "%1" standing for the text, converted when asked.
   void WriteReplacement(std::string& out, const Replacement& r, std::string_view text, bool convert,
                         std::string_view tab_string);
 
   std::vector<Replacement> replacements_;
-  CStrMap<std::uint32_t> exact_;  // word: index in replacements_
+  std::string replacement_text_;
+  std::vector<std::uint32_t> cuts_;
+  // The exact words, found through an open-addressing table sized once at
+  // least twice the number of entries. A slot holds a word's index + 1 (0:
+  // free) and the high half of its hash, so probing past other words does
+  // not read them. Its order is never seen, so it need not be the rule
+  // store's map.
+  struct ExactSlot {
+    std::uint32_t word;
+    std::uint32_t tag;
+  };
+  std::vector<ExactWord> exact_words_;
+  std::string exact_text_;
+  std::vector<ExactSlot> exact_slots_;
   std::size_t exact_max_len_ = 0;  // longer texts cannot be exact words
   std::vector<SearchEntry> search_;
   // Indexes of the search words by their first byte, ascending; the first

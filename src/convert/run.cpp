@@ -9,6 +9,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/format.h"
@@ -394,10 +395,14 @@ std::optional<RunOutcome> ConcurrentRun(ConversionHost& host, const Source& src,
 RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
                             const RunHooks& hooks) {
   // Start: the default rules (a missing file leaves every default).
-  RuleStore store;
-  store.Load(true);
+  // The store goes as soon as the settings are read from it, before the
+  // auto-replace list is built from them.
   RuleSettings settings;
-  ReadSettings(store, settings);
+  {
+    RuleStore store;
+    store.Load(true);
+    ReadSettings(std::move(store), settings);
+  }
   std::string rules_folder = RulesFolder();
   host.SetStatus(Message(Msg::kStatusReading));
   if (host.Pump()) return RunOutcome::kCancelled;

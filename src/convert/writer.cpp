@@ -1,5 +1,7 @@
 #include "convert/writer.h"
 
+#include <utility>
+
 #include "base/format.h"
 #include "base/number.h"
 #include "convert/analyse.h"
@@ -304,14 +306,16 @@ void ElementWriter::Include(const TarnStruct& e) {
 void ElementWriter::SwitchRules(const TarnStruct& e) {
   std::string name = "/" + DocumentPath(e.Text()) + ".qdx";
   std::string path = rules_folder_ + name;
-  RuleStore store;
-  if (!store.Load(path, true) &&
-      (fallback_rules_folder_.empty() || !store.Load(fallback_rules_folder_ + name, true))) {
-    ReportError(int(Msg::kCannotAccessRule), path);
-    return;
-  }
   RuleSettings settings;
-  ReadSettings(store, settings);
+  {  // the store goes before the auto-replace list is built
+    RuleStore store;
+    if (!store.Load(path, true) &&
+        (fallback_rules_folder_.empty() || !store.Load(fallback_rules_folder_ + name, true))) {
+      ReportError(int(Msg::kCannotAccessRule), path);
+      return;
+    }
+    ReadSettings(std::move(store), settings);
+  }
   ApplyRules(settings, false);
 }
 

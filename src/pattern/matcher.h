@@ -25,8 +25,8 @@ struct MatchState {
         origin(start),
         icase(fold_case),
         hits(hit_list),
-        attempt_budget(kMaxMatchSteps + kMatchStepsPerByte * std::uint64_t(length)),
-        call_budget(kMaxMatchSteps + kMatchCallStepsPerByte * std::uint64_t(length)),
+        attempt_budget(MatchAttemptBudget(std::uint64_t(length))),
+        call_budget(MatchCallBudget(std::uint64_t(length))),
         hit_limit(kMaxMatchHits + kMatchHitsPerByte * std::uint64_t(length)),
         hit_byte_budget(kMaxHitBytes + kMatchHitBytesPerByte * std::uint64_t(length)) {}
 

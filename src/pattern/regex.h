@@ -19,20 +19,26 @@
 // - One attempt may nest at most kMaxMatchDepth repetitions (group levels plus
 //   chains of lazy/greedy elements that each match the rest of their group).
 // - One attempt may take kMaxMatchSteps element steps plus
-//   kMatchStepsPerByte per byte of the subject (linear patterns never come
-//   near it; nested lazy/greedy runs over a failing tail would be polynomial
-//   or worse), and all attempts of one call together kMaxMatchSteps plus
-//   kMatchCallStepsPerByte per byte (a quadratic attempt tried at each of n
-//   positions would otherwise cost n budgets).
+//   kMatchStepsPerByte per byte of the subject (MatchAttemptBudget: the
+//   rule-file and command-line patterns take at most 7 steps a byte; nested lazy/greedy runs over a
+//   failing tail would be polynomial or worse), and all attempts of one call
+//   together kMaxMatchSteps plus kMatchWordStepsPerByte for each of the
+//   first kMatchWordBytes bytes and kMatchCallStepsPerByte for each byte
+//   after them (MatchCallBudget: a quadratic attempt tried at each of n
+//   positions would otherwise cost n budgets; short subjects, the words of
+//   the auto-replace list, may still take a few thousand steps a byte).
+//   A step costs about 10 ns in a Release build, so one call on a word of 20
+//   bytes ends within about 2.1M steps (~0.02 s), on 4 KB within about 19M.
 // - One attempt may hold kMaxMatchHits hits plus kMatchHitsPerByte per
 //   subject byte, and one call may copy kMaxHitBytes bytes plus
 //   kMatchHitBytesPerByte per subject byte into hits ("%Nt" with a huge N,
 //   lazy rounds that take nothing but add a hit: without these, memory grows
 //   with the step budget, or without bound). Ordinary patterns add a few hits
 //   per character.
-// With these a call on a short word ends within about 0.1 s and a few MB. An
-// attempt that breaks a budget counts as no match and ends the call: later
-// positions are not tried; form 1 can tell its caller that this happened.
+// With these a call on a short word ends within a few hundredths of a
+// second and a few MB. An attempt that breaks a budget counts as no match
+// and ends the call: later positions are not tried; form 1 can tell its
+// caller that this happened.
 // Trees are read-only while matching and all match state (case flag, start
 // position, budgets, backtracking points) lives in the call.
 #pragma once
@@ -49,13 +55,21 @@ namespace norvelle {
 
 inline constexpr int kMaxPatternDepth = 200;             // nested groups and "z" operands
 inline constexpr int kMaxMatchDepth = 1000;              // nested repetitions in one attempt
-inline constexpr std::uint64_t kMaxMatchSteps = 20'000'000;  // steps per attempt, base
-inline constexpr std::uint64_t kMatchStepsPerByte = 8;   // ... plus this per subject byte
-inline constexpr std::uint64_t kMatchCallStepsPerByte = 256;  // steps per call: base + this per byte
+inline constexpr std::uint64_t kMaxMatchSteps = 2'000'000;  // steps per attempt and per call, base
+inline constexpr std::uint64_t kMatchStepsPerByte = 8;      // attempt: ... plus this per subject byte
+inline constexpr std::uint64_t kMatchWordStepsPerByte = 4096;  // call: ... plus this per byte
+inline constexpr std::uint64_t kMatchWordBytes = 4096;         //   of the first this many bytes,
+inline constexpr std::uint64_t kMatchCallStepsPerByte = 256;   //   and this per byte after them
 inline constexpr std::uint64_t kMaxMatchHits = 65'536;     // live hits per attempt, base
 inline constexpr std::uint64_t kMatchHitsPerByte = 2;      // ... plus this per subject byte
 inline constexpr std::uint64_t kMaxHitBytes = 8u << 20;    // bytes copied into hits, base
 inline constexpr std::uint64_t kMatchHitBytesPerByte = 4;  // ... plus this per subject byte
+// The step budgets of one attempt and of one call on a subject of n bytes.
+constexpr std::uint64_t MatchAttemptBudget(std::uint64_t n) { return kMaxMatchSteps + kMatchStepsPerByte * n; }
+constexpr std::uint64_t MatchCallBudget(std::uint64_t n) {
+  const std::uint64_t word = n < kMatchWordBytes ? n : kMatchWordBytes;
+  return kMaxMatchSteps + kMatchWordStepsPerByte * word + kMatchCallStepsPerByte * (n - word);
+}
 // Positions are 32-bit: a longer subject throws (see the entry forms).
 inline constexpr std::size_t kMaxSubjectLength = std::size_t(INT32_MAX) - 2;
 

@@ -153,7 +153,8 @@ bool RequiredText::BoundHolds(std::size_t subject_length) const {
   double attempt = 4.0 * double(size_);
   for (double r : repeats_) attempt *= (r > n ? r : n) + 2.0;
   const double call = attempt * (n + 1.0);
-  return call < double(kMaxMatchSteps) && call * (n + 1.0) < double(kMaxHitBytes);
+  return attempt < double(MatchAttemptBudget(subject_length)) &&
+         call < double(MatchCallBudget(subject_length)) && call * (n + 1.0) < double(kMaxHitBytes);
 }
 
 bool RequiredText::MayMatch(std::string_view subject) const {

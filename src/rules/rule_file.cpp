@@ -34,10 +34,16 @@ class LineReader {
         key_line_(RegexCompile(kKeyLinePattern)),
         section_line_(RegexCompile(kSectionLinePattern)) {}
 
-  // False when the line fails the load.
-  bool Read(std::string_view line) {
+  // False when the line fails the load. `rest` is the text after the line.
+  bool Read(std::string_view line, std::string_view rest) {
     if (Match(line, key_line_, 2)) {
-      store_.current().Values()[hits_[0].view()] = Unescape(hits_[1].view(), kValueEscapes);
+      RuleStore::Section::ValueMap& values = store_.current().Values();
+      values[hits_[0].view()] = Unescape(hits_[1].view(), kValueEscapes);
+      // A section this long may go on for many more keys: its index is sized
+      // once for the lines up to the next section line, instead of at every
+      // doubling.
+      if (values.size() == kSizeHintAt) values.Reserve(values.size() + LinesBeforeSection(rest));
+      values.Prefetch(NextKey(rest));
       return true;
     }
     if (IsEndLine(line)) return store_.ChangeSection("..");  // fails at the root
@@ -50,6 +56,33 @@ class LineReader {
   }
 
  private:
+  static constexpr std::uint32_t kSizeHintAt = 64;
+
+  // Lines of text before the first one whose first non-blank is "[".
+  static std::size_t LinesBeforeSection(std::string_view text) {
+    std::size_t n = 0;
+    for (std::size_t at = 0; at < text.size(); ++n) {
+      const std::size_t first = text.find_first_not_of(" \t", at);
+      if (first == std::string_view::npos) break;
+      if (text[first] == '[') break;
+      const std::size_t lf = text.find('\n', at);
+      if (lf == std::string_view::npos) return n + 1;
+      at = lf + 1;
+    }
+    return n;
+  }
+
+  // What is likely the key of the next line (blanks skipped, up to "="):
+  // its index slot can be fetched while this line is matched and stored.
+  static std::string_view NextKey(std::string_view text) {
+    const std::size_t lf = text.find('\n');
+    std::string_view line = text.substr(0, lf);
+    const std::size_t first = line.find_first_not_of(" \t");
+    const std::size_t eq = line.find('=');
+    if (first == std::string_view::npos || eq == std::string_view::npos || eq <= first) return {};
+    return line.substr(first, eq - first);
+  }
+
   // Anchored match; needs at least `want` hits.
   bool Match(std::string_view line, const CStrRegexStruct& pattern, std::uint32_t want) {
     hits_.Clear();
@@ -77,7 +110,7 @@ bool ReadRuleText(RuleStore& store, std::string_view text) {
     std::size_t end = lf == std::string_view::npos ? text.size() : lf;
     std::string_view line = text.substr(start, end - start);
     // A CR left here is data: text-mode reading already took the CR of CR LF.
-    if (!reader.Read(line)) return false;
+    if (!reader.Read(line, lf == std::string_view::npos ? std::string_view() : text.substr(lf + 1))) return false;
     if (lf == std::string_view::npos) break;
     start = lf + 1;
   }

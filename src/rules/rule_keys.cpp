@@ -1,6 +1,7 @@
 #include "rules/rule_keys.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "base/format.h"
 #include "rules/rule_file.h"
@@ -55,7 +56,9 @@ CStr RuleValue(const RuleStore& store, RuleKey key) {
   return store.GetValueOr(info.path, info.default_value);
 }
 
-void ReadSettings(RuleStore& store, RuleSettings& out) {
+namespace {
+
+void Read(RuleStore& store, RuleSettings& out, bool take_values) {
   out.header = RuleValue(store, RuleKey::kHeaderStr);
   out.footer = RuleValue(store, RuleKey::kEndStr);
   out.tab_stop = ParseTabStop(RuleValue(store, RuleKey::kTabStop));
@@ -82,10 +85,17 @@ void ReadSettings(RuleStore& store, RuleSettings& out) {
   store.CreateSection(kAutoReplaceListSection);
   store.ChangeSection("/AutoReplaceList");
   out.auto_replace.clear();
-  RuleStore::ForEachKey(store.current(), [&](std::string_view key, const CStr& value) {
-    out.auto_replace.emplace_back(CStr(key), value);
+  out.auto_replace.reserve(store.current().Values().size());
+  store.current().Values().ForEachMutable([&](std::string_view key, CStr& value) {
+    if (take_values) out.auto_replace.emplace_back(CStr(key), std::move(value));
+    else out.auto_replace.emplace_back(CStr(key), value);
   });
 }
+
+}  // namespace
+
+void ReadSettings(RuleStore& store, RuleSettings& out) { Read(store, out, false); }
+void ReadSettings(RuleStore&& store, RuleSettings& out) { Read(store, out, true); }
 
 CStr UnescapeKey(std::string_view key) { return Unescape(key, kKeyEscapes); }
 

@@ -75,6 +75,10 @@ struct RuleSettings {
 // (empty) and AutoReplaceList where missing, and leaves AutoReplaceList
 // current, as every reader of a rule does.
 void ReadSettings(RuleStore& store, RuleSettings& out);
+// The same for a store that is dropped right after: the auto-replace values
+// are moved out of it instead of copied (a large list would otherwise be
+// held twice), so its AutoReplaceList is left with empty values.
+void ReadSettings(RuleStore&& store, RuleSettings& out);
 
 // The key escapes of auto-replace words: "\\" backslash, "\n" line feed,
 // "\t" tab, "\s" "/", "\e" "="; double-byte characters are taken whole.

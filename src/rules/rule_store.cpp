@@ -28,7 +28,11 @@ RuleStore::RuleStore()
   root_ = current_ = NewSection(nullptr);
 }
 
-RuleStore::~RuleStore() = default;
+RuleStore::~RuleStore() {
+  // Nothing outlives the store on its pools: they destroy the nodes at once.
+  section_pool_->Discard();
+  value_pool_->Discard();
+}
 
 bool RuleStore::InitSection(Section* s, std::uint32_t, void* user, CArrayAuto<Section>*) {
   auto* store = static_cast<RuleStore*>(user);

@@ -303,5 +303,52 @@ TEST(StrMapTest, LargeMapsKeepTheOrderThroughInsertsAndRemovals) {
   EXPECT_EQ(*map.Find("again"), 1);
 }
 
+TEST(StrMapTest, ReservedIndexAndFindOrInsertKeepTheOrder) {
+  // Reserving sizes the index at once (at any size, before or after the
+  // first keys); FindOrInsert inserts only what is missing. Neither may
+  // change lookups or the chain order.
+  for (const std::size_t reserve_at : {std::size_t(0), std::size_t(10), std::size_t(200)}) {
+    SCOPED_TRACE(reserve_at);
+    CStrMap<int> map;
+    std::vector<std::string> model[32];
+    for (int i = 0; i < 3000; ++i) {
+      if (std::size_t(i) == reserve_at) map.Reserve(3000);
+      const std::string k = "w" + std::to_string(i * 37 % 1500);  // each key twice
+      bool inserted = false;
+      int& v = map.FindOrInsert(k, &inserted);
+      EXPECT_EQ(inserted, i < 1500) << i;  // i * 37 % 1500 repeats from i = 1500 on
+      if (inserted) {
+        v = i;
+        model[MapHash(k) & 31].push_back(k);
+      }
+    }
+    std::vector<std::string> want, got;
+    for (const auto& chain : model) want.insert(want.end(), chain.begin(), chain.end());
+    map.ForEach([&](std::string_view k, int) { got.emplace_back(k); });
+    EXPECT_EQ(got, want);
+    ASSERT_NE(map.Find("w37"), nullptr);
+    EXPECT_EQ(*map.Find("w37"), 1);
+  }
+}
+
+TEST(StrMapTest, DiscardedPoolDestroysTheNodesItself) {
+  // Maps cleared after Discard only forget their nodes; the pool destroys
+  // them with itself (the sanitizer build checks that nothing leaks).
+  auto* pool = CMapPool<CStrMap<CStr>::Node>::Create();
+  {
+    CStrMap<CStr> a(pool), b(pool);
+    for (int i = 0; i < 100; ++i) {
+      a[std::to_string(i)] = CStr(std::string(100, 'a').c_str());
+      b[std::to_string(i) + std::string(40, 'L')] = "b";
+    }
+    pool->Discard();
+    a.Clear();
+    EXPECT_EQ(a.size(), 0u);
+    EXPECT_EQ(a.Find("1"), nullptr);
+    EXPECT_EQ(pool->in_use(), 200u);
+  }
+  pool->Release();
+}
+
 }  // namespace
 }  // namespace norvelle

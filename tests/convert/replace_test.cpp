@@ -57,6 +57,29 @@ TEST(AutoReplaceExact, WholeTextOnly) {
   });
 }
 
+TEST(AutoReplaceExact, ManyWordsFirstEntryWins) {
+  // A list of thousands of words, each given twice: the first entry wins,
+  // and texts that are no word (prefixes, longer texts) stay as they are.
+  Entries entries;
+  for (int round = 0; round < 2; ++round)
+    for (int i = 0; i < 3000; ++i)
+      entries.emplace_back(CStr(("w" + std::to_string(i)).c_str()),
+                           CStr((round ? "M:late" : "M:<" + std::to_string(i) + ">%1").c_str()));
+  AutoReplacer r;
+  r.Build(entries);
+  const struct {
+    std::string text;
+    std::string expected;
+  } cases[] = {{"w0", "<0>w0"}, {"w2999", "<2999>w2999"}, {"w123", "<123>w123"},
+               {"w", "w"},      {"w3000", "w3000"},       {"w12345", "w12345"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::string out;
+    r.WriteElementText(out, c.text, true, kTab3);
+    EXPECT_EQ(out, c.expected);
+  }
+}
+
 TEST(AutoReplaceExact, KeysAreUnescaped) {
   RunCases({
       {"escapes", {{"a\\sb\\ec\\\\d\\ne", "M:[%1]"}}, "a/b=c\\d\ne", false, "[a/b=c\\d\ne]"},

@@ -178,6 +178,37 @@ TEST(Budgets, EachBudgetHasTwoSides) {
   }
 }
 
+TEST(Budgets, OneCallOnAShortSubjectIsBounded) {
+  // A call on a short subject gets about kMaxMatchSteps steps, whatever the
+  // entry form: four nested lazy runs on 40 letters need ~2.6M steps (just
+  // past the budget of a 40-byte call), on 30 letters ~0.6M. The fuzzed
+  // command-line-shaped pattern below used to run 20M steps in one attempt.
+  ASSERT_LT(MatchCallBudget(40), 2'600'000u);
+  const std::string fuzzed_subject =
+      "}|b,i|te" + std::string(13, '\xFF') + "\x18\x18=%}%{%+0j%P\n" + std::string(25, '\x18') +
+      std::string(9, '\xFF') + "xt%d%}";
+  const struct {
+    std::string pattern;
+    std::string text;
+    bool cut;
+  } cases[] = {
+      {"%+j%+j%+j%+jX", std::string(30, 'a'), false},
+      {"%+j%+j%+j%+jX", std::string(40, 'a'), true},
+      {"|%+29{%*0j%e%[,%(%p|%)%]%}|%{\xDB\xD0" "0j%", fuzzed_subject, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    const CStrRegexStruct root = RegexCompile(c.pattern);
+    for (const char* tmpl : {"-", static_cast<const char*>(nullptr)}) {
+      CStr subject(c.text);
+      bool cut = false;
+      EXPECT_EQ(RegexMatch(subject, root, "", nullptr, tmpl, nullptr, 0, nullptr, nullptr, &cut), 0);
+      EXPECT_EQ(cut, c.cut);
+      EXPECT_EQ(subject.view(), c.text);
+    }
+  }
+}
+
 TEST(Budgets, HitsStayBelowTheLimit) {
   CStrHitList hits;
   CStr subject("a");

@@ -253,6 +253,33 @@ TEST(RuleFileRoundTrip, ReadSaveReadGivesTheSameStore) {
   EXPECT_EQ(test::ReadBytes(dir.File("again.qdx")), saved);
 }
 
+TEST(RuleFileReader, LongSectionsAroundANestedOne) {
+  // A long run of keys has its index sized for the lines up to the next
+  // section line; keys after a nested section go on growing it. The store
+  // must be the one that key-by-key inserts give, in the same order.
+  for (int before : {63, 64, 65, 400}) {
+    SCOPED_TRACE(before);
+    std::string text = "[list]\n";
+    RuleStore by_keys;
+    by_keys.CreateSection("list");
+    auto add = [&](const std::string& key) {
+      text += "\t" + key + "=v" + key + "\n";
+      by_keys.ValueSlot("/list/" + key) = ("v" + key).c_str();
+    };
+    for (int i = 0; i < before; ++i) add("a" + std::to_string(i));
+    text += "\t[sub]\n\t\tx=1\n\t[EndSection]\n";
+    by_keys.ChangeSection("/list");
+    by_keys.CreateSection("sub");
+    by_keys.ValueSlot("/list/sub/x") = "1";
+    for (int i = 0; i < 300; ++i) add("b" + std::to_string(i));
+    text += "[EndSection]\n";
+    RuleStore read;
+    ASSERT_TRUE(read.Parse(text, true));
+    EXPECT_EQ(Written(read), Written(by_keys));
+    EXPECT_EQ(read.GetValue("/list/b299")->view(), "vb299");
+  }
+}
+
 TEST(RuleFileRoundTrip, DeepNestingNeedsNoRecursion) {
   // Reading, copying and clearing a tree deeper than any stack would allow a
   // recursive walk. (Writing it shares the copy's walk; its tabs alone would

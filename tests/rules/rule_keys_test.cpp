@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "rules/rule_store.h"
 
@@ -163,6 +164,28 @@ TEST(RuleSettingsTest, AutoReplaceEntriesInMapOrderStillEscaped) {
     EXPECT_EQ(s.auto_replace[std::size_t(i)].first.view(), want[i][0]);
     EXPECT_EQ(s.auto_replace[std::size_t(i)].second.view(), want[i][1]);
   }
+}
+
+TEST(RuleSettingsTest, ADroppedStoreGivesTheSameSettings) {
+  // Reading from a store that is dropped afterwards moves the auto-replace
+  // values out instead of copying them; the settings are the same.
+  std::string text = "TabStop=5\n[AutoReplaceList]\n";
+  for (int i = 0; i < 300; ++i) text += "w" + std::to_string(i) + "=M:" + std::string(i % 90, 'v') + "\n";
+  text += "[EndSection]\n";
+  RuleStore kept, dropped;
+  ASSERT_TRUE(kept.Parse(text, true));
+  ASSERT_TRUE(dropped.Parse(text, true));
+  RuleSettings copied, moved;
+  ReadSettings(kept, copied);
+  ReadSettings(std::move(dropped), moved);
+  EXPECT_EQ(moved.tab_stop, 5);
+  ASSERT_EQ(moved.auto_replace.size(), 300u);
+  ASSERT_EQ(copied.auto_replace.size(), 300u);
+  for (std::size_t i = 0; i < 300; ++i) {
+    EXPECT_EQ(moved.auto_replace[i].first.view(), copied.auto_replace[i].first.view());
+    EXPECT_EQ(moved.auto_replace[i].second.view(), copied.auto_replace[i].second.view());
+  }
+  EXPECT_EQ(kept.GetValue("/AutoReplaceList/w89")->view(), "M:" + std::string(89, 'v'));
 }
 
 TEST(RuleKeyEscapes, WordsAndKeys) {
