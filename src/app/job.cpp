@@ -100,6 +100,10 @@ struct Problem {
   const char* what = "";  // said when the system gave no reason
 };
 
+// The UTF-8 hint looks at the start of a document only: a file written as
+// UTF-8 shows it at once, and the hint then costs nothing on a long one.
+constexpr std::size_t kHintBytes = std::size_t(1) << 20;
+
 RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, const NoteSink& note) {
   const bool from_stdin = input == "-";
   const bool to_stdout = job.output == "-" || (from_stdin && job.output.empty());
@@ -127,7 +131,7 @@ RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, cons
       return false;
     }
     if (utf8) DecodeUtf8Document(host, text);
-    else hint = LooksLikeUtf8(text);
+    else hint = LooksLikeUtf8(std::string_view(text).substr(0, kHintBytes));
     return true;
   };
   hooks.write = [&](const std::string& output, const std::vector<std::string_view>& pieces) {

@@ -25,7 +25,7 @@ struct EscapeTable {
   std::uint8_t cls[256];
   unsigned char specials[16];
   int n_specials;
-  constexpr explicit EscapeTable(int mode) : cls(), specials(), n_specials(0) {
+  constexpr explicit EscapeTable(int mode) : cls(), specials(), n_specials(0), low(true) {
     for (int b = 0; b < 256; ++b) cls[b] = IsLeadByte(static_cast<unsigned char>(b)) ? kLead : kCopy;
     cls[static_cast<unsigned char>(' ')] = kBlank;
     cls[static_cast<unsigned char>('"')] = kQuote;
@@ -38,9 +38,16 @@ struct EscapeTable {
   }
   constexpr void FindSpecials() {
     n_specials = 0;
-    for (int b = 0; b < 0x80; ++b)
-      if (cls[b] != kCopy) specials[n_specials++] = static_cast<unsigned char>(b);
+    low = true;
+    for (int b = 0; b < 0x80; ++b) {
+      if (cls[b] == kCopy) continue;
+      specials[n_specials++] = static_cast<unsigned char>(b);
+      if (b >= 0x40) low = false;
+    }
   }
+  // Every ASCII byte to escape is below 0x40: one comparison then finds a
+  // superset of them (digits and some punctuation go to the byte loop).
+  bool low = true;
 };
 constexpr EscapeTable kEscape[3] = {EscapeTable(0), EscapeTable(1), EscapeTable(2)};
 
@@ -68,7 +75,7 @@ int Escape(std::string& out, std::string_view text, std::string_view tab, const 
 #ifdef __SSE2__
   __m128i spec[16];
   const bool wide = text.size() >= 16;
-  if (wide)
+  if (wide && !t.low)
     for (int i = 0; i < t.n_specials; ++i) spec[i] = _mm_set1_epi8(static_cast<char>(t.specials[i]));
 #endif
   int lines = 0;
@@ -79,9 +86,15 @@ int Escape(std::string& out, std::string_view text, std::string_view tab, const 
     // with the high bit (lead bytes and their pairs go one by one).
     if (wide && e - p >= 16) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      __m128i hit = _mm_setzero_si128();
-      for (int i = 0; i < t.n_specials; ++i) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, spec[i]));
-      const unsigned mask = unsigned(_mm_movemask_epi8(_mm_or_si128(hit, v)));
+      unsigned mask;
+      if (t.low) {
+        // Signed: bytes from 0x80 count as below 0x40 too.
+        mask = unsigned(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(0x40))));
+      } else {
+        __m128i hit = _mm_setzero_si128();
+        for (int i = 0; i < t.n_specials; ++i) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, spec[i]));
+        mask = unsigned(_mm_movemask_epi8(_mm_or_si128(hit, v)));
+      }
       _mm_storeu_si128(reinterpret_cast<__m128i*>(w), v);
       if (mask == 0) {
         p += 16;

@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 #include "platform/carry.h"
 #include "platform/memory.h"
@@ -86,6 +87,18 @@ bool WriteAll(int fd, const char* p, std::size_t n) {
     n -= std::size_t(w);
   }
   return true;
+}
+
+// A thread with every signal blocked: signals stay with the thread that
+// started the work, which knows what to do with them.
+template <class F>
+std::thread QuietThread(F&& work) {
+  sigset_t all, old;
+  sigfillset(&all);
+  pthread_sigmask(SIG_SETMASK, &all, &old);
+  std::thread t(std::forward<F>(work));
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  return t;
 }
 
 // Turns each LF into CR LF, appending to out.
@@ -161,12 +174,7 @@ class CrlfWriter {
 
   void Start() {
     slot_.reserve(kSize);
-    // Signals stay with the producer's thread, which knows what to do with them.
-    sigset_t all, old;
-    sigfillset(&all);
-    pthread_sigmask(SIG_SETMASK, &all, &old);
-    thread_ = std::thread([this] { Drain(); });
-    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    thread_ = QuietThread([this] { Drain(); });
   }
 
   void Stop() {
@@ -327,6 +335,45 @@ class SignalShield {
   struct sigaction old_xfsz_;
 };
 
+// Reads up to n bytes at offset off into buf; *got: how many came (fewer at
+// the end of a file that shrank meanwhile).
+bool ReadAt(int fd, char* buf, std::size_t off, std::size_t n, std::size_t* got) {
+  *got = 0;
+  while (*got < n) {
+    const ssize_t r = ::pread(fd, buf + *got, n - *got, off_t(off + *got));
+    if (r == 0) break;
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    *got += std::size_t(r);
+  }
+  return true;
+}
+
+// From this size on, a second thread reads the second half: the first touch
+// of fresh memory (the system clears each page) is then shared by two cores.
+constexpr std::size_t kSplitRead = std::size_t(4) << 20;
+
+// Fills buf with up to n bytes of the file; the count read.
+std::size_t ReadWhole(int fd, char* buf, std::size_t n, bool* ok) {
+  PreferLargePages(buf, n);
+  std::size_t got = 0;
+  if (n < kSplitRead) {
+    *ok = ReadAt(fd, buf, 0, n, &got);
+    return got;
+  }
+  const std::size_t half = n / 2;
+  std::size_t got2 = 0;
+  bool ok2 = false;
+  std::thread second = QuietThread([&] { ok2 = ReadAt(fd, buf + half, half, n - half, &got2); });
+  *ok = ReadAt(fd, buf, 0, half, &got);
+  second.join();
+  *ok = *ok && ok2;
+  if (got == half) got += got2;  // a short first half: the file ends there
+  return got;
+}
+
 }  // namespace
 
 bool ReadTextFile(const std::string& cp932_path, std::string& out) {
@@ -336,25 +383,18 @@ bool ReadTextFile(const std::string& cp932_path, std::string& out) {
   if (fd < 0) return false;
   bool ok = true;
   try {
+#ifdef __cpp_lib_string_resize_and_overwrite
+    // Not cleared first: the reads write every byte that is kept.
+    out.resize_and_overwrite(size, [&](char* buf, std::size_t n) { return ReadWhole(fd, buf, n, &ok); });
+#else
     out.reserve(size);
-    PreferLargePages(out.data(), out.capacity());
     out.resize(size);
-  } catch (const std::bad_alloc&) {
+    out.resize(ReadWhole(fd, out.data(), size, &ok));
+#endif
+  } catch (...) {
     ::close(fd);
     throw;
   }
-  std::size_t got = 0;
-  while (got < size) {  // a file that shrank meanwhile ends early
-    ssize_t n = ::read(fd, out.data() + got, size - got);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
-    got += std::size_t(n);
-  }
-  out.resize(got);
   ::close(fd);
   if (!ok) return false;
   ToTextMode(out);

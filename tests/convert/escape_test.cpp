@@ -164,6 +164,15 @@ TEST(Escape, PiecesAtEveryOffsetAndInLongRuns) {
   out.clear();
   AppendConvertedCut(out, in, "T", ' ', sep);
   EXPECT_EQ(out, cut);
+  // A key among the letters ('|' is also a trail byte: never cut after a lead byte).
+  std::string bars, bars_cut;
+  for (int i = 0; i < 3000; ++i) {
+    bars += "alpha|\x83|beta <0123456789>|";
+    bars_cut += "alpha" + sep + "\x83|beta&nbsp;&lt;0123456789&gt;" + sep;
+  }
+  out.clear();
+  AppendConvertedCut(out, bars, "T", '|', sep);
+  EXPECT_EQ(out, bars_cut);
 }
 
 }  // namespace

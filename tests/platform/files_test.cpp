@@ -91,6 +91,33 @@ TEST(ReadTextFile, TextMode) {
   }
 }
 
+// Large files are read in two halves: text mode across the cut, and a 0x1A
+// in either half.
+TEST(ReadTextFile, LargeFilesReadInHalves) {
+  TempDir dir;
+  const std::size_t size = std::size_t(6) << 20, half = size / 2;
+  std::string file(size, 'a'), text;
+  for (std::size_t i = 100; i < size; i += 1000) file[i] = '\n';
+  file[half - 1] = '\r';  // CR LF across the cut
+  file[half] = '\n';
+  struct Case {
+    const char* name;
+    std::size_t eof;  // where a 0x1A goes; size: none
+  } cases[] = {{"whole", size}, {"0x1A in the second half", half + 10}, {"0x1A in the first half", 10}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string bytes = file;
+    if (c.eof < size) bytes[c.eof] = '\x1A';
+    ASSERT_TRUE(WriteBytes(dir.File("big.txt"), bytes));
+    std::string want = bytes.substr(0, c.eof);
+    if (c.eof > half) want.erase(half - 1, 1);
+    std::string out;
+    ASSERT_TRUE(ReadTextFile(dir.File("big.txt"), out));
+    EXPECT_EQ(out.size(), want.size());
+    EXPECT_TRUE(out == want);
+  }
+}
+
 TEST(ReadTextFile, FailsForWhatIsNoReadableFile) {
   TempDir dir;
   std::filesystem::create_directory(dir.File("folder"));
