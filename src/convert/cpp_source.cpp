@@ -203,7 +203,17 @@ void JoinLines(const std::vector<std::string_view>& lines, std::string& text) {
 class ChunkWriter {
  public:
   ChunkWriter(const SourceBlockInput& in, std::string& body, const SourceProgress& progress)
-      : in_(in), body_(body), progress_(progress) {}
+      : in_(in), body_(body), progress_(progress) {
+    // Classes of equal colour share one number: one comparison per token.
+    for (int c = 0; c < kShades; ++c) {
+      shade_[c] = c;
+      for (int d = 0; d < c; ++d)
+        if (in_.colours->ForClass(kClassNormal + c) == in_.colours->ForClass(kClassNormal + d)) {
+          shade_[c] = d;
+          break;
+        }
+    }
+  }
 
   // Returns false when the progress callback cancelled.
   bool Write(const CArrayAuto<TarnCPPSymbol>& tokens) {
@@ -224,11 +234,10 @@ class ChunkWriter {
  private:
   bool WriteToken(const TarnCPPSymbol& sym) {
     if (sym.kind != kClassWhitespace && sym.kind != current_) {
-      const CStr& colour = in_.colours->ForClass(sym.kind);
       // Classes of equal colour share one font tag; the current class stays.
-      if (!(colour == in_.colours->ForClass(current_))) {
+      if (Shade(sym.kind) != Shade(current_)) {
         body_.append("</font><font color=\"#"sv);
-        body_.append(colour.view());
+        body_.append(in_.colours->ForClass(sym.kind).view());
         body_.append("\">"sv);
         current_ = sym.kind;
       }
@@ -242,9 +251,17 @@ class ChunkWriter {
     return true;
   }
 
+  // Classes 101..108; any other value has the normal colour (ForClass).
+  static constexpr int kShades = 8;
+  int Shade(int cls) const {
+    const int c = cls - kClassNormal;
+    return c >= 0 && c < kShades ? shade_[c] : shade_[0];
+  }
+
   const SourceBlockInput& in_;
   std::string& body_;
   const SourceProgress& progress_;
+  int shade_[kShades];
   int current_ = kClassNormal;
   int lines_ = 0;    // line feeds replaced so far in this block
   int counted_ = 0;  // tokens since the last progress report
@@ -295,7 +312,7 @@ void ClassifyChunk(CArrayAuto<TarnCPPSymbol>& tokens, const CppKeywordSet& keywo
     TarnCPPSymbol& sym = tokens[i];
     if (sym.text.empty()) continue;
     sym.kind = ColourClassOf(sym, keywords);
-    // Swapping slots moves no text; the dropped slots keep their buffers for reuse.
+    // Swapping slots moves no text.
     if (i != kept) tokens.SwapSlots(i, kept);
     ++kept;
   }

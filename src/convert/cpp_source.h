@@ -25,9 +25,21 @@
 namespace norvelle {
 
 // One scanned token; kind is the scanner state, then the colour class.
+// A token's text: a view into the block's joined text, which outlives the
+// tokens of the block (copying each token's bytes cost more than writing them).
+class TokenText {
+ public:
+  void Assign(const char* p, std::size_t n) { text_ = std::string_view(p, n); }
+  std::string_view view() const { return text_; }
+  bool empty() const { return text_.empty(); }
+
+ private:
+  std::string_view text_;
+};
+
 struct TarnCPPSymbol {
   std::int32_t kind = 0;
-  CStr text;
+  TokenText text;
 };
 
 enum CppState : int {

@@ -229,18 +229,23 @@ void AutoReplacer::WriteElementText(std::string& out, std::string_view text, boo
     AppendConverted(converted_, text, tab_string);
     t = converted_;
   }
-  subject_.Assign(t.data(), t.size());
   bool matched = false;
   // A pattern whose required text is missing has no match and would leave
   // the subject as it is; it is skipped where it also cannot have been cut
   // off by its budgets (which is reported). Longer subjects than the matcher
-  // takes go to it, which refuses them as it always did.
-  const bool filter = subject_.length() <= kMaxSubjectLength;
+  // takes go to it, which refuses them as it always did. The subject is
+  // copied for the matcher only once a pattern may match: most words meet none.
+  const bool filter = t.size() <= kMaxSubjectLength;
+  bool copied = false;
   ByteSet present;
-  present.Add(subject_.view());
+  present.Add(t);
   for (const PatternEntry& p : patterns_) {
-    if (filter && !p.required.MayMatch(subject_.view(), present) && p.required.Bounded(subject_.length()))
-      continue;
+    const std::string_view now = copied ? subject_.view() : t;
+    if (filter && !p.required.MayMatch(now, present) && p.required.Bounded(now.size())) continue;
+    if (!copied) {
+      subject_.Assign(t.data(), t.size());
+      copied = true;
+    }
     bool cut = false;
     if (RegexMatch(subject_, p.root, "", &hits_, p.tmpl.c_str(), nullptr, 0, nullptr, nullptr, &cut) > 0) {
       matched = true;
