@@ -236,20 +236,44 @@ class ChunkWriter {
     if (sym.kind != kClassWhitespace && sym.kind != current_) {
       // Classes of equal colour share one font tag; the current class stays.
       if (Shade(sym.kind) != Shade(current_)) {
+        WritePending();
         body_.append("</font><font color=\"#"sv);
         body_.append(in_.colours->ForClass(sym.kind).view());
         body_.append("\">"sv);
         current_ = sym.kind;
       }
     }
-    // The progress position counts this token's line feeds.
-    lines_ += AppendConvertedLines(body_, sym.text.view(), in_.tab_string);
+    // Tokens of one colour are escaped together: they follow each other in
+    // the block's text, and escaping them at once gives the same bytes as
+    // one by one unless a token ends in a byte that may be a lead byte
+    // (alone it is dropped, joined it would take the next byte): the run
+    // ends after such a token.
+    const std::string_view t = sym.text.view();
+    if (t.data() != pending_end_) WritePending();
+    if (!pending_begin_) pending_begin_ = t.data();
+    pending_end_ = t.data() + t.size();
+    if (!t.empty() && IsLeadByte(static_cast<unsigned char>(t.back()))) WritePending();
     if (++counted_ == kProgressTokens) {
+      // The progress position counts the line feeds written so far.
+      WritePending();
       if (progress_ && progress_(in_.progress_base + lines_)) return false;
       counted_ = 0;
     }
     return true;
   }
+
+  void WritePending() {
+    if (pending_begin_ == nullptr) return;
+    lines_ += AppendConvertedLines(
+        body_, std::string_view(pending_begin_, std::size_t(pending_end_ - pending_begin_)), in_.tab_string);
+    pending_begin_ = pending_end_ = nullptr;
+  }
+
+ public:
+  // After the last chunk: the run not yet written.
+  void Finish() { WritePending(); }
+
+ private:
 
   // Classes 101..108; any other value has the normal colour (ForClass).
   static constexpr int kShades = 8;
@@ -262,6 +286,8 @@ class ChunkWriter {
   std::string& body_;
   const SourceProgress& progress_;
   int shade_[kShades];
+  const char* pending_begin_ = nullptr;  // tokens of the current colour not yet written
+  const char* pending_end_ = nullptr;
   int current_ = kClassNormal;
   int lines_ = 0;    // line feeds replaced so far in this block
   int counted_ = 0;  // tokens since the last progress report
@@ -336,6 +362,7 @@ bool WriteBlock(const SourceBlockInput& in, const CppKeywordSet& keywords, std::
     if (!writer.Write(tokens)) return false;
     tokens.Clear();
   }
+  writer.Finish();
   if (!writer.wrote_any()) body.append(kEmptyColour);  // completes the open font tag
   body.append(kTail);
   return true;
