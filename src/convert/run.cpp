@@ -1,5 +1,9 @@
 #include "convert/run.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <cstring>
 #include <exception>
 #include <functional>
@@ -48,6 +52,22 @@ bool ForEachLine(const std::string& text, F&& line) {
   }
 }
 
+// Sixteen bytes at a time: a call per line would cost more than the bytes.
+std::size_t CountLineFeeds(std::string_view text) {
+  const char* p = text.data();
+  const char* e = p + text.size();
+  std::size_t n = 0;
+#ifdef __SSE2__
+  const __m128i lf = _mm_set1_epi8('\n');
+  for (; e - p >= 16; p += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    n += std::size_t(__builtin_popcount(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)))));
+  }
+#endif
+  for (; p < e; ++p) n += *p == '\n';
+  return n;
+}
+
 // The source as read: its text, its line count and its time. The lines are
 // views into the text, cut as pass 1 goes, so no list of them is kept.
 struct Source {
@@ -69,10 +89,7 @@ std::optional<Msg> ReadSource(std::string_view command_line, const RunHooks& hoo
   if (!read) return Msg::kCannotOpenSource;
   if (src.text.empty()) return Msg::kSourceEmpty;
   if (hooks.stream_source || !FileModTime(src.path, src.mtime)) src.mtime = hooks.clock.now();
-  src.lines = 1;
-  for (const char* p = src.text.data(), *e = p + src.text.size();
-       (p = static_cast<const char*>(std::memchr(p, '\n', std::size_t(e - p)))) != nullptr; ++p)
-    ++src.lines;
+  src.lines = 1 + CountLineFeeds(src.text);
   src.lines_read = int(src.lines - (src.text.back() == '\n'));
   return std::nullopt;
 }

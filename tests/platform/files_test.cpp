@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <random>
 #include <sys/stat.h>
 #include <sys/resource.h>
 #include <sys/time.h>
@@ -115,6 +116,27 @@ TEST(ReadTextFile, LargeFilesReadInHalves) {
     ASSERT_TRUE(ReadTextFile(dir.File("big.txt"), out));
     EXPECT_EQ(out.size(), want.size());
     EXPECT_TRUE(out == want);
+  }
+}
+
+// Against the rule itself, on texts where CR, LF and 0x1A fall at every
+// place of the 16-byte steps.
+TEST(ReadTextFile, TextModeAgainstTheRule) {
+  TempDir dir;
+  std::mt19937 random(12);
+  for (int round = 0; round < 200; ++round) {
+    std::string bytes;
+    const int size = int(random() % 300);
+    for (int i = 0; i < size; ++i) bytes += "ab\r\n\r\x82 "[random() % 8];
+    if (round % 4 == 0 && size > 0) bytes[random() % size] = '\x1A';
+    const std::string text = bytes.substr(0, bytes.find('\x1A'));
+    std::string want;
+    for (std::size_t i = 0; i < text.size(); ++i)
+      if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) want += text[i];
+    ASSERT_TRUE(WriteBytes(dir.File("t.txt"), bytes));
+    std::string out;
+    ASSERT_TRUE(ReadTextFile(dir.File("t.txt"), out));
+    ASSERT_EQ(out, want) << round;
   }
 }
 
