@@ -84,3 +84,34 @@ TEST(Run, DatesComeFromTheFileTimeAndTheClockInLocalTime) {
 
 }  // namespace
 }  // namespace norvelle
+
+namespace norvelle {
+namespace {
+
+// The progress range is twice the lines read: counted over texts whose line
+// feeds fall at every place of the 16-byte steps, in short and long runs.
+TEST(Run, ProgressRangeCountsEveryLine) {
+  class RangeHost : public test::RecordingHost {
+   public:
+    void SetProgressRange(int max) override { range = max; }
+    int range = -1;
+  };
+  test::TempDir tmp;
+  SetProgramPathForTesting(tmp.File("norvelle"));
+  for (int lines : {1, 2, 15, 16, 17, 300, 5000}) {
+    for (int width : {0, 1, 7, 15, 16}) {
+      SCOPED_TRACE(std::to_string(lines) + " lines of " + std::to_string(width));
+      std::string text;
+      for (int i = 0; i < lines; ++i) text += std::string(std::size_t(width + i % 3), 'x') + "\n";
+      text += "end";  // a last line without a line feed
+      ASSERT_TRUE(test::WriteBytes(tmp.File("a.txt"), text));
+      RangeHost host;
+      Convert(host, tmp.File("a.txt"));
+      EXPECT_EQ(host.range, 2 * (lines + 1));
+    }
+  }
+  SetProgramPathForTesting("");
+}
+
+}  // namespace
+}  // namespace norvelle
