@@ -46,6 +46,7 @@ std::uint64_t WordHash(std::string_view word) { return std::hash<std::string_vie
 }  // namespace
 
 void AutoReplacer::Build(const std::vector<std::pair<CStr, CStr>>& entries) {
+  memo_.clear();
   replacements_.clear();
   replacement_text_.clear();
   cuts_.clear();
@@ -204,6 +205,31 @@ void AutoReplacer::WriteReplacement(std::string& out, const Replacement& r, std:
 void AutoReplacer::WriteElementText(std::string& out, std::string_view text, bool convert,
                                     std::string_view tab_string) {
   cut_off_ = false;
+  Memo* memo = nullptr;
+  if (text.size() <= kMemoText) {
+    if (memo_.empty()) memo_.resize(kMemoSlots);
+    std::uint32_t h = convert ? 0x9E3779B9u : 2166136261u;
+    for (char c : text) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+    memo = &memo_[h & (kMemoSlots - 1)];
+    if (memo->used && memo->convert == convert && memo->text == text && memo->tab == tab_string) {
+      out.append(memo->html);
+      return;
+    }
+  }
+  const std::size_t before = out.size();
+  WriteUnremembered(out, text, convert, tab_string);
+  // What a pattern's budget cut off is reported each time: not kept.
+  if (memo && !cut_off_) {
+    memo->used = true;
+    memo->convert = convert;
+    memo->text.assign(text);
+    memo->tab.assign(tab_string);
+    memo->html.assign(out, before, std::string::npos);
+  }
+}
+
+void AutoReplacer::WriteUnremembered(std::string& out, std::string_view text, bool convert,
+                                     std::string_view tab_string) {
   // Exact and search words are compared with the text as the source has it.
   if (!exact_words_.empty() && text.size() <= exact_max_len_) {
     if (const ExactWord* w = FindExact(text)) {

@@ -120,6 +120,19 @@ class AutoReplacer {
   CStr subject_;
   CStrHitList hits_;
   bool cut_off_ = false;
+
+  // Words repeat: the HTML of a short text is kept, found by the text,
+  // whether it is converted and the tab string, which are all it depends on
+  // while the list stays (Build forgets it).
+  void WriteUnremembered(std::string& out, std::string_view text, bool convert, std::string_view tab_string);
+  struct Memo {
+    std::string text, tab, html;
+    bool convert = false;
+    bool used = false;
+  };
+  static constexpr std::size_t kMemoSlots = 4096;
+  static constexpr std::size_t kMemoText = 32;
+  std::vector<Memo> memo_;
 };
 
 // setrep: argument "N=TEXT". Sets slots[N] to TEXT and returns true when

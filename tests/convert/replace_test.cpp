@@ -217,5 +217,32 @@ TEST(AutoReplacePattern, CutOffReportedThoughTheLiteralIsMissing) {
   EXPECT_FALSE(r.cut_off());
 }
 
+// A word written again gives the same HTML, however it was found before:
+// per conversion, tab string and list; cut-off words are reported each time.
+TEST(AutoReplaceBuild, RepeatedWordsKeepTheirMeaning) {
+  AutoReplacer r;
+  r.Build({{"w", "M:<%1>"}, {"a", "I:[%1]"}});
+  std::string out;
+  for (int round = 0; round < 2; ++round) {
+    r.WriteElementText(out, "a\tb", true, kTab3);
+    r.WriteElementText(out, "a\tb", true, "T");
+    r.WriteElementText(out, "a\tb", false, "T");
+    r.WriteElementText(out, "w", true, kTab3);
+    out += '|';
+  }
+  const std::string once = "[a" + std::string(kTab3) + "b][aTb][a\tb]<w>|";
+  EXPECT_EQ(out, once + once);
+  r.Build({{"w", "M:new"}});
+  out.clear();
+  r.WriteElementText(out, "w", true, kTab3);
+  EXPECT_EQ(out, "new");
+  r.Build({{"%*j%*j%*j%*j%*j%*jx", "R:y"}});
+  for (int round = 0; round < 2; ++round) {
+    out.clear();
+    r.WriteElementText(out, std::string(32, 'a'), false, kTab3);
+    EXPECT_TRUE(r.cut_off()) << round;
+  }
+}
+
 }  // namespace
 }  // namespace norvelle
