@@ -167,11 +167,12 @@ RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, cons
       int put_errno = 0;
       errno = 0;
       const bool written = WriteTextFileFrom(output, [&](const TextPut& put) {
-        return produce([&](std::string_view piece) {
-          if (put(piece)) return true;
-          if (put_errno == 0) put_errno = errno;
-          return false;
-        });
+        auto kept = [&](bool ok) {
+          if (!ok && put_errno == 0) put_errno = errno;
+          return ok;
+        };
+        return produce(TextPut([&](std::string_view piece) { return kept(put(piece)); },
+                               [&](std::string& text) { return kept(put.Give(text)); }));
       });
       if (written) return true;
       const int why = put_errno > 0 ? put_errno : errno;

@@ -358,7 +358,7 @@ std::optional<RunOutcome> WriteDocument(ConversionHost& host, const Pass2Input& 
       produced = true;
       marks.Finish(writer.header(), writer.footer(), writer.title().view(), hooks.title);
       const bool head = put(writer.header().view());
-      if (head) writer.set_spill(put, kSpillBytes);
+      if (head) writer.set_spill([&put](std::string& body) { return put.Give(body); }, kSpillBytes);
       if (!writer.Run()) {
         cancelled = true;
         return false;

@@ -55,7 +55,8 @@ class ElementWriter {
   // Hands the body over in pieces of about `bytes` while Run writes it, so it
   // is never held whole; body() then holds only the rest. Pieces end between
   // elements. A spill that fails is not tried again: the rest stays in body().
-  using Spill = std::function<bool(std::string_view piece)>;
+  // The spill may take the body's text without copying it (TextPut::Give).
+  using Spill = std::function<bool(std::string& body)>;
   void set_spill(Spill spill, std::size_t bytes) {
     spill_ = std::move(spill);
     spill_at_ = bytes;

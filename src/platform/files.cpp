@@ -156,7 +156,8 @@ void AppendCrlf(std::string& out, std::string_view s) {
 // shares the machine's cores with its own output.
 class CrlfWriter {
  public:
-  explicit CrlfWriter(int fd) : fd_(fd) { fill_.reserve(kSize); }
+  // Buffers have room for twice a piece: given buffers (Give) travel back to the producer.
+  explicit CrlfWriter(int fd) : fd_(fd) { fill_.reserve(2 * kSize); }
   ~CrlfWriter() { Stop(); }
   CrlfWriter(const CrlfWriter&) = delete;
   CrlfWriter& operator=(const CrlfWriter&) = delete;
@@ -171,6 +172,18 @@ class CrlfWriter {
     }
     return ok_;
   }
+  // Takes s's text without copying it; s comes back empty.
+  bool Give(std::string& s) {
+    if (!ok_) return false;
+    if (s.empty()) return true;
+    if (!fill_.empty()) HandOver();  // what came before goes first
+    if (!ok_) return false;
+    std::swap(fill_, s);
+    HandOver();
+    s.clear();
+    return ok_;
+  }
+
   // Writes what is left and waits for the second thread; errno tells why it failed.
   bool Flush() {
     if (!fill_.empty() && ok_) {
@@ -208,7 +221,7 @@ class CrlfWriter {
   }
 
   void Start() {
-    slot_.reserve(kSize);
+    slot_.reserve(2 * kSize);
     thread_ = QuietThread([this] { Drain(); });
   }
 
@@ -225,7 +238,7 @@ class CrlfWriter {
 
   void Drain() {
     std::string buf;
-    buf.reserve(kSize);
+    buf.reserve(2 * kSize);
     for (;;) {
       std::unique_lock<std::mutex> lock(mutex_);
       ready_.wait(lock, [this] { return full_ || stop_; });
@@ -554,7 +567,8 @@ bool WriteTextFileFrom(const std::string& cp932_path, const TextProducer& produc
   bool ok;
   shield.PassHandledInterrupt(true);
   try {
-    ok = produce([&w](std::string_view piece) { return w.Put(piece); });
+    ok = produce(TextPut([&w](std::string_view piece) { return w.Put(piece); },
+                         [&w](std::string& text) { return w.Give(text); }));
   } catch (...) {  // the producer failed: no half-written file stays behind
     shield.PassHandledInterrupt(false);
     ::close(fd);

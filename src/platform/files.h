@@ -19,6 +19,7 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <string_view>
 #include <vector>
 
@@ -59,7 +60,30 @@ bool WriteTextFile(const std::string& cp932_path, const std::vector<std::string_
 // The same with the text handed over as it is made: produce calls put for
 // each piece in order and returns false to give up (the target then stays as
 // it was). produce is not called when the file cannot be created.
-using TextPut = std::function<bool(std::string_view piece)>;
+// `Give` hands over a whole buffer the producer will fill again: where the
+// output can, it takes the buffer's text without copying it, and the buffer
+// comes back empty either way.
+class TextPut {
+ public:
+  using Put = std::function<bool(std::string_view piece)>;
+  using GiveFn = std::function<bool(std::string& text)>;
+  template <class F, class = std::enable_if_t<!std::is_same_v<std::decay_t<F>, TextPut> &&
+                                              std::is_invocable_r_v<bool, F&, std::string_view>>>
+  TextPut(F put) : put_(std::move(put)) {}  // NOLINT: any callable that takes a piece
+  TextPut(Put put, GiveFn give) : put_(std::move(put)), give_(std::move(give)) {}
+
+  bool operator()(std::string_view piece) const { return put_(piece); }
+  bool Give(std::string& text) const {
+    if (give_) return give_(text);
+    const bool ok = put_(text);
+    text.clear();
+    return ok;
+  }
+
+ private:
+  Put put_;
+  GiveFn give_;
+};
 using TextProducer = std::function<bool(const TextPut& put)>;
 bool WriteTextFileFrom(const std::string& cp932_path, const TextProducer& produce);
 

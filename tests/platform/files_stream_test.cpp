@@ -22,6 +22,29 @@ long Entries(const std::string& dir) {
   return long(std::distance(begin(it), end(it)));
 }
 
+// Buffers given whole go out in order with the pieces put around them, and
+// come back empty for the producer to fill again.
+TEST(WriteTextFileFrom, GivenBuffersKeepTheirPlace) {
+  TempDir dir;
+  std::string want;
+  EXPECT_TRUE(WriteTextFileFrom(dir.File("out.htm"), [&want](const TextPut& put) {
+    std::string buffer;
+    for (int i = 0; i < 40; ++i) {
+      const std::string head = "<" + std::to_string(i) + ">\n";
+      if (!put(head)) return false;
+      want += "<" + std::to_string(i) + ">\r\n";
+      buffer.assign(std::size_t(1000 + i * 20000), char('a' + i % 26));
+      buffer += "\n";
+      want += buffer.substr(0, buffer.size() - 1) + "\r\n";
+      if (!put.Give(buffer) || !buffer.empty()) return false;
+    }
+    std::string nothing;
+    return put.Give(nothing) && put("end");
+  }));
+  want += "end";
+  EXPECT_TRUE(ReadBytes(dir.File("out.htm")) == want);
+}
+
 TEST(WriteTextFileFrom, PiecesAsTheyComeAndNothingLeftOnFailure) {
   TempDir dir;
   ASSERT_TRUE(WriteBytes(dir.File("out.htm"), "old"));
