@@ -23,6 +23,7 @@
 #include "convert/writer.h"
 #include "platform/files.h"
 #include "platform/memory.h"
+#include "platform/thread.h"
 #include "platform/paths.h"
 #include "rules/rule_keys.h"
 #include "rules/rule_store.h"
@@ -172,7 +173,7 @@ class ConcurrentAnalysis {
 
   void Start() {
     analyser_.set_pack_plain_lines(true);
-    thread_ = std::thread([this] { Work(); });
+    thread_ = QuietThread([this] { Work(); });
   }
   // Waits for pass 1; a failure of its thread (out of memory) is thrown here.
   void Join() {

@@ -26,6 +26,7 @@
 
 #include "platform/carry.h"
 #include "platform/memory.h"
+#include "platform/thread.h"
 
 namespace norvelle {
 
@@ -122,18 +123,6 @@ bool WriteAll(int fd, const char* p, std::size_t n) {
     n -= std::size_t(w);
   }
   return true;
-}
-
-// A thread with every signal blocked: signals stay with the thread that
-// started the work, which knows what to do with them.
-template <class F>
-std::thread QuietThread(F&& work) {
-  sigset_t all, old;
-  sigfillset(&all);
-  pthread_sigmask(SIG_SETMASK, &all, &old);
-  std::thread t(std::forward<F>(work));
-  pthread_sigmask(SIG_SETMASK, &old, nullptr);
-  return t;
 }
 
 // Turns each LF into CR LF, appending to out.

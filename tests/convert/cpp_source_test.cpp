@@ -206,14 +206,18 @@ TEST(CppSourceBlock, ProgressEveryHundredTokens) {
 }
 
 TEST(CppSourceBlock, CancelStopsTheBlock) {
-  const std::vector<std::string_view> lines(250, "a");
-  const SourceColours colours;
-  SourceBlockInput in{&lines, false, &colours, "&nbsp;", 0};
-  int calls = 0;
-  std::string body;
-  EXPECT_FALSE(WriteSourceBlock(in, Keywords(), body, [&](int) { return ++calls == 2; }));
-  EXPECT_EQ(calls, 2);
-  EXPECT_EQ(body.find("</table>"), std::string::npos);
+  // Short and long blocks.
+  for (std::size_t n : {std::size_t(250), std::size_t(200000)}) {
+    SCOPED_TRACE(n);
+    const std::vector<std::string_view> lines(n, "a");
+    const SourceColours colours;
+    SourceBlockInput in{&lines, false, &colours, "&nbsp;", 0};
+    int calls = 0;
+    std::string body;
+    EXPECT_FALSE(WriteSourceBlock(in, Keywords(), body, [&](int) { return ++calls == 2; }));
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(body.find("</table>"), std::string::npos);
+  }
 }
 
 }  // namespace

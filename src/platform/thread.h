@@ -1,0 +1,26 @@
+// Threads for the conversion's own work. They start with every signal
+// blocked: signals stay with the thread that started the work, which knows
+// what to do with them (batch mode's cancel, the hold while a file is
+// replaced); the default action of a signal delivered to a worker would end
+// the process in the middle of a write.
+#pragma once
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <thread>
+#include <utility>
+
+namespace norvelle {
+
+template <class F>
+std::thread QuietThread(F&& work) {
+  sigset_t all, old;
+  sigfillset(&all);
+  pthread_sigmask(SIG_SETMASK, &all, &old);
+  std::thread t(std::forward<F>(work));
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  return t;
+}
+
+}  // namespace norvelle
