@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "pattern/regex.h"
+#include "pattern/required.h"
 
 namespace {
 
@@ -78,6 +79,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   };
   const int k = RegexSearch(subject, root, flags.c_str(), &hits, nullptr, &positions, &reject_odd);
   Check(k >= 0 && std::uint32_t(k) == positions.count());
+
+  // What auto-replace skips without matching, the matcher neither matches
+  // nor cuts off.
+  const RequiredText required(root);
+  if (subject.size() <= kMaxSubjectLength && !required.MayMatch(subject) && required.Bounded(subject.size())) {
+    CStr again(subject);
+    bool again_cut = false;
+    Check(RegexMatch(again, root, "", &hits, tmpl.c_str(), nullptr, 0, nullptr, nullptr, &again_cut) == 0 &&
+          !again_cut);
+  }
 
   CStr out;
   RegexExpandTemplate(tmpl.c_str(), hits, out);

@@ -94,7 +94,8 @@ void Measure(const Elt& e, bool repeated, std::size_t& size, std::vector<double>
   ++size;
   const bool rep = e.modifier != ' ' || e.count >= 0 || e.maximum >= 0 || IsOp(e, 'z');
   if (rep) repeats.push_back(double(e.count > e.maximum ? e.count : e.maximum));
-  if (IsOp(e, 't') || ((e.kind == kRegexCapture || IsOp(e, 'T')) && repeated)) hits_grow = true;
+  // A capture repeated itself, or inside a repetition, adds a hit every round.
+  if (IsOp(e, 't') || ((e.kind == kRegexCapture || IsOp(e, 'T')) && (repeated || rep))) hits_grow = true;
   for (std::uint32_t i = 0; i < e.children.count(); ++i)
     Measure(e.children[i], repeated || rep, size, repeats, hits_grow);
 }

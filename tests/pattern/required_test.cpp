@@ -97,7 +97,8 @@ namespace {
 // pattern does run out, Bounded has said no.
 TEST(RequiredText, BoundedOnlyWhereNoBudgetRunsOut) {
   const char* patterns[] = {"%*(%*a%)b", "%+0j%+0j%+0jx", "%*(a%*(b%)%)c", "%{%/1s%}(",
-                            "%*j%*j%*j%*jx", "%5,9(a%)b",     "%!(ab%)%*ac",   "%{%+1l%}ing%$"};
+                            "%*j%*j%*j%*jx", "%5,9(a%)b",     "%!(ab%)%*ac",   "%{%+1l%}ing%$",
+                            "%+0{%}x"};
   int bounded = 0, unbounded = 0;
   for (const char* pattern : patterns) {
     const CStrRegexStruct root = RegexCompile(pattern);
@@ -105,8 +106,9 @@ TEST(RequiredText, BoundedOnlyWhereNoBudgetRunsOut) {
     for (std::size_t n : {0, 1, 5, 30, 300, 3000}) {
       SCOPED_TRACE(std::string(pattern) + " on " + std::to_string(n));
       CStr subject(std::string(n, 'a'));
+      CStrHitList hits;  // as auto-replace calls it: hits count against their budget
       bool cut = false;
-      RegexMatch(subject, root, "", nullptr, nullptr, nullptr, 0, nullptr, nullptr, &cut);
+      RegexMatch(subject, root, "", &hits, "", nullptr, 0, nullptr, nullptr, &cut);
       if (req.Bounded(n)) {
         ++bounded;
         EXPECT_FALSE(cut);
@@ -120,6 +122,7 @@ TEST(RequiredText, BoundedOnlyWhereNoBudgetRunsOut) {
   // Hits that pile up in a repetition, or "%t", are never bounded.
   EXPECT_FALSE(RequiredText(RegexCompile("%*(%{a%}%)b")).Bounded(1));
   EXPECT_FALSE(RequiredText(RegexCompile("a%99999t")).Bounded(1));
+  EXPECT_FALSE(RequiredText(RegexCompile("%+0{%}x")).Bounded(1));  // a repeated capture itself
   EXPECT_TRUE(RequiredText(RegexCompile("%{ab%}c")).Bounded(100));
 }
 
