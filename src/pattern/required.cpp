@@ -78,7 +78,9 @@ bool Options(const Elt& e, Clause& out) {
 void Collect(const Elt& group, std::vector<Clause>& out) {
   for (std::uint32_t i = 0; i < group.children.count(); ++i) {
     const Elt& c = group.children[i];
-    if (IsOp(c, 'P')) return;
+    // A "P" mark can end the match here; a "z" takes the rest of its group
+    // into its operand's rounds, which may end the match before it.
+    if (IsOp(c, 'P') || IsOp(c, 'z')) return;
     if (!MustMatch(c)) continue;
     if (c.kind == kRegexSequence || c.kind == kRegexCapture) {
       Collect(c, out);
@@ -114,9 +116,10 @@ RequiredText::RequiredText(const CStrRegexStruct& root) {
       if (MustMatch(next) && IsClass(next)) first_class_ = next.op;
       if (MustMatch(next) && next.kind == kRegexLiteral) first_literal_.assign(next.literal.data(), next.literal.length());
     }
-    // A "P" mark can end the sequence before its last items.
+    // A "P" mark or a "z" can end the sequence before its last items.
     bool early_end = false;
-    for (std::uint32_t i = 0; i < n; ++i) early_end = early_end || IsOp(root.children[i], 'P');
+    for (std::uint32_t i = 0; i < n; ++i)
+      early_end = early_end || IsOp(root.children[i], 'P') || IsOp(root.children[i], 'z');
     if (n >= 2 && !early_end && IsOp(root.children[n - 1], '$')) {
       const Elt& last = root.children[n - 2];
       if (last.kind == kRegexLiteral && Once(last)) suffix_.assign(last.literal.data(), last.literal.length());

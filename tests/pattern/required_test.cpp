@@ -63,6 +63,8 @@ TEST(RequiredText, RandomSubjectsWithAMatchAreNeverRefused) {
       "%/1(ab%)%[%(c%)%p%]", "%{%+1a%}b%$",        "x%zab",         "%^ab",      "%[a%pb%]c",
       "%2(ab%)",           "%+(a%)b",              "%{a%}%0vb",     "\x83\x7C" "a",
       "%^%a%/0b",          "%^%Jb",                "a%Pb%$",        "%+0jb%$",   "%^%3a",
+      // A "z" whose operand may take no rounds: what follows it is not needed.
+      "%0,7z%*jab",        "%0,7z%+(x%)c",         "a%0,3z%*bc%$",
   };
   const char alphabet[] = {'a', 'b', 'c', 'x', '\x83', '\x7C', 'o', 'l', 'r', 'u', 'B'};
   std::mt19937 rng(7);
