@@ -69,6 +69,7 @@ void ToTextMode(std::string& text) {
   std::size_t w = std::size_t(cr - d);
   std::size_t r = w;
   while (r < n) {
+    bool tail = true;  // fewer than 16 bytes are left
 #ifdef __SSE2__
     // Sixteen bytes without a CR move at once (every line is one CR LF apart:
     // a call per line would cost more than the bytes).
@@ -87,24 +88,16 @@ void ToTextMode(std::string& text) {
       w += 16;
       r += 16;
     }
-    if (n - r < 16 && d[r] != '\r') {
-      const void* next = std::memchr(d + r, '\r', n - r);
-      const std::size_t stop = next ? std::size_t(static_cast<const char*>(next) - d) : n;
-      std::memmove(d + w, d + r, stop - r);
-      w += stop - r;
-      r = stop;
-      if (r >= n) break;
-    }
-#else
-    if (d[r] != '\r') {
-      const void* next = std::memchr(d + r, '\r', n - r);
-      const std::size_t stop = next ? std::size_t(static_cast<const char*>(next) - d) : n;
-      std::memmove(d + w, d + r, stop - r);
-      w += stop - r;
-      r = stop;
-      if (r >= n) break;
-    }
+    tail = n - r < 16;
 #endif
+    if (tail && d[r] != '\r') {
+      const void* next = std::memchr(d + r, '\r', n - r);
+      const std::size_t stop = next ? std::size_t(static_cast<const char*>(next) - d) : n;
+      std::memmove(d + w, d + r, stop - r);
+      w += stop - r;
+      r = stop;
+      if (r >= n) break;
+    }
     // d[r] is a CR: it goes when a LF follows.
     if (r + 1 < n && d[r + 1] == '\n') ++r;
     else d[w++] = d[r++];
