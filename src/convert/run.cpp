@@ -183,8 +183,6 @@ class ConcurrentAnalysis {
   const SplitKeys& split_keys() const { return analyser_.split_keys(); }
   // After Join: pass 1's error lines, in order.
   std::vector<std::string>& errors() { return pass1_host_.errors; }
-  // After Join: pass 1 saw every line (not stopped).
-  bool complete() const { return complete_; }
 
   ElementFeed feed;
 
@@ -203,7 +201,7 @@ class ConcurrentAnalysis {
       };
       pass1_host_.line_number = 0;
       std::size_t lines = 0;
-      complete_ = ForEachLine(src_.text, [&](std::string_view line) {
+      const bool complete = ForEachLine(src_.text, [&](std::string_view line) {
         ++pass1_host_.line_number;
         if (pass1_host_.Pump()) return false;
         analyser_.Analyse(line);
@@ -217,7 +215,7 @@ class ConcurrentAnalysis {
         }
         return true;
       });
-      if (complete_) analyser_.Finish();
+      if (complete) analyser_.Finish();
       publish(elements_.size());
     } catch (...) {
       failure_ = std::current_exception();
@@ -235,7 +233,6 @@ class ConcurrentAnalysis {
   LineAnalyser analyser_;
   std::thread thread_;
   std::exception_ptr failure_;
-  bool complete_ = false;
 };
 
 // Pass 2's host while pass 1 runs on its own thread: pass 2's error lines
