@@ -122,8 +122,9 @@ bool IsWhitespace(std::string_view text) {
   return true;
 }
 
+}  // namespace
+
 int ColourClassOf(const TarnCPPSymbol& sym, const CppKeywordSet& keywords) {
-  if (IsWhitespace(sym.text.view())) return kClassWhitespace;
   switch (sym.kind) {
     case kStateWord: return keywords.Contains(sym.text.view()) ? kClassKeyword : kClassSymbol;
     case kStateChar: return kClassChar;
@@ -131,9 +132,12 @@ int ColourClassOf(const TarnCPPSymbol& sym, const CppKeywordSet& keywords) {
     case kStateLineComment:
     case kStateBlockComment: return kClassComment;
     case kStateNumber: return kClassNumber;
-    default: return kClassNormal;
+    default:  // only here can a token be all blanks: every other state starts at its own byte
+      return IsWhitespace(sym.text.view()) ? kClassWhitespace : kClassNormal;
   }
 }
+
+namespace {
 
 constexpr const char* kKeywords[] = {
     // keywords
@@ -199,11 +203,11 @@ void JoinLines(const std::vector<std::string_view>& lines, std::string& text) {
   if (!text.empty()) text.pop_back();
 }
 
-// Writes classified chunks; holds what lives for one block across chunks.
-class ChunkWriter {
+// Writes the classified tokens of one block, through an escape buffer.
+class ListingWriter {
  public:
-  ChunkWriter(const SourceBlockInput& in, std::string& body, const SourceProgress& progress)
-      : in_(in), body_(body), progress_(progress) {
+  ListingWriter(const SourceBlockInput& in, std::string& body, const SourceProgress& progress)
+      : in_(in), out_(body), progress_(progress) {
     // Classes of equal colour share one number: one comparison per token.
     for (int c = 0; c < kShades; ++c) {
       shade_[c] = c;
@@ -216,65 +220,35 @@ class ChunkWriter {
   }
 
   // Returns false when the progress callback cancelled.
-  bool Write(const CArrayAuto<TarnCPPSymbol>& tokens) {
-    if (tokens.empty()) return true;
+  bool Write(const TarnCPPSymbol& sym) {
     if (!wrote_any_) {
       wrote_any_ = true;
-      current_ = tokens[0].kind == kClassWhitespace ? kClassNormal : tokens[0].kind;
-      body_.append(in_.colours->ForClass(current_).view());
-      body_.append("\">"sv);
-    }
-    for (std::uint32_t i = 0; i < tokens.count(); ++i)
-      if (!WriteToken(tokens[i])) return false;
-    return true;
-  }
-
-  bool wrote_any() const { return wrote_any_; }
-
- private:
-  bool WriteToken(const TarnCPPSymbol& sym) {
-    if (sym.kind != kClassWhitespace && sym.kind != current_) {
+      current_ = sym.kind == kClassWhitespace ? kClassNormal : sym.kind;
+      out_.Raw(in_.colours->ForClass(current_).view());
+      out_.Raw("\">"sv);
+    } else if (sym.kind != kClassWhitespace && sym.kind != current_ &&
+               Shade(sym.kind) != Shade(current_)) {
       // Classes of equal colour share one font tag; the current class stays.
-      if (Shade(sym.kind) != Shade(current_)) {
-        WritePending();
-        body_.append("</font><font color=\"#"sv);
-        body_.append(in_.colours->ForClass(sym.kind).view());
-        body_.append("\">"sv);
-        current_ = sym.kind;
-      }
+      out_.Raw("</font><font color=\"#"sv);
+      out_.Raw(in_.colours->ForClass(sym.kind).view());
+      out_.Raw("\">"sv);
+      current_ = sym.kind;
     }
-    // Tokens of one colour are escaped together: they follow each other in
-    // the block's text, and escaping them at once gives the same bytes as
-    // one by one unless a token ends in a byte that may be a lead byte
-    // (alone it is dropped, joined it would take the next byte): the run
-    // ends after such a token.
-    const std::string_view t = sym.text.view();
-    if (t.data() != pending_end_) WritePending();
-    if (!pending_begin_) pending_begin_ = t.data();
-    pending_end_ = t.data() + t.size();
-    if (!t.empty() && IsLeadByte(static_cast<unsigned char>(t.back()))) WritePending();
+    lines_ += out_.ConvertedLines(sym.text.view(), in_.tab_string);
     if (++counted_ == kProgressTokens) {
-      // The progress position counts the line feeds written so far.
-      WritePending();
+      // The progress position counts the line feeds written so far; the
+      // callback may spill the body, so it gets everything written.
+      out_.Flush();
       if (progress_ && progress_(in_.progress_base + lines_)) return false;
       counted_ = 0;
     }
     return true;
   }
 
-  void WritePending() {
-    if (pending_begin_ == nullptr) return;
-    lines_ += AppendConvertedLines(
-        body_, std::string_view(pending_begin_, std::size_t(pending_end_ - pending_begin_)), in_.tab_string);
-    pending_begin_ = pending_end_ = nullptr;
-  }
-
- public:
-  // After the last chunk: the run not yet written.
-  void Finish() { WritePending(); }
+  bool wrote_any() const { return wrote_any_; }
+  void Finish() { out_.Flush(); }
 
  private:
-
   // Classes 101..108; any other value has the normal colour (ForClass).
   static constexpr int kShades = 8;
   int Shade(int cls) const {
@@ -283,11 +257,9 @@ class ChunkWriter {
   }
 
   const SourceBlockInput& in_;
-  std::string& body_;
+  EscapeBuffer out_;
   const SourceProgress& progress_;
   int shade_[kShades];
-  const char* pending_begin_ = nullptr;  // tokens of the current colour not yet written
-  const char* pending_end_ = nullptr;
   int current_ = kClassNormal;
   int lines_ = 0;    // line feeds replaced so far in this block
   int counted_ = 0;  // tokens since the last progress report
@@ -309,10 +281,19 @@ const CStr& SourceColours::ForClass(int cls) const {
 }
 
 CppKeywordSet::CppKeywordSet() {
-  for (const char* k : kKeywords) set_.InsertNew(k) = 1;
+  for (const char* k : kKeywords) {
+    std::size_t h = Hash(k);
+    while (!slots_[h].empty()) h = (h + 1) % kSlots;
+    slots_[h] = k;
+  }
 }
 
-bool CppKeywordSet::Contains(std::string_view word) const { return set_.Find(word) != nullptr; }
+bool CppKeywordSet::Contains(std::string_view word) const {
+  if (word.size() < kShortest || word.size() > kLongest) return false;
+  for (std::size_t h = Hash(word); !slots_[h].empty(); h = (h + 1) % kSlots)
+    if (slots_[h] == word) return true;
+  return false;
+}
 
 void CppScanner::Read(TarnCPPSymbol& sym) {
   sym.kind = state_;
@@ -332,60 +313,42 @@ void CppScanner::Read(TarnCPPSymbol& sym) {
   p_ += n;
 }
 
-void ClassifyChunk(CArrayAuto<TarnCPPSymbol>& tokens, const CppKeywordSet& keywords) {
-  std::uint32_t kept = 0;
-  for (std::uint32_t i = 0; i < tokens.count(); ++i) {
-    TarnCPPSymbol& sym = tokens[i];
-    if (sym.text.empty()) continue;
-    sym.kind = ColourClassOf(sym, keywords);
-    // Swapping slots moves no text.
-    if (i != kept) tokens.SwapSlots(i, kept);
-    ++kept;
-  }
-  tokens.Resize(kept);
-}
-
 namespace {
 
 bool WriteBlock(const SourceBlockInput& in, const CppKeywordSet& keywords, std::string& body,
-                const SourceProgress& progress, std::uint32_t chunk_tokens, SourceBlockScratch& scratch) {
-  if (chunk_tokens == 0) chunk_tokens = 1;
+                const SourceProgress& progress, std::string& text) {
   AppendHead(in, body);
-  JoinLines(*in.lines, scratch.text);
-  CppScanner scanner(scratch.text);
-  CArrayAuto<TarnCPPSymbol>& tokens = scratch.tokens;
-  tokens.Clear();
-  ChunkWriter writer(in, body, progress);
-  while (!scanner.AtEnd()) {
-    while (!scanner.AtEnd() && tokens.count() < chunk_tokens) scanner.Read(tokens.Add());
-    ClassifyChunk(tokens, keywords);
-    if (!writer.Write(tokens)) return false;
-    tokens.Clear();
+  JoinLines(*in.lines, text);
+  CppScanner scanner(text);
+  bool wrote_any = false;
+  {
+    ListingWriter writer(in, body, progress);
+    TarnCPPSymbol sym;
+    while (!scanner.AtEnd()) {
+      scanner.Read(sym);
+      if (sym.text.empty()) continue;
+      sym.kind = ColourClassOf(sym, keywords);
+      if (!writer.Write(sym)) return false;
+    }
+    writer.Finish();
+    wrote_any = writer.wrote_any();
   }
-  writer.Finish();
-  if (!writer.wrote_any()) body.append(kEmptyColour);  // completes the open font tag
+  if (!wrote_any) body.append(kEmptyColour);  // completes the open font tag
   body.append(kTail);
   return true;
 }
 
 }  // namespace
 
-bool WriteSourceBlockInChunks(const SourceBlockInput& in, const CppKeywordSet& keywords,
-                              std::string& body, const SourceProgress& progress,
-                              std::uint32_t chunk_tokens) {
-  SourceBlockScratch scratch;
-  return WriteBlock(in, keywords, body, progress, chunk_tokens, scratch);
-}
-
 bool WriteSourceBlock(const SourceBlockInput& in, const CppKeywordSet& keywords,
                       std::string& body, const SourceProgress& progress) {
-  SourceBlockScratch scratch;
-  return WriteBlock(in, keywords, body, progress, kMaxChunkTokens, scratch);
+  std::string text;
+  return WriteBlock(in, keywords, body, progress, text);
 }
 
 bool WriteSourceBlock(const SourceBlockInput& in, const CppKeywordSet& keywords,
-                      std::string& body, const SourceProgress& progress, SourceBlockScratch& scratch) {
-  return WriteBlock(in, keywords, body, progress, kMaxChunkTokens, scratch);
+                      std::string& body, const SourceProgress& progress, std::string& scratch) {
+  return WriteBlock(in, keywords, body, progress, scratch);
 }
 
 }  // namespace norvelle

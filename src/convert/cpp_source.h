@@ -1,11 +1,9 @@
 // Coloured C++ listings: the scanner, the colour classes and the HTML table
 // written for one run of source-block lines.
 //
-// A block is scanned in chunks of at most 1001 tokens so the token list stays
-// small for long listings; the output equals that of one chunk. Every 100
-// tokens the progress callback is called (it may pump the host and report
-// cancellation). Work is linear in the block's size: token slots and their
-// buffers are reused from chunk to chunk.
+// A block is scanned, classified and written one token at a time, so nothing
+// grows with the block but its joined text. Every 100 tokens the progress
+// callback is called (it may pump the host and report cancellation).
 //
 // Not for: other languages, or text outside source blocks. The caller closes
 // open bold/teletype/font tags before the table and suppresses the line break
@@ -18,8 +16,6 @@
 #include <string_view>
 #include <vector>
 
-#include "base/array.h"
-#include "base/map.h"
 #include "base/str.h"
 
 namespace norvelle {
@@ -78,18 +74,22 @@ struct SourceColours {
   const CStr& ForClass(int cls) const;
 };
 
-// The 66 keywords and 13 directives, exact and case-sensitive.
+// The 66 keywords and 13 directives, exact and case-sensitive: an open
+// table asked once per word of a listing.
 class CppKeywordSet {
  public:
   CppKeywordSet();
   bool Contains(std::string_view word) const;
 
  private:
-  CStrMap<char> set_;
+  static constexpr std::size_t kSlots = 256;
+  static constexpr std::size_t kShortest = 2, kLongest = 16;  // "do", "reinterpret_cast"
+  static std::size_t Hash(std::string_view w) {
+    return (w.size() * 7 + static_cast<unsigned char>(w[0]) * 31 + static_cast<unsigned char>(w[1]) * 3 +
+            static_cast<unsigned char>(w.back()) * 13) % kSlots;
+  }
+  std::string_view slots_[kSlots];
 };
-
-// Most tokens one chunk holds: scanning goes on while the list holds <= 1000.
-inline constexpr std::uint32_t kMaxChunkTokens = 1001;
 // Written tokens between two progress reports.
 inline constexpr int kProgressTokens = 100;
 
@@ -110,8 +110,8 @@ class CppScanner {
   CppState state_ = kStateOther;
 };
 
-// Drops empty tokens and turns each remaining token's state into its class.
-void ClassifyChunk(CArrayAuto<TarnCPPSymbol>& tokens, const CppKeywordSet& keywords);
+// The colour class of a non-empty token read in state sym.kind.
+int ColourClassOf(const TarnCPPSymbol& sym, const CppKeywordSet& keywords);
 
 // Called every 100 tokens with the progress position; returns true to cancel.
 // An empty callback is never called.
@@ -125,25 +125,12 @@ struct SourceBlockInput {
   int progress_base = 0;                       // pass-2 base + current line number
 };
 
-// Buffers a writer keeps from block to block: the joined text and the token
-// slots with their text buffers, so a document of many short listings does
-// not allocate per token.
-struct SourceBlockScratch {
-  std::string text;
-  CArrayAuto<TarnCPPSymbol> tokens;
-};
-
 // Writes the whole table for one block to body. Returns false when the
-// progress callback asked to cancel (the body is then incomplete).
+// progress callback asked to cancel (the body is then incomplete). scratch
+// holds the block's joined text; a writer keeps it from block to block.
 bool WriteSourceBlock(const SourceBlockInput& in, const CppKeywordSet& keywords,
                       std::string& body, const SourceProgress& progress);
 bool WriteSourceBlock(const SourceBlockInput& in, const CppKeywordSet& keywords,
-                      std::string& body, const SourceProgress& progress, SourceBlockScratch& scratch);
-
-// As WriteSourceBlock with chunks of at most chunk_tokens (>= 1) tokens. The
-// output never depends on the chunk size; tests use this to prove it.
-bool WriteSourceBlockInChunks(const SourceBlockInput& in, const CppKeywordSet& keywords,
-                              std::string& body, const SourceProgress& progress,
-                              std::uint32_t chunk_tokens);
+                      std::string& body, const SourceProgress& progress, std::string& scratch);
 
 }  // namespace norvelle

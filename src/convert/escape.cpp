@@ -1,5 +1,6 @@
 #include "convert/escape.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -51,26 +52,27 @@ struct EscapeTable {
 };
 constexpr EscapeTable kEscape[3] = {EscapeTable(0), EscapeTable(1), EscapeTable(2)};
 
-// The output goes through a buffer on the stack: one append to the string per
-// few kilobytes instead of one per piece.
-constexpr std::size_t kBuf = 8192;
-constexpr std::size_t kPiece = 16;  // tab and separator texts up to this go through the buffer
 // Room after `full`: the 16-byte scan may leave the write position up to 15
 // bytes further, then one piece or entity follows.
-constexpr std::size_t kSlack = 15 + kPiece;
+constexpr std::size_t kSlack = EscapeBuffer::kSlack;
+constexpr std::size_t kPiece = kSlack - 15;  // tab and separator texts up to this go through the buffer
 
-// kKey bytes write sep.
-int Escape(std::string& out, std::string_view text, std::string_view tab, const EscapeTable& t,
-           std::string_view sep = {}) {
+// Escapes text into c's buffer; kKey bytes write sep. The write position is
+// kept in a local: stores through char* could otherwise alias it. kSized:
+// the buffer has room for the worst case (every byte its longest piece, then
+// kSlack), so it is never flushed and c.out is not used.
+template <bool kSized>
+int EscapeInto(EscapeCursor& c, std::string_view text, std::string_view tab, const EscapeTable& t,
+               std::string_view sep = {}) {
   const std::uint8_t* cls = t.cls;
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
   const unsigned char* const e = p + text.size();
-  char buf[kBuf];
-  char* w = buf;
-  char* const full = buf + kBuf - kSlack;
+  char* w = c.w;
+  char* const full = c.full;
   auto flush = [&] {
-    out.append(buf, std::size_t(w - buf));
-    w = buf;
+    c.w = w;
+    c.Flush();
+    w = c.w;
   };
 #ifdef __SSE2__
   __m128i spec[16];
@@ -80,7 +82,7 @@ int Escape(std::string& out, std::string_view text, std::string_view tab, const 
 #endif
   int lines = 0;
   while (p < e) {
-    if (w >= full) flush();
+    if (!kSized && w >= full) flush();
 #ifdef __SSE2__
     // Sixteen bytes at a time while they hold nothing to escape and no byte
     // with the high bit (lead bytes and their pairs go one by one).
@@ -106,20 +108,20 @@ int Escape(std::string& out, std::string_view text, std::string_view tab, const 
       w += safe;
     }
 #endif
-    unsigned char c = *p;
-    if (cls[c] == kCopy) {
-      *w++ = static_cast<char>(c);
+    unsigned char ch = *p;
+    if (cls[ch] == kCopy) {
+      *w++ = static_cast<char>(ch);
       ++p;
       continue;
     }
-    if (cls[c] == kLead) {
+    if (cls[ch] == kLead) {
       // Whole double-byte characters, as long as they follow each other.
       while (p + 1 < e && p[1] != 0 && w < full) {
-        w[0] = static_cast<char>(c);
+        w[0] = static_cast<char>(ch);
         w[1] = static_cast<char>(p[1]);
         w += 2;
         p += 2;
-        if (p >= e || cls[c = *p] != kLead) break;
+        if (p >= e || cls[ch = *p] != kLead) break;
       }
       if (p < e && cls[*p] == kLead && (p + 1 >= e || p[1] == 0)) {
         ++p;  // a lead byte at the end has no character: dropped
@@ -127,7 +129,7 @@ int Escape(std::string& out, std::string_view text, std::string_view tab, const 
       }
       continue;
     }
-    switch (cls[c]) {
+    switch (cls[ch]) {
       case kBlank: std::memcpy(w, "&nbsp;", 6); w += 6; break;
       case kQuote: std::memcpy(w, "&quot;", 6); w += 6; break;
       case kAmp: std::memcpy(w, "&amp;", 5); w += 5; break;
@@ -135,13 +137,13 @@ int Escape(std::string& out, std::string_view text, std::string_view tab, const 
       case kGt: std::memcpy(w, "&gt;", 4); w += 4; break;
       case kTab:
       case kKey: {
-        const std::string_view piece = cls[c] == kTab ? tab : sep;
-        if (piece.size() <= kPiece) {
+        const std::string_view piece = cls[ch] == kTab ? tab : sep;
+        if (kSized || piece.size() <= kPiece) {
           std::memcpy(w, piece.data(), piece.size());
           w += piece.size();
         } else {
           flush();
-          out.append(piece);
+          c.out->append(piece);
         }
         break;
       }
@@ -153,8 +155,41 @@ int Escape(std::string& out, std::string_view text, std::string_view tab, const 
     }
     ++p;
   }
-  flush();
+  c.w = w;
   return lines;
+}
+
+// Texts up to this size are written straight into the string's spare room
+// (a line or a word: most calls); longer ones go through a buffer on the
+// stack, one append per few kilobytes, so that the room asked for stays small.
+constexpr std::size_t kDirect = 4096;
+constexpr std::size_t kBuf = 8192;
+
+int EscapeLong(std::string& out, std::string_view text, std::string_view tab, const EscapeTable& t,
+               std::string_view sep) {
+  char buf[kBuf];
+  EscapeCursor c{buf, buf, buf + kBuf - kSlack, &out};
+  const int lines = EscapeInto<false>(c, text, tab, t, sep);
+  c.Flush();
+  return lines;
+}
+
+int Escape(std::string& out, std::string_view text, std::string_view tab, const EscapeTable& t,
+           std::string_view sep = {}) {
+#ifdef __cpp_lib_string_resize_and_overwrite
+  if (text.size() <= kDirect) {
+    const std::size_t widest = std::max({std::size_t(6), tab.size(), sep.size()});
+    const std::size_t old = out.size();
+    int lines = 0;
+    out.resize_and_overwrite(old + text.size() * widest + kSlack, [&](char* p, std::size_t n) {
+      EscapeCursor c{p + old, p + old, p + n, nullptr};
+      lines = EscapeInto<true>(c, text, tab, t, sep);
+      return std::size_t(c.w - p);
+    });
+    return lines;
+  }
+#endif
+  return EscapeLong(out, text, tab, t, sep);
 }
 
 }  // namespace
@@ -187,6 +222,17 @@ void AppendConvertedCut(std::string& out, std::string_view text, std::string_vie
     made_for = k;
   }
   Escape(out, text, tab_string, t, sep);
+}
+
+void EscapeBuffer::RawLong(std::string_view s) {
+  c_.Flush();
+  c_.out->append(s);
+}
+
+int EscapeBuffer::ConvertedLines(std::string_view text, std::string_view tab_string) {
+  const int lines = EscapeInto<false>(c_, text, tab_string, kEscape[2]);
+  if (c_.w >= c_.full) c_.Flush();
+  return lines;
 }
 
 }  // namespace norvelle

@@ -173,7 +173,7 @@ class ConcurrentAnalysis {
 
   void Start() {
     analyser_.set_pack_plain_lines(true);
-    thread_ = QuietThread([this] { Work(); });
+    thread_ = QuietThread("nv-pass1", [this] { Work(); });
   }
   // Waits for pass 1; a failure of its thread (out of memory) is thrown here.
   void Join() {

@@ -338,7 +338,7 @@ bool ElementWriter::SourceBlock(std::size_t& i) {
         SpillIfFull();  // a long listing is one element
         return false;
       },
-      block_scratch_);
+      block_text_);
   if (!ok) return false;
   suppress_break_ = true;
   host_.line_number += int(end - i) - 1;

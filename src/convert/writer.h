@@ -122,7 +122,7 @@ class ElementWriter {
   AutoReplacer replacer_;
   CppKeywordSet keywords_;
   std::vector<std::string_view> block_lines_;
-  SourceBlockScratch block_scratch_;
+  std::string block_text_;  // a listing's joined lines, kept from block to block
   bool cancelled_ = false;
   std::size_t promoted_ = 0;  // element that took over a commented line start
 };

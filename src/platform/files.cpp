@@ -204,7 +204,7 @@ class CrlfWriter {
 
   void Start() {
     slot_.reserve(2 * kSize);
-    thread_ = QuietThread([this] { Drain(); });
+    thread_ = QuietThread("nv-write", [this] { Drain(); });
   }
 
   void Stop() {
@@ -396,7 +396,7 @@ std::size_t ReadWhole(int fd, char* buf, std::size_t n, bool* ok) {
   const std::size_t half = n / 2;
   std::size_t got2 = 0;
   bool ok2 = false;
-  std::thread second = QuietThread([&] { ok2 = ReadAt(fd, buf + half, half, n - half, &got2); });
+  std::thread second = QuietThread("nv-read", [&] { ok2 = ReadAt(fd, buf + half, half, n - half, &got2); });
   *ok = ReadAt(fd, buf, 0, half, &got);
   second.join();
   *ok = *ok && ok2;

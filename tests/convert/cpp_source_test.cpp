@@ -1,4 +1,5 @@
 #include "convert/cpp_source.h"
+#include "convert/escape.h"
 
 #include <gtest/gtest.h>
 
@@ -23,11 +24,11 @@ SourceColours Letters() {
 }
 
 std::string Render(const std::vector<std::string_view>& lines, bool numbers,
-                   const SourceColours& colours, std::uint32_t chunk = kMaxChunkTokens,
-                   const SourceProgress& progress = {}, int base = 0) {
-  SourceBlockInput in{&lines, numbers, &colours, "&nbsp;&nbsp;", base};
+                   const SourceColours& colours, const SourceProgress& progress = {}, int base = 0,
+                   std::string_view tab = "&nbsp;&nbsp;") {
+  SourceBlockInput in{&lines, numbers, &colours, tab, base};
   std::string body;
-  EXPECT_TRUE(WriteSourceBlockInChunks(in, Keywords(), body, progress, chunk));
+  EXPECT_TRUE(WriteSourceBlock(in, Keywords(), body, progress));
   return body;
 }
 
@@ -35,12 +36,12 @@ using Tokens = std::vector<std::pair<int, std::string>>;
 
 Tokens Scan(std::string_view text) {
   CppScanner scanner(text);
-  CArrayAuto<TarnCPPSymbol> list;
-  while (!scanner.AtEnd()) scanner.Read(list.Add());
-  ClassifyChunk(list, Keywords());
   Tokens out;
-  for (std::uint32_t i = 0; i < list.count(); ++i)
-    out.emplace_back(list[i].kind, std::string(list[i].text.view()));
+  TarnCPPSymbol sym;
+  while (!scanner.AtEnd()) {
+    scanner.Read(sym);
+    if (!sym.text.empty()) out.emplace_back(ColourClassOf(sym, Keywords()), std::string(sym.text.view()));
+  }
   return out;
 }
 
@@ -184,25 +185,56 @@ std::vector<std::string> LongListing(int n) {
   return out;
 }
 
-TEST(CppSourceBlock, ChunkSizeNeverChangesTheOutput) {
-  const std::vector<std::string> text = LongListing(5000);
+// The model: every token escaped on its own, a font tag wherever the colour
+// string changes. The writer buffers its output; long comments, long tab
+// strings and many short tokens cross its buffer's ends.
+std::string Model(const std::vector<std::string_view>& lines, const SourceColours& colours,
+                  std::string_view tab) {
+  std::string text;
+  for (std::string_view l : lines) text.append(l).push_back('\n');
+  text.pop_back();
+  std::string code;
+  std::string colour;
+  for (const auto& [cls, token] : Scan(text)) {
+    const std::string c(colours.ForClass(colour.empty() && cls == kClassWhitespace ? kClassNormal : cls).view());
+    if (colour.empty()) code += c + "\">";
+    else if (cls != kClassWhitespace && c != colour) code += "</font><font color=\"#" + c + "\">";
+    if (colour.empty() || cls != kClassWhitespace) colour = c;
+    AppendConvertedLines(code, token, tab);
+  }
+  return "<table><tr><td><tt><b><nobr><font color=\"#" + code + "&nbsp;</font></nobr></b></tt></tr></table>";
+}
+
+TEST(CppSourceBlock, LongListingsEqualTheTokenModel) {
+  const std::string long_comment = "/*" + std::string(40000, 'c') + " \x82\xA0 <&> */";
+  const std::string tabs(3000, '\t');
+  std::vector<std::string> text = LongListing(5000);
+  text.insert(text.begin() + 2500, long_comment);
+  text.push_back(tabs + "x" + tabs);
   const std::vector<std::string_view> lines(text.begin(), text.end());
   const SourceColours letters = Letters();
-  const std::string whole = Render(lines, true, letters, 1u << 30);
-  for (std::uint32_t chunk : {1u, 2u, 7u, 1000u, kMaxChunkTokens}) {
-    SCOPED_TRACE(chunk);
-    EXPECT_EQ(Render(lines, true, letters, chunk), whole);
+  SourceColours shared = letters;
+  shared.string = "K";
+  const std::string long_tab(100, 'T');  // longer than a buffered piece
+  for (std::string_view tab : {std::string_view("&nbsp;&nbsp;"), std::string_view(long_tab)})
+    for (const SourceColours* c : {&letters, static_cast<const SourceColours*>(&shared)}) {
+      SCOPED_TRACE(tab.size());
+      EXPECT_EQ(Render(lines, false, *c, {}, 0, tab), Model(lines, *c, tab));
+    }
+  // A comment filling the buffer to every offset near its end, then tags.
+  for (std::size_t n = 16300; n < 16400; ++n) {
+    const std::string comment = "//" + std::string(n, 'c');
+    const std::vector<std::string_view> two = {comment, "x \"y\""};
+    ASSERT_EQ(Render(two, false, letters), Model(two, letters, "&nbsp;&nbsp;")) << n;
   }
 }
 
 TEST(CppSourceBlock, ProgressEveryHundredTokens) {
   // "a" and "\n" alternate: 499 tokens, 50 line feeds per 100 tokens.
   const std::vector<std::string_view> lines(250, "a");
-  for (std::uint32_t chunk : {3u, kMaxChunkTokens}) {
-    std::vector<int> seen;
-    Render(lines, false, SourceColours(), chunk, [&](int pos) { seen.push_back(pos); return false; }, 7);
-    EXPECT_EQ(seen, (std::vector<int>{57, 107, 157, 207})) << chunk;
-  }
+  std::vector<int> seen;
+  Render(lines, false, SourceColours(), [&](int pos) { seen.push_back(pos); return false; }, 7);
+  EXPECT_EQ(seen, (std::vector<int>{57, 107, 157, 207}));
 }
 
 TEST(CppSourceBlock, CancelStopsTheBlock) {
