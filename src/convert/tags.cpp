@@ -97,8 +97,12 @@ void TagState::BuildAttrs(const TagInfo& t, const TarnStruct& e, const ArgPool& 
 
 void TagState::CloseFor(const TarnStruct& e, const ArgPool& args, std::string& out) {
   if (stack_.empty()) return;  // every kind closes only what is on the stack
-  for (int row : kCloseOrder)
-    if (row >= 0) Close(kTags[row], e, args, out);
+  for (int row : kCloseOrder) {
+    if (row < 0) break;
+    // A kind with nothing open closes nothing: skipped before its switch.
+    const Open& o = open_[row];
+    if (o.depth != 0 || !o.attrs.empty()) Close(kTags[row], e, args, out);
+  }
 }
 
 void TagState::Close(const TagInfo& t, const TarnStruct& e, const ArgPool& args, std::string& out) {
