@@ -182,25 +182,12 @@ void AppendHead(const SourceBlockInput& in, std::string& body) {
     body.append(kHeadNumbered);
     body.append(in.colours->line.view());
     body.append("\">"sv);
-    AppendLineNumbers(body, in.lines->size());
+    AppendLineNumbers(body, in.line_count);
     body.append(kNumbersEnd);
     body.append(kHeadCode);
   } else {
     body.append(kHeadPlain);
   }
-}
-
-// The N texts each followed by a line feed, without the final one.
-void JoinLines(const std::vector<std::string_view>& lines, std::string& text) {
-  std::size_t size = 0;
-  for (std::string_view l : lines) size += l.size() + 1;
-  text.clear();
-  text.reserve(size);
-  for (std::string_view l : lines) {
-    text.append(l);
-    text.push_back('\n');
-  }
-  if (!text.empty()) text.pop_back();
 }
 
 // Writes the classified tokens of one block, through an escape buffer.
@@ -229,15 +216,26 @@ class ListingWriter {
     } else if (sym.kind != kClassWhitespace && sym.kind != current_ &&
                Shade(sym.kind) != Shade(current_)) {
       // Classes of equal colour share one font tag; the current class stays.
+      WritePending();
       out_.Raw("</font><font color=\"#"sv);
       out_.Raw(in_.colours->ForClass(sym.kind).view());
       out_.Raw("\">"sv);
       current_ = sym.kind;
     }
-    lines_ += out_.ConvertedLines(sym.text.view(), in_.tab_string);
+    // Tokens of one colour are escaped together: they follow each other in
+    // the block's text, and escaping them at once gives the same bytes as
+    // one by one unless a token ends in a byte that may be a lead byte
+    // (alone it is dropped, joined it would take the next byte): the run
+    // ends after such a token.
+    const std::string_view t = sym.text.view();
+    if (t.data() != pending_end_) WritePending();
+    if (!pending_begin_) pending_begin_ = t.data();
+    pending_end_ = t.data() + t.size();
+    if (IsLeadByte(static_cast<unsigned char>(t.back()))) WritePending();
     if (++counted_ == kProgressTokens) {
       // The progress position counts the line feeds written so far; the
       // callback may spill the body, so it gets everything written.
+      WritePending();
       out_.Flush();
       if (progress_ && progress_(in_.progress_base + lines_)) return false;
       counted_ = 0;
@@ -246,9 +244,19 @@ class ListingWriter {
   }
 
   bool wrote_any() const { return wrote_any_; }
-  void Finish() { out_.Flush(); }
+  void Finish() {
+    WritePending();
+    out_.Flush();
+  }
 
  private:
+  void WritePending() {
+    if (pending_begin_ == nullptr) return;
+    lines_ += out_.ConvertedLines(std::string_view(pending_begin_, std::size_t(pending_end_ - pending_begin_)),
+                                  in_.tab_string);
+    pending_begin_ = pending_end_ = nullptr;
+  }
+
   // Classes 101..108; any other value has the normal colour (ForClass).
   static constexpr int kShades = 8;
   int Shade(int cls) const {
@@ -260,6 +268,8 @@ class ListingWriter {
   EscapeBuffer out_;
   const SourceProgress& progress_;
   int shade_[kShades];
+  const char* pending_begin_ = nullptr;  // tokens of the current colour not yet written
+  const char* pending_end_ = nullptr;
   int current_ = kClassNormal;
   int lines_ = 0;    // line feeds replaced so far in this block
   int counted_ = 0;  // tokens since the last progress report
@@ -313,13 +323,10 @@ void CppScanner::Read(TarnCPPSymbol& sym) {
   p_ += n;
 }
 
-namespace {
-
-bool WriteBlock(const SourceBlockInput& in, const CppKeywordSet& keywords, std::string& body,
-                const SourceProgress& progress, std::string& text) {
+bool WriteSourceBlock(const SourceBlockInput& in, const CppKeywordSet& keywords, std::string& body,
+                      const SourceProgress& progress) {
   AppendHead(in, body);
-  JoinLines(*in.lines, text);
-  CppScanner scanner(text);
+  CppScanner scanner(in.text);
   bool wrote_any = false;
   {
     ListingWriter writer(in, body, progress);
@@ -336,19 +343,6 @@ bool WriteBlock(const SourceBlockInput& in, const CppKeywordSet& keywords, std::
   if (!wrote_any) body.append(kEmptyColour);  // completes the open font tag
   body.append(kTail);
   return true;
-}
-
-}  // namespace
-
-bool WriteSourceBlock(const SourceBlockInput& in, const CppKeywordSet& keywords,
-                      std::string& body, const SourceProgress& progress) {
-  std::string text;
-  return WriteBlock(in, keywords, body, progress, text);
-}
-
-bool WriteSourceBlock(const SourceBlockInput& in, const CppKeywordSet& keywords,
-                      std::string& body, const SourceProgress& progress, std::string& scratch) {
-  return WriteBlock(in, keywords, body, progress, scratch);
 }
 
 }  // namespace norvelle

@@ -14,7 +14,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "base/str.h"
 
@@ -118,7 +117,8 @@ int ColourClassOf(const TarnCPPSymbol& sym, const CppKeywordSet& keywords);
 using SourceProgress = std::function<bool(int position)>;
 
 struct SourceBlockInput {
-  const std::vector<std::string_view>* lines;  // the N element texts of the block, N >= 1
+  std::string_view text;                       // the block's N lines, each but the last followed by LF
+  std::size_t line_count = 1;                  // N >= 1
   bool line_numbers = true;                    // the line-number column
   const SourceColours* colours;
   std::string_view tab_string;                 // what one TAB becomes
@@ -126,11 +126,8 @@ struct SourceBlockInput {
 };
 
 // Writes the whole table for one block to body. Returns false when the
-// progress callback asked to cancel (the body is then incomplete). scratch
-// holds the block's joined text; a writer keeps it from block to block.
+// progress callback asked to cancel (the body is then incomplete).
 bool WriteSourceBlock(const SourceBlockInput& in, const CppKeywordSet& keywords,
                       std::string& body, const SourceProgress& progress);
-bool WriteSourceBlock(const SourceBlockInput& in, const CppKeywordSet& keywords,
-                      std::string& body, const SourceProgress& progress, std::string& scratch);
 
 }  // namespace norvelle

@@ -324,12 +324,30 @@ void ElementWriter::SwitchRules(const TarnStruct& e) {
 }
 
 bool ElementWriter::SourceBlock(std::size_t& i) {
-  std::size_t end = i;
-  while (Has(end) && elements_[end].Has(kSourceLine)) ++end;
-  block_lines_.clear();
-  for (std::size_t k = i; k < end; ++k) block_lines_.push_back(elements_[k].Text());
+  // The block's lines are usually one piece of the source, one LF apart:
+  // then that piece is the block's text, else the lines are joined. (The
+  // byte after an element's text is readable: texts are views into strings.)
+  std::size_t end = i + 1;
+  const char* const first = elements_[i].text;
+  const char* stop = first + elements_[i].len;
+  bool one_piece = true;
+  for (; Has(end) && elements_[end].Has(kSourceLine); ++end) {
+    const TarnStruct& e = elements_[end];
+    one_piece = one_piece && e.text == stop + 1 && *stop == '\n';
+    stop = e.text + e.len;
+  }
+  std::string_view text(first, std::size_t(stop - first));
+  if (!one_piece) {
+    block_text_.clear();
+    for (std::size_t k = i; k < end; ++k) {
+      if (k > i) block_text_ += '\n';
+      block_text_.append(elements_[k].Text());
+    }
+    text = block_text_;
+  }
   SourceBlockInput in;
-  in.lines = &block_lines_;
+  in.text = text;
+  in.line_count = end - i;
   in.line_numbers = src_line_out_;
   in.colours = &colours_;
   in.tab_string = tab_string_;
@@ -341,8 +359,7 @@ bool ElementWriter::SourceBlock(std::size_t& i) {
         if (host_.Pump()) return true;
         SpillIfFull();  // a long listing is one element
         return false;
-      },
-      block_text_);
+      });
   if (!ok) return false;
   suppress_break_ = true;
   host_.line_number += int(end - i) - 1;

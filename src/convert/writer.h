@@ -121,8 +121,7 @@ class ElementWriter {
   CStr slots_[kReplaceSlots];
   AutoReplacer replacer_;
   CppKeywordSet keywords_;
-  std::vector<std::string_view> block_lines_;
-  std::string block_text_;  // a listing's joined lines, kept from block to block
+  std::string block_text_;  // a listing's joined lines when they are not one piece of the source
   bool cancelled_ = false;
   std::size_t promoted_ = 0;  // element that took over a commented line start
 };

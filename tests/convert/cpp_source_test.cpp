@@ -23,10 +23,19 @@ SourceColours Letters() {
   return c;
 }
 
+// The lines with a LF between each two.
+std::string Join(const std::vector<std::string_view>& lines) {
+  std::string text;
+  for (std::string_view l : lines) text.append(l).push_back('\n');
+  text.pop_back();
+  return text;
+}
+
 std::string Render(const std::vector<std::string_view>& lines, bool numbers,
                    const SourceColours& colours, const SourceProgress& progress = {}, int base = 0,
                    std::string_view tab = "&nbsp;&nbsp;") {
-  SourceBlockInput in{&lines, numbers, &colours, tab, base};
+  const std::string text = Join(lines);
+  SourceBlockInput in{text, lines.size(), numbers, &colours, tab, base};
   std::string body;
   EXPECT_TRUE(WriteSourceBlock(in, Keywords(), body, progress));
   return body;
@@ -190,9 +199,7 @@ std::vector<std::string> LongListing(int n) {
 // strings and many short tokens cross its buffer's ends.
 std::string Model(const std::vector<std::string_view>& lines, const SourceColours& colours,
                   std::string_view tab) {
-  std::string text;
-  for (std::string_view l : lines) text.append(l).push_back('\n');
-  text.pop_back();
+  const std::string text = Join(lines);
   std::string code;
   std::string colour;
   for (const auto& [cls, token] : Scan(text)) {
@@ -241,9 +248,9 @@ TEST(CppSourceBlock, CancelStopsTheBlock) {
   // Short and long blocks.
   for (std::size_t n : {std::size_t(250), std::size_t(200000)}) {
     SCOPED_TRACE(n);
-    const std::vector<std::string_view> lines(n, "a");
+    const std::string text = Join(std::vector<std::string_view>(n, "a"));
     const SourceColours colours;
-    SourceBlockInput in{&lines, false, &colours, "&nbsp;", 0};
+    SourceBlockInput in{text, n, false, &colours, "&nbsp;", 0};
     int calls = 0;
     std::string body;
     EXPECT_FALSE(WriteSourceBlock(in, Keywords(), body, [&](int) { return ++calls == 2; }));
