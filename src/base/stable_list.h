@@ -6,7 +6,8 @@
 // appending thread has handed over (through a release/acquire pair of its
 // own, see ElementFeed) while appending goes on, and the appending thread may
 // recycle the chunks that the reader has passed. Not thread-safe otherwise.
-// Untouched parts of the table cost address space only.
+// Untouched parts of the table cost address space only, and so do the parts
+// of a chunk not yet reached: items are made as they are appended.
 #pragma once
 
 #include <cstddef>
@@ -14,12 +15,15 @@
 #include <cstdint>
 #include <cstdlib>
 #include <new>
+#include <type_traits>
 #include <vector>
 
 namespace norvelle {
 
 template <class T>
 class StableList {
+  static_assert(std::is_trivially_destructible_v<T>, "chunks are freed without destroying their items");
+
  public:
   static constexpr std::size_t kChunkBits = 14;
   static constexpr std::size_t kChunk = std::size_t(1) << kChunkBits;
@@ -30,8 +34,8 @@ class StableList {
   StableList& operator=(const StableList&) = delete;
   ~StableList() {
     if (chunks_)
-      for (std::size_t c = first_live_; c < ends_; ++c) delete[] chunks_[c];
-    for (T* chunk : spare_) delete[] chunk;
+      for (std::size_t c = first_live_; c < ends_; ++c) FreeChunk(chunks_[c]);
+    for (T* chunk : spare_) FreeChunk(chunk);
     std::free(chunks_);
   }
 
@@ -45,10 +49,9 @@ class StableList {
 
   T& emplace_back() {
     if ((size_ & (kChunk - 1)) == 0) AddChunk();
-    T& item = (*this)[size_];
-    item = T();  // a recycled chunk holds old items
+    T* item = new (&(*this)[size_]) T();  // over an old item in a recycled chunk
     ++size_;
-    return item;
+    return *item;
   }
   void push_back(const T& v) { emplace_back() = v; }
 
@@ -76,10 +79,16 @@ class StableList {
       chunks_[c] = spare_.back();
       spare_.pop_back();
     } else {
-      chunks_[c] = new T[kChunk];
+      chunks_[c] = NewChunk();
     }
     ends_ = std::max(ends_, c + 1);
   }
+
+  // Raw storage: a chunk's pages are taken only as its items are written.
+  static T* NewChunk() {
+    return static_cast<T*>(::operator new(sizeof(T) * kChunk, std::align_val_t(alignof(T))));
+  }
+  static void FreeChunk(T* chunk) { ::operator delete(chunk, std::align_val_t(alignof(T))); }
 
   T** chunks_ = nullptr;
   std::vector<T*> spare_;

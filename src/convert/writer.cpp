@@ -113,9 +113,12 @@ bool ElementWriter::Run() {
   host_.line_number = 0;
   tags_.Clear();
   for (std::size_t i = 1; Has(i); ++i) {
-    // Every 16th element: a pump goes through several hosts, and an element
-    // takes well under a microsecond.
-    if ((i & (kPumpEvery - 1)) == 1 && host_.Pump()) return false;
+    // Every 16th element: the position and the pump go through several
+    // hosts, and an element takes well under a microsecond.
+    if ((i & (kPumpEvery - 1)) == 1) {
+      host_.SetProgressPos(lines_read_ + host_.line_number);
+      if (host_.Pump()) return false;
+    }
     if (feed_ && (i & (ElementList::kChunk - 1)) == 0) feed_->Consumed(i);
     if (elements_[i].Has(kPackedLine)) PackedLine(elements_[i], i);
     else Element(elements_[i], i);
@@ -129,10 +132,7 @@ bool ElementWriter::Run() {
 
 void ElementWriter::Element(const TarnStruct& e, std::size_t& i) {
   bool line_start = e.Has(kLineStart) || promoted_ == i;
-  if (line_start) {
-    ++host_.line_number;
-    host_.SetProgressPos(lines_read_ + host_.line_number);
-  }
+  if (line_start) ++host_.line_number;
   if (e.Has(kCommentOpen)) ++comment_depth_;
   if (e.Has(kCommentClose) && comment_depth_ > 0) --comment_depth_;
   if (e.Has(kComment)) {
