@@ -102,7 +102,7 @@ struct Problem {
 
 // The UTF-8 hint looks at the start of a document only: a file written as
 // UTF-8 shows it at once, and the hint then costs nothing on a long one.
-constexpr std::size_t kHintBytes = std::size_t(1) << 20;
+constexpr std::size_t kHintBytes = std::size_t(64) << 10;
 
 RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, const NoteSink& note) {
   const bool from_stdin = input == "-";

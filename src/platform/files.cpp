@@ -57,14 +57,14 @@ int OpenRead(const std::string& cp932_path, std::size_t* size = nullptr) {
   return fd;
 }
 
-// Text mode: the first 0x1A ends the text, CR LF becomes LF.
-void ToTextMode(std::string& text) {
-  if (const void* eof = std::memchr(text.data(), '\x1A', text.size()))
-    text.resize(std::size_t(static_cast<const char*>(eof) - text.data()));
-  const std::size_t n = text.size();
-  char* d = text.data();
+// Text mode in place over d[0, n): the first 0x1A ends the text, CR LF
+// becomes LF. Returns the length left; *cut tells whether a 0x1A ended it.
+std::size_t TextModeInPlace(char* d, std::size_t n, bool* cut) {
+  const void* eof = std::memchr(d, '\x1A', n);
+  *cut = eof != nullptr;
+  if (eof) n = std::size_t(static_cast<const char*>(eof) - d);
   const char* cr = static_cast<const char*>(std::memchr(d, '\r', n));
-  if (!cr) return;
+  if (!cr) return n;
   // From the first CR on, the text moves down over each CR that a LF follows.
   std::size_t w = std::size_t(cr - d);
   std::size_t r = w;
@@ -102,7 +102,12 @@ void ToTextMode(std::string& text) {
     if (r + 1 < n && d[r + 1] == '\n') ++r;
     else d[w++] = d[r++];
   }
-  text.resize(w);
+  return w;
+}
+
+void ToTextMode(std::string& text) {
+  bool cut = false;
+  text.resize(TextModeInPlace(text.data(), text.size(), &cut));
 }
 
 bool WriteAll(int fd, const char* p, std::size_t n) {
@@ -385,23 +390,34 @@ bool ReadAt(int fd, char* buf, std::size_t off, std::size_t n, std::size_t* got)
 // of fresh memory (the system clears each page) is then shared by two cores.
 constexpr std::size_t kSplitRead = std::size_t(4) << 20;
 
-// Fills buf with up to n bytes of the file; the count read.
+// Fills buf with up to n bytes of the file in text mode; the count kept.
+// Each half is put in text mode by the thread that read it; only a CR LF
+// split between the halves is left to join.
 std::size_t ReadWhole(int fd, char* buf, std::size_t n, bool* ok) {
   PreferLargePages(buf, n);
   std::size_t got = 0;
+  bool cut = false;
   if (n < kSplitRead) {
     *ok = ReadAt(fd, buf, 0, n, &got);
-    return got;
+    return TextModeInPlace(buf, got, &cut);
   }
   const std::size_t half = n / 2;
-  std::size_t got2 = 0;
-  bool ok2 = false;
-  std::thread second = QuietThread("nv-read", [&] { ok2 = ReadAt(fd, buf + half, half, n - half, &got2); });
+  std::size_t got2 = 0, kept2 = 0;
+  bool ok2 = false, cut2 = false, starts_lf = false;
+  std::thread second = QuietThread("nv-read", [&] {
+    ok2 = ReadAt(fd, buf + half, half, n - half, &got2);
+    starts_lf = got2 > 0 && buf[half] == '\n';
+    kept2 = TextModeInPlace(buf + half, got2, &cut2);
+  });
   *ok = ReadAt(fd, buf, 0, half, &got);
+  const bool ends_cr = got == half && buf[half - 1] == '\r';
+  std::size_t kept = TextModeInPlace(buf, got, &cut);
   second.join();
   *ok = *ok && ok2;
-  if (got == half) got += got2;  // a short first half: the file ends there
-  return got;
+  if (got < half || cut) return kept;  // the text ends in the first half
+  if (ends_cr && starts_lf) --kept;    // that CR is kept as the last byte of its half
+  std::memmove(buf + kept, buf + half, kept2);
+  return kept + kept2;
 }
 
 }  // namespace
@@ -426,9 +442,7 @@ bool ReadTextFile(const std::string& cp932_path, std::string& out) {
     throw;
   }
   ::close(fd);
-  if (!ok) return false;
-  ToTextMode(out);
-  return true;
+  return ok;
 }
 
 bool ReadTextStandardInput(std::string& out) {

@@ -92,26 +92,46 @@ TEST(ReadTextFile, TextMode) {
   }
 }
 
-// Large files are read in two halves: text mode across the cut, and a 0x1A
-// in either half.
+// The rule of text mode, byte by byte.
+std::string TextModeRule(const std::string& bytes) {
+  const std::string text = bytes.substr(0, bytes.find('\x1A'));
+  std::string want;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) want += text[i];
+  return want;
+}
+
+// Large files are read in two halves, each put in text mode by its own
+// thread: CR LF across the cut, a lone CR before it, a 0x1A in either half
+// or right at the cut, and a first half that shrinks (its CR LFs) or not.
 TEST(ReadTextFile, LargeFilesReadInHalves) {
   TempDir dir;
   const std::size_t size = std::size_t(6) << 20, half = size / 2;
-  std::string file(size, 'a'), text;
-  for (std::size_t i = 100; i < size; i += 1000) file[i] = '\n';
-  file[half - 1] = '\r';  // CR LF across the cut
-  file[half] = '\n';
   struct Case {
     const char* name;
-    std::size_t eof;  // where a 0x1A goes; size: none
-  } cases[] = {{"whole", size}, {"0x1A in the second half", half + 10}, {"0x1A in the first half", 10}};
+    char before, at;     // the bytes at half - 1 and half
+    std::size_t eof;     // where a 0x1A goes; size: none
+    bool crlf_lines;     // lines end in CR LF (each half shrinks) or in LF
+  } cases[] = {
+      {"CR LF across the cut", '\r', '\n', size, false},
+      {"CR LF across the cut, CR LF lines", '\r', '\n', size, true},
+      {"a lone CR before the cut", '\r', 'a', size, true},
+      {"0x1A in the second half", '\r', '\n', half + 10, true},
+      {"0x1A at the cut", '\r', '\n', half, true},
+      {"0x1A in the first half", '\r', '\n', 10, true},
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    std::string bytes = file;
+    std::string bytes(size, 'a');
+    for (std::size_t i = 100; i < size; i += 1000) {
+      bytes[i] = '\n';
+      if (c.crlf_lines) bytes[i - 1] = '\r';
+    }
+    bytes[half - 1] = c.before;
+    bytes[half] = c.at;
     if (c.eof < size) bytes[c.eof] = '\x1A';
     ASSERT_TRUE(WriteBytes(dir.File("big.txt"), bytes));
-    std::string want = bytes.substr(0, c.eof);
-    if (c.eof > half) want.erase(half - 1, 1);
+    const std::string want = TextModeRule(bytes);
     std::string out;
     ASSERT_TRUE(ReadTextFile(dir.File("big.txt"), out));
     EXPECT_EQ(out.size(), want.size());
@@ -129,10 +149,7 @@ TEST(ReadTextFile, TextModeAgainstTheRule) {
     const int size = int(random() % 300);
     for (int i = 0; i < size; ++i) bytes += "ab\r\n\r\x82 "[random() % 8];
     if (round % 4 == 0 && size > 0) bytes[random() % size] = '\x1A';
-    const std::string text = bytes.substr(0, bytes.find('\x1A'));
-    std::string want;
-    for (std::size_t i = 0; i < text.size(); ++i)
-      if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) want += text[i];
+    const std::string want = TextModeRule(bytes);
     ASSERT_TRUE(WriteBytes(dir.File("t.txt"), bytes));
     std::string out;
     ASSERT_TRUE(ReadTextFile(dir.File("t.txt"), out));
