@@ -175,6 +175,18 @@ void ElementWriter::Element(const TarnStruct& e, std::size_t& i) {
 // would; converted without a replacement list, all of them in one pass.
 void ElementWriter::PackedLine(const TarnStruct& e, std::size_t i) {
   const std::string_view key = (*split_keys_)[e.args];
+  // Most lines of a document: plain text with no mark but the line start,
+  // nothing open, converted without a replacement list. Element would write
+  // the line break and the first piece and change no state; the pieces then
+  // go out in one pass.
+  constexpr std::uint64_t kPlainLine = (std::uint64_t(1) << kPackedLine) | (std::uint64_t(1) << kLineStart);
+  if (e.codes == kPlainLine && conv_ && replacer_.empty() && comment_depth_ == 0 && tags_.empty() &&
+      tags_.Depth(kTable) == 0 && key.size() == 1 && CanCutWhileConverting(key[0])) {
+    ++host_.line_number;
+    LineBreakOrSeparator(e, true);
+    AppendConvertedCut(body_, e.Text(), tab_string_, key[0], join_escaped_);
+    return;
+  }
   std::string_view rest = e.Text();
   const std::size_t cut = FindAtCharStart(rest, key);
   TarnStruct piece = e;

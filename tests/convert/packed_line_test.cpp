@@ -57,6 +57,8 @@ TEST(PackedLines, WriteWhatThePiecesWrite) {
       {"font and link open", {"|color=red|a b", "c d", "|link=x.htm|e f", "g h"}},
       {"heading", {"|h2|a b", "c d"}},
       {"listing", {"|cppsrc|", "int a = 1;", "|endcppsrc|", "a b"}},
+      {"no automatic breaks", {"|noautobr|", "a b", "c d", "|autobr|", "e f"}},
+      {"tab stops", {"|tabcnt=3|", "a\tb c", "\t\x83\x40 d"}},
   };
   const RuleSettings plain = Defaults();
   RuleSettings replacing = plain;
