@@ -79,6 +79,14 @@ int EscapeInto(EscapeCursor& c, std::string_view text, std::string_view tab, con
   const bool wide = text.size() >= 16;
   if (wide && !t.low)
     for (int i = 0; i < t.n_specials; ++i) spec[i] = _mm_set1_epi8(static_cast<char>(t.specials[i]));
+  // Blanks, the most common byte to escape, are expanded inside a block of
+  // sixteen when they are its only bytes to escape: what a blank becomes, in
+  // one 8-byte word.
+  const std::string_view blank = cls[' '] == kBlank ? "&nbsp;"sv : cls[' '] == kKey ? sep : std::string_view();
+  const bool blanks_in_blocks = kSized && t.low && !blank.empty() && blank.size() <= 8;
+  std::uint64_t blank_word = 0;
+  if (blanks_in_blocks) std::memcpy(&blank_word, blank.data(), blank.size());
+  const __m128i blanks = _mm_set1_epi8(' ');
 #endif
   int lines = 0;
   while (p < e) {
@@ -101,6 +109,24 @@ int EscapeInto(EscapeCursor& c, std::string_view text, std::string_view tab, con
       if (mask == 0) {
         p += 16;
         w += 16;
+        continue;
+      }
+      // Only blanks to escape, and sixteen more bytes readable after the
+      // block: each run between them moves with one 16-byte store.
+      const unsigned at_blanks = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, blanks)));
+      if (blanks_in_blocks && mask == at_blanks && e - p >= 32) {
+        unsigned from = 0;
+        for (unsigned m = mask; m != 0; m &= m - 1) {
+          const unsigned k = unsigned(__builtin_ctz(m));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from)));
+          w += k - from;
+          std::memcpy(w, &blank_word, 8);
+          w += blank.size();
+          from = k + 1;
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from)));
+        w += 16 - from;
+        p += 16;
         continue;
       }
       const int safe = __builtin_ctz(mask);

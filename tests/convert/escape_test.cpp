@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <random>
 #include <string>
 
 namespace norvelle {
@@ -173,6 +175,53 @@ TEST(Escape, PiecesAtEveryOffsetAndInLongRuns) {
   out.clear();
   AppendConvertedCut(out, bars, "T", '|', sep);
   EXPECT_EQ(out, bars_cut);
+}
+
+// The rule, byte by byte: a lead byte takes the next byte unless that is NUL
+// or missing (then the lead byte is dropped); key bytes become sep.
+std::string EscapeRule(const std::string& in, const std::string& tab, char key, const std::string& sep) {
+  std::string out;
+  for (std::size_t i = 0; i < in.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(in[i]);
+    if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
+      if (i + 1 < in.size() && in[i + 1] != 0) out += in.substr(i++, 2);
+      continue;
+    }
+    if (in[i] == key) out += sep;
+    else if (c == ' ') out += "&nbsp;";
+    else if (c == '"') out += "&quot;";
+    else if (c == '&') out += "&amp;";
+    else if (c == '<') out += "&lt;";
+    else if (c == '>') out += "&gt;";
+    else if (c == '\t') out += tab;
+    else out += in[i];
+  }
+  return out;
+}
+
+// Random texts of every length up to a few blocks, against the rule: words
+// and blanks (which sixteen-byte blocks expand in place), pairs, specials.
+TEST(Escape, RandomTextsFollowTheRule) {
+  std::mt19937 random(7);
+  const char alphabet[] = {'a', 'b', ' ', ' ', ' ', '<', '\x82', '\xA0', '\t', ',', '\0', '"'};
+  const std::string seps[] = {"", "+", "&nbsp;", "12345678", "123456789", std::string(40, 's')};
+  for (int round = 0; round < 3000; ++round) {
+    std::string in;
+    const int size = int(random() % 120);
+    const bool plain = round % 3 == 0;  // letters and blanks only
+    for (int i = 0; i < size; ++i) in += plain ? "ab  "[random() % 4] : alphabet[random() % sizeof alphabet];
+    const std::string& sep = seps[std::size_t(round) % std::size(seps)];
+    SCOPED_TRACE(round);
+    std::string out;
+    AppendConverted(out, in, "TT");
+    ASSERT_EQ(out, EscapeRule(in, "TT", '\x01', ""));
+    out.clear();
+    AppendConvertedCut(out, in, "TT", ' ', sep);
+    ASSERT_EQ(out, EscapeRule(in, "TT", ' ', sep));
+    out.clear();
+    AppendConvertedCut(out, in, "TT", ',', sep);
+    ASSERT_EQ(out, EscapeRule(in, "TT", ',', sep));
+  }
 }
 
 }  // namespace
