@@ -22,6 +22,8 @@ constexpr long kMaxIndent = 128;
 constexpr long kMaxTabStop = 127;
 // Elements between two pumps, a power of two.
 constexpr std::size_t kPumpEvery = 16;
+// How far ahead pass 2 asks for the elements it will read.
+constexpr std::size_t kPrefetch = 8;
 
 void AppendTag(std::string& out, const char* open, std::string_view arg, char close) {
   out += open;
@@ -120,6 +122,8 @@ bool ElementWriter::Run() {
       if (host_.Pump()) return false;
     }
     if (feed_ && (i & (ElementList::kChunk - 1)) == 0) feed_->Consumed(i);
+    // Pass 1 wrote the elements on another core, long before.
+    if (i + kPrefetch < available_) __builtin_prefetch(&elements_[i + kPrefetch]);
     if (elements_[i].Has(kPackedLine)) PackedLine(elements_[i], i);
     else Element(elements_[i], i);
     if (cancelled_) return false;
