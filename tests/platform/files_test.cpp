@@ -387,6 +387,26 @@ TEST(WriteTextFile, FailureKeepsWhatWasThere) {
   EXPECT_EQ(FolderEntries(dir.path()), (std::vector<std::string>{"empty.htm", "out.htm"}));
 }
 
+// A large old file (its cached pages are dropped while the new one is
+// written) is replaced whole, or kept whole when the producer fails late.
+TEST(WriteTextFile, LargeOldFileReplacedOrKept) {
+  TempDir dir;
+  const std::string old_bytes(std::size_t(3) << 20, 'o');
+  const std::string piece(std::size_t(1) << 20, 'n');
+  for (bool fail : {false, true}) {
+    SCOPED_TRACE(fail);
+    ASSERT_TRUE(WriteBytes(dir.File("big.htm"), old_bytes));
+    const bool ok = WriteTextFileFrom(dir.File("big.htm"), [&](const TextPut& put) {
+      for (int i = 0; i < 2; ++i)
+        if (!put(piece)) return false;
+      return !fail;
+    });
+    EXPECT_EQ(ok, !fail);
+    EXPECT_TRUE(ReadBytes(dir.File("big.htm")) == (fail ? old_bytes : piece + piece));
+    EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"big.htm"});
+  }
+}
+
 TEST(WriteTextFile, ReadOnlyFolderKeepsTheOldFile) {
   if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
   TempDir dir;
