@@ -145,10 +145,7 @@ class CrlfWriter {
  public:
   // Buffers have room for twice a piece: given buffers (Give) travel back to the producer.
   explicit CrlfWriter(int fd) : fd_(fd) { fill_.reserve(2 * kSize); }
-  ~CrlfWriter() {
-    Stop();
-    if (old_fd_ >= 0) ::close(old_fd_);
-  }
+  ~CrlfWriter() { Stop(); }
   CrlfWriter(const CrlfWriter&) = delete;
   CrlfWriter& operator=(const CrlfWriter&) = delete;
 
@@ -173,12 +170,6 @@ class CrlfWriter {
     s.clear();
     return ok_;
   }
-
-  // The file this one will replace (an open descriptor, taken over): once
-  // the output is long enough for the second thread, that thread drops the
-  // old file's cached pages first, so that the rename does not spend its
-  // time on them at the end of the run.
-  void ReplacesFile(int old_fd) { old_fd_ = old_fd; }
 
   // Writes what is left and waits for the second thread; errno tells why it failed.
   bool Flush() {
@@ -233,11 +224,6 @@ class CrlfWriter {
   }
 
   void Drain() {
-    if (old_fd_ >= 0) {
-      ::posix_fadvise(old_fd_, 0, 0, POSIX_FADV_DONTNEED);
-      ::close(old_fd_);
-      old_fd_ = -1;
-    }
     std::string buf;
     buf.reserve(2 * kSize);
     for (;;) {
@@ -276,7 +262,6 @@ class CrlfWriter {
   }
 
   int fd_;
-  int old_fd_ = -1;
   bool ok_ = true;  // the producer's view
   std::string fill_;
   std::string out_;
@@ -540,10 +525,6 @@ bool WriteTextFile(const std::string& cp932_path, const std::vector<std::string_
   });
 }
 
-// Replacing a file from this size on drops its cached pages early (see
-// CrlfWriter::ReplacesFile).
-constexpr std::size_t kDropOldCache = std::size_t(1) << 20;
-
 bool WriteTextFileFrom(const std::string& cp932_path, const TextProducer& produce) {
   std::string target;
   if (!ToSystemPath(cp932_path, target)) return false;
@@ -570,8 +551,7 @@ bool WriteTextFileFrom(const std::string& cp932_path, const TextProducer& produc
   // The new file gets the target's mode, or what a plain create would give.
   struct stat st;
   mode_t mode;
-  const bool exists = ::stat(target.c_str(), &st) == 0;
-  if (exists) {
+  if (::stat(target.c_str(), &st) == 0) {
     mode = st.st_mode & 07777;
   } else {
     mode_t mask = umask(0);
@@ -580,8 +560,6 @@ bool WriteTextFileFrom(const std::string& cp932_path, const TextProducer& produc
   }
   fchmod(fd, mode);
   CrlfWriter w(fd);
-  if (exists && S_ISREG(st.st_mode) && std::size_t(st.st_size) >= kDropOldCache)
-    if (int old_fd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW); old_fd >= 0) w.ReplacesFile(old_fd);
   bool ok;
   shield.PassHandledInterrupt(true);
   try {

@@ -387,8 +387,8 @@ TEST(WriteTextFile, FailureKeepsWhatWasThere) {
   EXPECT_EQ(FolderEntries(dir.path()), (std::vector<std::string>{"empty.htm", "out.htm"}));
 }
 
-// A large old file (its cached pages are dropped while the new one is
-// written) is replaced whole, or kept whole when the producer fails late.
+// A large old file is replaced whole, or kept whole when the producer fails
+// after the writer's second thread has started.
 TEST(WriteTextFile, LargeOldFileReplacedOrKept) {
   TempDir dir;
   const std::string old_bytes(std::size_t(3) << 20, 'o');
