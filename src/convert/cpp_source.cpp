@@ -19,7 +19,9 @@ enum : std::uint8_t {
   kWordBody = 2,   // a-z A-Z 0-9 _ #
   kDigit = 4,      // 0-9: opens a number
   kNumBody = 8,    // 0-9 a-z A-Z .
-  kBlankByte = 16  // blank, TAB, LF: what a whitespace token is made of
+  kBlankByte = 16,  // blank, TAB, LF: what a whitespace token is made of
+  kMayStart = 32,   // ' " / and the word and number starts: may open a token
+  kLeadByte = 64    // a pair's first byte
 };
 
 struct ByteTable {
@@ -34,6 +36,11 @@ struct ByteTable {
     cls[static_cast<unsigned char>(' ')] = kBlankByte;
     cls[static_cast<unsigned char>('\t')] = kBlankByte;
     cls[static_cast<unsigned char>('\n')] = kBlankByte;
+    for (int c = 0; c < 256; ++c) {
+      if (cls[c] & (kWordStart | kDigit)) cls[c] |= kMayStart;
+      if (IsLeadByte(static_cast<unsigned char>(c))) cls[c] |= kLeadByte;
+    }
+    for (char c : {'\'', '"', '/'}) cls[static_cast<unsigned char>(c)] |= kMayStart;
   }
 };
 constexpr ByteTable kBytes{};
@@ -62,12 +69,16 @@ CppState StartedBy(const char* p, const char* e) {
 std::size_t ScanOther(const char* p, const char* e, CppState* next) {
   const char* q = p;
   while (q < e) {
-    CppState s = StartedBy(q, e);
-    if (s != kStateOther) {
-      *next = s;
-      break;
+    const std::uint8_t c = kBytes.cls[static_cast<unsigned char>(*q)];
+    if (c & kMayStart) {
+      const CppState s = StartedBy(q, e);
+      if (s != kStateOther) {
+        *next = s;
+        break;
+      }
     }
-    q = NextChar(q, e);  // a pair's trail byte never starts a token
+    // A pair's trail byte never starts a token.
+    q += (c & kLeadByte) && q + 1 < e && q[1] != 0 ? 2 : 1;
   }
   return std::size_t(q - p);
 }

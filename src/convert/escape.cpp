@@ -55,7 +55,8 @@ constexpr EscapeTable kEscape[3] = {EscapeTable(0), EscapeTable(1), EscapeTable(
 // Room after `full`: the 16-byte scan may leave the write position up to 15
 // bytes further, then one piece or entity follows.
 constexpr std::size_t kSlack = EscapeBuffer::kSlack;
-constexpr std::size_t kPiece = kSlack - 15;  // tab and separator texts up to this go through the buffer
+constexpr std::size_t kShortText = 16;       // texts below this skip the 16-byte scan
+constexpr std::size_t kShortTab = 256;       // when a tab becomes at most this (the buffer holds 16 of them)
 
 // Escapes text into c's buffer; kKey bytes write sep. The write position is
 // kept in a local: stores through char* could otherwise alias it. kSized:
@@ -83,7 +84,7 @@ int EscapeInto(EscapeCursor& c, std::string_view text, std::string_view tab, con
   // sixteen when they are its only bytes to escape: what a blank becomes, in
   // one 8-byte word.
   const std::string_view blank = cls[' '] == kBlank ? "&nbsp;"sv : cls[' '] == kKey ? sep : std::string_view();
-  const bool blanks_in_blocks = kSized && t.low && !blank.empty() && blank.size() <= 8;
+  const bool blanks_in_blocks = !blank.empty() && blank.size() <= 8;
   std::uint64_t blank_word = 0;
   if (blanks_in_blocks) std::memcpy(&blank_word, blank.data(), blank.size());
   const __m128i blanks = _mm_set1_epi8(' ');
@@ -114,7 +115,8 @@ int EscapeInto(EscapeCursor& c, std::string_view text, std::string_view tab, con
       // Only blanks to escape, and sixteen more bytes readable after the
       // block: each run between them moves with one 16-byte store.
       const unsigned at_blanks = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, blanks)));
-      if (blanks_in_blocks && mask == at_blanks && e - p >= 32) {
+      // (Room: sixteen pieces of at most 8 bytes, then one store.)
+      if (blanks_in_blocks && mask == at_blanks && e - p >= 32 && (kSized || full - w >= 16 * 8 + 16)) {
         unsigned from = 0;
         for (unsigned m = mask; m != 0; m &= m - 1) {
           const unsigned k = unsigned(__builtin_ctz(m));
@@ -164,7 +166,9 @@ int EscapeInto(EscapeCursor& c, std::string_view text, std::string_view tab, con
       case kTab:
       case kKey: {
         const std::string_view piece = cls[ch] == kTab ? tab : sep;
-        if (kSized || piece.size() <= kPiece) {
+        // Into the buffer when it fits before the buffer's end (always for
+        // a piece up to 16 bytes); the next round flushes past `full`.
+        if (kSized || piece.size() <= std::size_t(full + kSlack - w)) {
           std::memcpy(w, piece.data(), piece.size());
           w += piece.size();
         } else {
@@ -256,7 +260,42 @@ void EscapeBuffer::RawLong(std::string_view s) {
 }
 
 int EscapeBuffer::ConvertedLines(std::string_view text, std::string_view tab_string) {
-  const int lines = EscapeInto<false>(c_, text, tab_string, kEscape[2]);
+  int lines = 0;
+  if (text.size() < kShortText && tab_string.size() <= kShortTab) {
+    // Most runs of a listing are a few bytes: a plain loop, without the
+    // setup of the 16-byte scan. Room first for every byte's longest piece.
+    if (std::size_t(c_.full + kSlack - c_.w) < kShortText * std::max<std::size_t>(6, tab_string.size()))
+      c_.Flush();
+    const std::uint8_t* cls = kEscape[2].cls;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
+    const unsigned char* const e = p + text.size();
+    char* w = c_.w;
+    while (p < e) {
+      const unsigned char ch = *p;
+      switch (cls[ch]) {
+        case kCopy: *w++ = static_cast<char>(ch); break;
+        case kLead:
+          if (p + 1 < e && p[1] != 0) {
+            w[0] = static_cast<char>(ch);
+            w[1] = static_cast<char>(p[1]);
+            w += 2;
+            ++p;
+          }  // else: a lead byte at the end, or before NUL, is dropped
+          break;
+        case kBlank: std::memcpy(w, "&nbsp;", 6); w += 6; break;
+        case kQuote: std::memcpy(w, "&quot;", 6); w += 6; break;
+        case kAmp: std::memcpy(w, "&amp;", 5); w += 5; break;
+        case kLt: std::memcpy(w, "&lt;", 4); w += 4; break;
+        case kGt: std::memcpy(w, "&gt;", 4); w += 4; break;
+        case kTab: std::memcpy(w, tab_string.data(), tab_string.size()); w += tab_string.size(); break;
+        default: std::memcpy(w, "<br>\n", 5); w += 5; ++lines; break;
+      }
+      ++p;
+    }
+    c_.w = w;
+  } else {
+    lines = EscapeInto<false>(c_, text, tab_string, kEscape[2]);
+  }
   if (c_.w >= c_.full) c_.Flush();
   return lines;
 }
