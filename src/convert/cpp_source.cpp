@@ -227,26 +227,16 @@ class ListingWriter {
     } else if (sym.kind != kClassWhitespace && sym.kind != current_ &&
                Shade(sym.kind) != Shade(current_)) {
       // Classes of equal colour share one font tag; the current class stays.
-      WritePending();
       out_.Raw("</font><font color=\"#"sv);
       out_.Raw(in_.colours->ForClass(sym.kind).view());
       out_.Raw("\">"sv);
       current_ = sym.kind;
     }
-    // Tokens of one colour are escaped together: they follow each other in
-    // the block's text, and escaping them at once gives the same bytes as
-    // one by one unless a token ends in a byte that may be a lead byte
-    // (alone it is dropped, joined it would take the next byte): the run
-    // ends after such a token.
-    const std::string_view t = sym.text.view();
-    if (t.data() != pending_end_) WritePending();
-    if (!pending_begin_) pending_begin_ = t.data();
-    pending_end_ = t.data() + t.size();
-    if (IsLeadByte(static_cast<unsigned char>(t.back()))) WritePending();
+    // Each token on its own: a lead byte that ends one is dropped.
+    lines_ += out_.ConvertedLines(sym.text.view(), in_.tab_string);
     if (++counted_ == kProgressTokens) {
       // The progress position counts the line feeds written so far; the
       // callback may spill the body, so it gets everything written.
-      WritePending();
       out_.Flush();
       if (progress_ && progress_(in_.progress_base + lines_)) return false;
       counted_ = 0;
@@ -255,19 +245,9 @@ class ListingWriter {
   }
 
   bool wrote_any() const { return wrote_any_; }
-  void Finish() {
-    WritePending();
-    out_.Flush();
-  }
+  void Finish() { out_.Flush(); }
 
  private:
-  void WritePending() {
-    if (pending_begin_ == nullptr) return;
-    lines_ += out_.ConvertedLines(std::string_view(pending_begin_, std::size_t(pending_end_ - pending_begin_)),
-                                  in_.tab_string);
-    pending_begin_ = pending_end_ = nullptr;
-  }
-
   // Classes 101..108; any other value has the normal colour (ForClass).
   static constexpr int kShades = 8;
   int Shade(int cls) const {
@@ -279,8 +259,6 @@ class ListingWriter {
   EscapeBuffer out_;
   const SourceProgress& progress_;
   int shade_[kShades];
-  const char* pending_begin_ = nullptr;  // tokens of the current colour not yet written
-  const char* pending_end_ = nullptr;
   int current_ = kClassNormal;
   int lines_ = 0;    // line feeds replaced so far in this block
   int counted_ = 0;  // tokens since the last progress report

@@ -16,32 +16,22 @@ using namespace std::string_view_literals;
 
 namespace {
 
-// 0: copy; 1: lead byte; 2..: special characters.
-enum : std::uint8_t { kCopy, kLead, kBlank, kQuote, kAmp, kLt, kGt, kTab, kLf, kKey };
-
-// One table per mode, so the run of bytes to copy ends at one lookup per
-// byte; beside it the ASCII bytes that are not copied as they are, for the
-// 16-byte scan.
+// The classes of a mode, and beside them the ASCII bytes that are not
+// copied as they are, for the 16-byte scan.
 struct EscapeTable {
   std::uint8_t cls[256];
   unsigned char specials[16];
   int n_specials;
   constexpr explicit EscapeTable(int mode) : cls(), specials(), n_specials(0), low(true) {
-    for (int b = 0; b < 256; ++b) cls[b] = IsLeadByte(static_cast<unsigned char>(b)) ? kLead : kCopy;
-    cls[static_cast<unsigned char>(' ')] = kBlank;
-    cls[static_cast<unsigned char>('"')] = kQuote;
-    cls[static_cast<unsigned char>('&')] = kAmp;
-    cls[static_cast<unsigned char>('<')] = kLt;
-    cls[static_cast<unsigned char>('>')] = kGt;
-    if (mode >= 1) cls[static_cast<unsigned char>('\t')] = kTab;
-    if (mode >= 2) cls[static_cast<unsigned char>('\n')] = kLf;
+    const EscapeClasses classes(mode);
+    for (int b = 0; b < 256; ++b) cls[b] = classes.cls[b];
     FindSpecials();
   }
   constexpr void FindSpecials() {
     n_specials = 0;
     low = true;
     for (int b = 0; b < 0x80; ++b) {
-      if (cls[b] == kCopy) continue;
+      if (cls[b] == kEscCopy) continue;
       specials[n_specials++] = static_cast<unsigned char>(b);
       if (b >= 0x40) low = false;
     }
@@ -55,10 +45,8 @@ constexpr EscapeTable kEscape[3] = {EscapeTable(0), EscapeTable(1), EscapeTable(
 // Room after `full`: the 16-byte scan may leave the write position up to 15
 // bytes further, then one piece or entity follows.
 constexpr std::size_t kSlack = EscapeBuffer::kSlack;
-constexpr std::size_t kShortText = 16;       // texts below this skip the 16-byte scan
-constexpr std::size_t kShortTab = 256;       // when a tab becomes at most this (the buffer holds 16 of them)
 
-// Escapes text into c's buffer; kKey bytes write sep. The write position is
+// Escapes text into c's buffer; kEscKey bytes write sep. The write position is
 // kept in a local: stores through char* could otherwise alias it. kSized:
 // the buffer has room for the worst case (every byte its longest piece, then
 // kSlack), so it is never flushed and c.out is not used.
@@ -83,7 +71,7 @@ int EscapeInto(EscapeCursor& c, std::string_view text, std::string_view tab, con
   // Blanks, the most common byte to escape, are expanded inside a block of
   // sixteen when they are its only bytes to escape: what a blank becomes, in
   // one 8-byte word.
-  const std::string_view blank = cls[' '] == kBlank ? "&nbsp;"sv : cls[' '] == kKey ? sep : std::string_view();
+  const std::string_view blank = cls[' '] == kEscBlank ? "&nbsp;"sv : cls[' '] == kEscKey ? sep : std::string_view();
   const bool blanks_in_blocks = !blank.empty() && blank.size() <= 8;
   std::uint64_t blank_word = 0;
   if (blanks_in_blocks) std::memcpy(&blank_word, blank.data(), blank.size());
@@ -137,35 +125,35 @@ int EscapeInto(EscapeCursor& c, std::string_view text, std::string_view tab, con
     }
 #endif
     unsigned char ch = *p;
-    if (cls[ch] == kCopy) {
+    if (cls[ch] == kEscCopy) {
       *w++ = static_cast<char>(ch);
       ++p;
       continue;
     }
-    if (cls[ch] == kLead) {
+    if (cls[ch] == kEscLead) {
       // Whole double-byte characters, as long as they follow each other.
       while (p + 1 < e && p[1] != 0 && w < full) {
         w[0] = static_cast<char>(ch);
         w[1] = static_cast<char>(p[1]);
         w += 2;
         p += 2;
-        if (p >= e || cls[ch = *p] != kLead) break;
+        if (p >= e || cls[ch = *p] != kEscLead) break;
       }
-      if (p < e && cls[*p] == kLead && (p + 1 >= e || p[1] == 0)) {
+      if (p < e && cls[*p] == kEscLead && (p + 1 >= e || p[1] == 0)) {
         ++p;  // a lead byte at the end has no character: dropped
         if (p < e) *w++ = static_cast<char>(*p++);  // it was followed by NUL: keep the NUL
       }
       continue;
     }
     switch (cls[ch]) {
-      case kBlank: std::memcpy(w, "&nbsp;", 6); w += 6; break;
-      case kQuote: std::memcpy(w, "&quot;", 6); w += 6; break;
-      case kAmp: std::memcpy(w, "&amp;", 5); w += 5; break;
-      case kLt: std::memcpy(w, "&lt;", 4); w += 4; break;
-      case kGt: std::memcpy(w, "&gt;", 4); w += 4; break;
-      case kTab:
-      case kKey: {
-        const std::string_view piece = cls[ch] == kTab ? tab : sep;
+      case kEscBlank: std::memcpy(w, "&nbsp;", 6); w += 6; break;
+      case kEscQuote: std::memcpy(w, "&quot;", 6); w += 6; break;
+      case kEscAmp: std::memcpy(w, "&amp;", 5); w += 5; break;
+      case kEscLt: std::memcpy(w, "&lt;", 4); w += 4; break;
+      case kEscGt: std::memcpy(w, "&gt;", 4); w += 4; break;
+      case kEscTab:
+      case kEscKey: {
+        const std::string_view piece = cls[ch] == kEscTab ? tab : sep;
         // Into the buffer when it fits before the buffer's end (always for
         // a piece up to 16 bytes); the next round flushes past `full`.
         if (kSized || piece.size() <= std::size_t(full + kSlack - w)) {
@@ -247,7 +235,7 @@ void AppendConvertedCut(std::string& out, std::string_view text, std::string_vie
   const auto k = static_cast<unsigned char>(key);
   if (made_for != k) {
     t = kEscape[1];
-    t.cls[k] = kKey;
+    t.cls[k] = kEscKey;
     t.FindSpecials();
     made_for = k;
   }
@@ -259,43 +247,8 @@ void EscapeBuffer::RawLong(std::string_view s) {
   c_.out->append(s);
 }
 
-int EscapeBuffer::ConvertedLines(std::string_view text, std::string_view tab_string) {
-  int lines = 0;
-  if (text.size() < kShortText && tab_string.size() <= kShortTab) {
-    // Most runs of a listing are a few bytes: a plain loop, without the
-    // setup of the 16-byte scan. Room first for every byte's longest piece.
-    if (std::size_t(c_.full + kSlack - c_.w) < kShortText * std::max<std::size_t>(6, tab_string.size()))
-      c_.Flush();
-    const std::uint8_t* cls = kEscape[2].cls;
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
-    const unsigned char* const e = p + text.size();
-    char* w = c_.w;
-    while (p < e) {
-      const unsigned char ch = *p;
-      switch (cls[ch]) {
-        case kCopy: *w++ = static_cast<char>(ch); break;
-        case kLead:
-          if (p + 1 < e && p[1] != 0) {
-            w[0] = static_cast<char>(ch);
-            w[1] = static_cast<char>(p[1]);
-            w += 2;
-            ++p;
-          }  // else: a lead byte at the end, or before NUL, is dropped
-          break;
-        case kBlank: std::memcpy(w, "&nbsp;", 6); w += 6; break;
-        case kQuote: std::memcpy(w, "&quot;", 6); w += 6; break;
-        case kAmp: std::memcpy(w, "&amp;", 5); w += 5; break;
-        case kLt: std::memcpy(w, "&lt;", 4); w += 4; break;
-        case kGt: std::memcpy(w, "&gt;", 4); w += 4; break;
-        case kTab: std::memcpy(w, tab_string.data(), tab_string.size()); w += tab_string.size(); break;
-        default: std::memcpy(w, "<br>\n", 5); w += 5; ++lines; break;
-      }
-      ++p;
-    }
-    c_.w = w;
-  } else {
-    lines = EscapeInto<false>(c_, text, tab_string, kEscape[2]);
-  }
+int EscapeBuffer::ConvertedLinesLong(std::string_view text, std::string_view tab_string) {
+  const int lines = EscapeInto<false>(c_, text, tab_string, kEscape[2]);
   if (c_.w >= c_.full) c_.Flush();
   return lines;
 }

@@ -7,12 +7,36 @@
 // double-byte characters the same way, so a pair is never split.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
 
+#include "base/dbcs.h"
+
 namespace norvelle {
+
+// What each byte becomes: copied, a lead byte, or one of the pieces.
+enum EscapeClass : std::uint8_t { kEscCopy, kEscLead, kEscBlank, kEscQuote, kEscAmp, kEscLt, kEscGt,
+                                  kEscTab, kEscLf, kEscKey };
+
+// The classes of one mode: 0 escapes, 1 also expands TAB, 2 also LF.
+struct EscapeClasses {
+  std::uint8_t cls[256];
+  constexpr explicit EscapeClasses(int mode) : cls() {
+    for (int b = 0; b < 256; ++b) cls[b] = IsLeadByte(static_cast<unsigned char>(b)) ? kEscLead : kEscCopy;
+    cls[static_cast<unsigned char>(' ')] = kEscBlank;
+    cls[static_cast<unsigned char>('"')] = kEscQuote;
+    cls[static_cast<unsigned char>('&')] = kEscAmp;
+    cls[static_cast<unsigned char>('<')] = kEscLt;
+    cls[static_cast<unsigned char>('>')] = kEscGt;
+    if (mode >= 1) cls[static_cast<unsigned char>('\t')] = kEscTab;
+    if (mode >= 2) cls[static_cast<unsigned char>('\n')] = kEscLf;
+  }
+};
+inline constexpr EscapeClasses kLinesClasses(2);
 
 // Appends text escaped.
 void AppendHtmlEscaped(std::string& out, std::string_view text);
@@ -61,12 +85,53 @@ class EscapeBuffer {
     c_.w += s.size();
     if (c_.w >= c_.full) Flush();
   }
-  // As AppendConvertedLines.
-  int ConvertedLines(std::string_view text, std::string_view tab_string);
+  // As AppendConvertedLines. Short texts (most tokens of a listing) are
+  // done here, without the setup of the 16-byte scan.
+  int ConvertedLines(std::string_view text, std::string_view tab_string) {
+    const std::size_t widest = std::max<std::size_t>(6, tab_string.size());
+    if (text.size() * widest > kShortRoom) return ConvertedLinesLong(text, tab_string);
+    if (std::size_t(c_.full + kSlack - c_.w) < text.size() * widest) Flush();
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
+    const unsigned char* const e = p + text.size();
+    char* w = c_.w;
+    int lines = 0;
+    while (p < e) {
+      const unsigned char ch = *p;
+      const std::uint8_t k = kLinesClasses.cls[ch];
+      ++p;
+      if (k == kEscCopy) {
+        *w++ = static_cast<char>(ch);
+        continue;
+      }
+      switch (k) {
+        case kEscLead:
+          if (p < e && *p != 0) {
+            w[0] = static_cast<char>(ch);
+            w[1] = static_cast<char>(*p++);
+            w += 2;
+          }  // else: a lead byte at the end, or before NUL, is dropped
+          break;
+        case kEscBlank: std::memcpy(w, "&nbsp;", 6); w += 6; break;
+        case kEscQuote: std::memcpy(w, "&quot;", 6); w += 6; break;
+        case kEscAmp: std::memcpy(w, "&amp;", 5); w += 5; break;
+        case kEscLt: std::memcpy(w, "&lt;", 4); w += 4; break;
+        case kEscGt: std::memcpy(w, "&gt;", 4); w += 4; break;
+        case kEscTab: std::memcpy(w, tab_string.data(), tab_string.size()); w += tab_string.size(); break;
+        default: std::memcpy(w, "<br>\n", 5); w += 5; ++lines; break;
+      }
+    }
+    c_.w = w;
+    if (c_.w >= c_.full) Flush();
+    return lines;
+  }
   void Flush() { c_.Flush(); }
 
  private:
   void RawLong(std::string_view s);
+  int ConvertedLinesLong(std::string_view text, std::string_view tab_string);
+
+  // Most output a short text may need: well below the buffer's size.
+  static constexpr std::size_t kShortRoom = 2048;
 
   static constexpr std::size_t kSize = 16384;
   char buf_[kSize];
