@@ -174,38 +174,37 @@ constexpr std::string_view kTail = "&nbsp;</font></nobr></b></tt></tr></table>";
 constexpr std::string_view kBreak = "<br>";
 
 // "<  9>", "< 10>", "<100>": numbers padded to three places with &nbsp;.
-void AppendLineNumbers(std::string& body, std::size_t count) {
+void AppendLineNumbers(EscapeBuffer& out, std::size_t count) {
   for (std::size_t n = 1; n <= count; ++n) {
-    body.append("&lt;"sv);
-    if (n < 10) body.append("&nbsp;&nbsp;"sv);
-    else if (n < 100) body.append("&nbsp;"sv);
+    if (n > 1) out.Raw(kBreak);  // none after the last number
+    out.Raw(n < 10 ? "&lt;&nbsp;&nbsp;"sv : n < 100 ? "&lt;&nbsp;"sv : "&lt;"sv);
     char digits[24];
     auto res = std::to_chars(digits, digits + sizeof digits, n);
-    body.append(digits, res.ptr);
-    body.append("&gt;"sv);
-    body.append(kBreak);
+    out.Raw(std::string_view(digits, std::size_t(res.ptr - digits)));
+    out.Raw("&gt;"sv);
   }
-  if (count) body.resize(body.size() - kBreak.size());  // no break after the last number
 }
 
-void AppendHead(const SourceBlockInput& in, std::string& body) {
+void AppendHead(const SourceBlockInput& in, EscapeBuffer& out) {
   if (in.line_numbers) {
-    body.append(kHeadNumbered);
-    body.append(in.colours->line.view());
-    body.append("\">"sv);
-    AppendLineNumbers(body, in.line_count);
-    body.append(kNumbersEnd);
-    body.append(kHeadCode);
+    out.Raw(kHeadNumbered);
+    out.Raw(in.colours->line.view());
+    out.Raw("\">"sv);
+    AppendLineNumbers(out, in.line_count);
+    out.Raw(kNumbersEnd);
+    out.Raw(kHeadCode);
   } else {
-    body.append(kHeadPlain);
+    out.Raw(kHeadPlain);
   }
 }
 
-// Writes the classified tokens of one block, through an escape buffer.
+// Writes one block: its head, then the classified tokens, through an escape
+// buffer.
 class ListingWriter {
  public:
   ListingWriter(const SourceBlockInput& in, std::string& body, const SourceProgress& progress)
       : in_(in), out_(body), progress_(progress) {
+    AppendHead(in_, out_);
     // Classes of equal colour share one number: one comparison per token.
     for (int c = 0; c < kShades; ++c) {
       shade_[c] = c;
@@ -314,7 +313,6 @@ void CppScanner::Read(TarnCPPSymbol& sym) {
 
 bool WriteSourceBlock(const SourceBlockInput& in, const CppKeywordSet& keywords, std::string& body,
                       const SourceProgress& progress) {
-  AppendHead(in, body);
   CppScanner scanner(in.text);
   bool wrote_any = false;
   {

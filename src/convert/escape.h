@@ -79,9 +79,9 @@ class EscapeBuffer {
   EscapeBuffer(const EscapeBuffer&) = delete;
   EscapeBuffer& operator=(const EscapeBuffer&) = delete;
 
-  void Raw(std::string_view s) {
+  [[gnu::always_inline]] void Raw(std::string_view s) {
     if (s.size() > kSlack) return RawLong(s);
-    std::memcpy(c_.w, s.data(), s.size());  // w < full: kSlack bytes are free
+    CopyShort(c_.w, s.data(), s.size());  // w < full: kSlack bytes are free
     c_.w += s.size();
     if (c_.w >= c_.full) Flush();
   }
@@ -116,7 +116,11 @@ class EscapeBuffer {
         case kEscAmp: std::memcpy(w, "&amp;", 5); w += 5; break;
         case kEscLt: std::memcpy(w, "&lt;", 4); w += 4; break;
         case kEscGt: std::memcpy(w, "&gt;", 4); w += 4; break;
-        case kEscTab: std::memcpy(w, tab_string.data(), tab_string.size()); w += tab_string.size(); break;
+        case kEscTab:
+          if (tab_string.size() <= 32) CopyShort(w, tab_string.data(), tab_string.size());
+          else std::memcpy(w, tab_string.data(), tab_string.size());
+          w += tab_string.size();
+          break;
         default: std::memcpy(w, "<br>\n", 5); w += 5; ++lines; break;
       }
     }
@@ -128,6 +132,22 @@ class EscapeBuffer {
 
  private:
   void RawLong(std::string_view s);
+  // n <= 32 bytes with at most two overlapping moves, without a call: tags
+  // and numbers are a few bytes each.
+  static void CopyShort(char* w, const char* s, std::size_t n) {
+    if (n >= 16) {
+      std::memcpy(w, s, 16);
+      std::memcpy(w + n - 16, s + n - 16, 16);
+    } else if (n >= 8) {
+      std::memcpy(w, s, 8);
+      std::memcpy(w + n - 8, s + n - 8, 8);
+    } else if (n >= 4) {
+      std::memcpy(w, s, 4);
+      std::memcpy(w + n - 4, s + n - 4, 4);
+    } else {
+      for (std::size_t i = 0; i < n; ++i) w[i] = s[i];
+    }
+  }
   int ConvertedLinesLong(std::string_view text, std::string_view tab_string);
 
   // Most output a short text may need: well below the buffer's size.
