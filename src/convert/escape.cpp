@@ -74,7 +74,11 @@ int EscapeInto(EscapeCursor& c, std::string_view text, std::string_view tab, con
   const std::string_view blank = cls[' '] == kEscBlank ? "&nbsp;"sv : cls[' '] == kEscKey ? sep : std::string_view();
   const bool blanks_in_blocks = !blank.empty() && blank.size() <= 8;
   std::uint64_t blank_word = 0;
-  if (blanks_in_blocks) std::memcpy(&blank_word, blank.data(), blank.size());
+  if (blanks_in_blocks) {
+    char word[8] = {};
+    for (std::size_t i = 0; i < blank.size(); ++i) word[i] = blank[i];
+    std::memcpy(&blank_word, word, 8);
+  }
   const __m128i blanks = _mm_set1_epi8(' ');
 #endif
   int lines = 0;
@@ -156,7 +160,10 @@ int EscapeInto(EscapeCursor& c, std::string_view text, std::string_view tab, con
         const std::string_view piece = cls[ch] == kEscTab ? tab : sep;
         // Into the buffer when it fits before the buffer's end (always for
         // a piece up to 16 bytes); the next round flushes past `full`.
-        if (kSized || piece.size() <= std::size_t(full + kSlack - w)) {
+        if (piece.size() <= 32 && (kSized || piece.size() <= std::size_t(full + kSlack - w))) {
+          CopyShort(w, piece.data(), piece.size());
+          w += piece.size();
+        } else if (kSized || piece.size() <= std::size_t(full + kSlack - w)) {
           std::memcpy(w, piece.data(), piece.size());
           w += piece.size();
         } else {

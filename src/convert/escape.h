@@ -53,6 +53,23 @@ bool CanCutWhileConverting(char key);
 void AppendConvertedCut(std::string& out, std::string_view text, std::string_view tab_string, char key,
                         std::string_view sep);
 
+// n <= 32 bytes with at most two overlapping moves, without a call: tags,
+// numbers and tab texts are a few bytes each.
+inline void CopyShort(char* w, const char* s, std::size_t n) {
+  if (n >= 16) {
+    std::memcpy(w, s, 16);
+    std::memcpy(w + n - 16, s + n - 16, 16);
+  } else if (n >= 8) {
+    std::memcpy(w, s, 8);
+    std::memcpy(w + n - 8, s + n - 8, 8);
+  } else if (n >= 4) {
+    std::memcpy(w, s, 4);
+    std::memcpy(w + n - 4, s + n - 4, 4);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) w[i] = s[i];
+  }
+}
+
 // A write position in a caller's buffer that flushes into out.
 struct EscapeCursor {
   char* buf;
@@ -132,22 +149,6 @@ class EscapeBuffer {
 
  private:
   void RawLong(std::string_view s);
-  // n <= 32 bytes with at most two overlapping moves, without a call: tags
-  // and numbers are a few bytes each.
-  static void CopyShort(char* w, const char* s, std::size_t n) {
-    if (n >= 16) {
-      std::memcpy(w, s, 16);
-      std::memcpy(w + n - 16, s + n - 16, 16);
-    } else if (n >= 8) {
-      std::memcpy(w, s, 8);
-      std::memcpy(w + n - 8, s + n - 8, 8);
-    } else if (n >= 4) {
-      std::memcpy(w, s, 4);
-      std::memcpy(w + n - 4, s + n - 4, 4);
-    } else {
-      for (std::size_t i = 0; i < n; ++i) w[i] = s[i];
-    }
-  }
   int ConvertedLinesLong(std::string_view text, std::string_view tab_string);
 
   // Most output a short text may need: well below the buffer's size.

@@ -1,6 +1,7 @@
 #include "convert/tags.h"
 
 #include <array>
+#include <cstdint>
 
 #include "base/number.h"
 
@@ -29,6 +30,19 @@ constexpr auto kCloseOrder = [] {
       if (kTags[i].close_rank == rank) order[std::size_t(n++)] = i;
   for (; n < kTagCount; ++n) order[std::size_t(n)] = -1;
   return order;
+}();
+
+// Per row, the codes an element needs to open it: its own, and for an
+// attribute tag those of its attribute parts.
+constexpr std::array<std::uint64_t, kTagCount> kOpenedBy = [] {
+  std::array<std::uint64_t, kTagCount> masks{};
+  auto bit = [](int code) { return IsStoredCode(code) ? std::uint64_t(1) << code : 0; };
+  for (int i = 0; i < kTagCount; ++i) {
+    masks[std::size_t(i)] = bit(kTags[i].code);
+    if (kTags[i].kind == TagKind::kAttributes)
+      for (const TagAttr* a = kTags[i].attrs; a->code >= 0; ++a) masks[std::size_t(i)] |= bit(a->code);
+  }
+  return masks;
 }();
 
 // The number of a count tag: 0 when the element lacks it, 1 when no number
@@ -133,8 +147,14 @@ void TagState::Close(const TagInfo& t, const TarnStruct& e, const ArgPool& args,
 }
 
 void TagState::OpenFor(const TarnStruct& e, const ArgPool& args, std::string& out) {
-  for (const TagInfo& t : kTags)
-    if (t.kind == TagKind::kAttributes || e.Has(t.code)) Start(t, e, args, out);
+  for (int i = 0; i < kTagCount; ++i) {
+    const TagInfo& t = kTags[i];
+    if (e.codes & kOpenedBy[std::size_t(i)]) {
+      if (t.kind == TagKind::kAttributes || e.Has(t.code)) Start(t, e, args, out);
+    } else if (t.kind == TagKind::kAttributes && !open_[i].attrs.empty()) {
+      Start(t, e, args, out);  // no attribute parts against open ones
+    }
+  }
 }
 
 void TagState::Start(const TagInfo& t, const TarnStruct& e, const ArgPool& args, std::string& out) {
