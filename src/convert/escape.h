@@ -55,7 +55,7 @@ void AppendConvertedCut(std::string& out, std::string_view text, std::string_vie
 
 // n <= 32 bytes with at most two overlapping moves, without a call: tags,
 // numbers and tab texts are a few bytes each.
-inline void CopyShort(char* w, const char* s, std::size_t n) {
+[[gnu::always_inline]] inline void CopyShort(char* w, const char* s, std::size_t n) {
   if (n >= 16) {
     std::memcpy(w, s, 16);
     std::memcpy(w + n - 16, s + n - 16, 16);

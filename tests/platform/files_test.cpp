@@ -279,6 +279,14 @@ TEST(TextFileReader, LongLineComesInFullPieces) {
 TEST(WriteTextFile, LineFeedsBecomeCrLf) {
   TempDir dir;
   const std::string big(3 << 20, 'm');  // larger than the writer's buffer
+  // Line feeds at every place of a 16-byte step, alone and in runs.
+  std::string mixed, mixed_bytes;
+  for (int i = 0; i < 2000; ++i) {
+    const char c = "\nab\n\ncdefg\rhij\n"[(i * 7) % 16];
+    mixed += c;
+    if (c == '\n') mixed_bytes += '\r';
+    mixed_bytes += c;
+  }
   struct Case {
     std::string name;
     std::vector<std::string> pieces;
@@ -291,6 +299,7 @@ TEST(WriteTextFile, LineFeedsBecomeCrLf) {
       {"only line feeds", {"\n\n"}, "\r\n\r\n"},
       {"nul kept", {std::string("a\0b", 3)}, std::string("a\0b", 3)},
       {"big piece between small ones", {"head\n", big, "\ntail"}, "head\r\n" + big + "\r\ntail"},
+      {"line feeds everywhere", {mixed, mixed}, mixed_bytes + mixed_bytes},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
