@@ -71,7 +71,8 @@ int EscapeInto(EscapeCursor& c, std::string_view text, std::string_view tab, con
   // Blanks, the most common byte to escape, are expanded inside a block of
   // sixteen when they are its only bytes to escape: what a blank becomes, in
   // one 8-byte word.
-  const std::string_view blank = cls[' '] == kEscBlank ? "&nbsp;"sv : cls[' '] == kEscKey ? sep : std::string_view();
+  const std::uint8_t blank_class = cls[std::uint8_t(' ')];
+  const std::string_view blank = blank_class == kEscBlank ? "&nbsp;"sv : blank_class == kEscKey ? sep : std::string_view();
   const bool blanks_in_blocks = !blank.empty() && blank.size() <= 8;
   std::uint64_t blank_word = 0;
   if (blanks_in_blocks) {
