@@ -161,7 +161,7 @@ int EscapeInto(EscapeCursor& c, std::string_view text, std::string_view tab, con
         const std::string_view piece = cls[ch] == kEscTab ? tab : sep;
         // Into the buffer when it fits before the buffer's end (always for
         // a piece up to 16 bytes); the next round flushes past `full`.
-        if (piece.size() <= 32 && (kSized || piece.size() <= std::size_t(full + kSlack - w))) {
+        if (piece.size() <= 64 && (kSized || piece.size() <= std::size_t(full + kSlack - w))) {
           CopyShort(w, piece.data(), piece.size());
           w += piece.size();
         } else if (kSized || piece.size() <= std::size_t(full + kSlack - w)) {

@@ -53,10 +53,13 @@ bool CanCutWhileConverting(char key);
 void AppendConvertedCut(std::string& out, std::string_view text, std::string_view tab_string, char key,
                         std::string_view sep);
 
-// n <= 32 bytes with at most two overlapping moves, without a call: tags,
+// n <= 64 bytes with at most four overlapping moves, without a call: tags,
 // numbers and tab texts are a few bytes each.
 [[gnu::always_inline]] inline void CopyShort(char* w, const char* s, std::size_t n) {
-  if (n >= 16) {
+  if (n > 32) {
+    std::memcpy(w, s, 32);
+    std::memcpy(w + n - 32, s + n - 32, 32);
+  } else if (n >= 16) {
     std::memcpy(w, s, 16);
     std::memcpy(w + n - 16, s + n - 16, 16);
   } else if (n >= 8) {
@@ -134,7 +137,7 @@ class EscapeBuffer {
         case kEscLt: std::memcpy(w, "&lt;", 4); w += 4; break;
         case kEscGt: std::memcpy(w, "&gt;", 4); w += 4; break;
         case kEscTab:
-          if (tab_string.size() <= 32) CopyShort(w, tab_string.data(), tab_string.size());
+          if (tab_string.size() <= 64) CopyShort(w, tab_string.data(), tab_string.size());
           else std::memcpy(w, tab_string.data(), tab_string.size());
           w += tab_string.size();
           break;
