@@ -166,6 +166,17 @@ LineKind LineAnalyser::Classify(bool command, int code) const {
 void LineAnalyser::Analyse(std::string_view line) {
   FlushLine();
   ++line_serial_;
+  if (in_source_ && (line.empty() || line[0] != '|')) {
+    // A listing line that no command can start: stored at once, as a
+    // packed plain line is (a listing is many of them).
+    words_.clear();
+    last_line_start_ = elements_.size();
+    TarnStruct& e = elements_.emplace_back();
+    e.SetText(line);
+    e.Set(kLineStart);
+    e.Set(kSourceLine);
+    return;
+  }
   bool command = MatchCommandLine(line);
   if (command && words_.empty()) {
     // "||text": no command words; the text after the two bars is a plain line.

@@ -231,8 +231,13 @@ class ListingWriter {
       out_.Raw("\">"sv);
       current_ = sym.kind;
     }
-    // Each token on its own: a lead byte that ends one is dropped.
-    lines_ += out_.ConvertedLines(sym.text.view(), in_.tab_string);
+    // Each token on its own: a lead byte that ends one is dropped. Words
+    // and numbers are letters, digits, '_', '#' and '.' only: nothing to
+    // escape.
+    if (sym.kind == kClassSymbol || sym.kind == kClassKeyword || sym.kind == kClassNumber)
+      out_.Raw(sym.text.view());
+    else
+      lines_ += out_.ConvertedLines(sym.text.view(), in_.tab_string);
     if (++counted_ == kProgressTokens) {
       // The progress position counts the line feeds written so far; the
       // callback may spill the body, so it gets everything written.

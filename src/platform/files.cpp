@@ -417,7 +417,7 @@ bool ReadAt(int fd, char* buf, std::size_t off, std::size_t n, std::size_t* got)
 
 // From this size on, a second thread reads the second half: the first touch
 // of fresh memory (the system clears each page) is then shared by two cores.
-constexpr std::size_t kSplitRead = std::size_t(4) << 20;
+constexpr std::size_t kSplitRead = std::size_t(1) << 20;
 
 // Fills buf with up to n bytes of the file in text mode; the count kept.
 // Each half is put in text mode by the thread that read it; only a CR LF
