@@ -13,12 +13,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <new>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -174,7 +176,7 @@ class CrlfWriter {
  public:
   // Buffers have room for twice a piece: given buffers (Give) travel back to the producer.
   explicit CrlfWriter(int fd) : fd_(fd) { fill_.reserve(2 * kSize); }
-  ~CrlfWriter() { Stop(); }
+  ~CrlfWriter() { Abandon(); }
   CrlfWriter(const CrlfWriter&) = delete;
   CrlfWriter& operator=(const CrlfWriter&) = delete;
 
@@ -210,36 +212,44 @@ class CrlfWriter {
         fill_.clear();
       }
     }
-    return Finish();
+    Stop();
+    return Result();
   }
   // Gives up what is not written yet; errno tells why writing failed, if it did.
   bool Finish() {
-    Stop();
-    if (!ok_ && error_ != 0) errno = error_;
-    return ok_;
+    Abandon();
+    return Result();
   }
 
  private:
   static constexpr std::size_t kSize = std::size_t(1) << 18;
 
+  // Queues the full buffer for the second thread; the producer goes on with
+  // a recycled one. A few buffers may wait: the time a write takes varies
+  // (the disk), and the producer should not wait for each.
   void HandOver() {
     if (!thread_.joinable()) Start();
     std::unique_lock<std::mutex> lock(mutex_);
-    idle_.wait(lock, [this] { return !full_; });
+    idle_.wait(lock, [this] { return queue_.size() < kQueued || failed_; });
     if (failed_) {
       ok_ = false;
       return;
     }
-    std::swap(fill_, slot_);
+    queue_.push_back(std::move(fill_));
+    if (spare_.empty()) {
+      lock.unlock();
+      fill_ = std::string();
+      fill_.reserve(2 * kSize);
+    } else {
+      fill_ = std::move(spare_.back());
+      spare_.pop_back();
+      lock.unlock();
+    }
     fill_.clear();
-    full_ = true;
     ready_.notify_one();
   }
 
-  void Start() {
-    slot_.reserve(2 * kSize);
-    thread_ = QuietThread("nv-write", [this] { Drain(); });
-  }
+  void Start() { thread_ = QuietThread("nv-write", [this] { Drain(); }); }
 
   void Stop() {
     if (!thread_.joinable()) return;
@@ -252,21 +262,36 @@ class CrlfWriter {
     if (failed_) ok_ = false;
   }
 
+  // Stops the second thread without writing what still waits.
+  void Abandon() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      abandoned_ = true;
+    }
+    Stop();
+  }
+
+  bool Result() {
+    if (!ok_ && error_ != 0) errno = error_;
+    return ok_;
+  }
+
+  // Writes queued buffers in order until stopped with none left.
   void Drain() {
     std::string buf;
-    buf.reserve(2 * kSize);
     for (;;) {
       std::unique_lock<std::mutex> lock(mutex_);
-      ready_.wait(lock, [this] { return full_ || stop_; });
-      if (!full_) return;
-      std::swap(buf, slot_);
-      const bool skip = failed_;
+      ready_.wait(lock, [this] { return !queue_.empty() || stop_; });
+      if (queue_.empty()) return;
+      buf = std::move(queue_.front());
+      queue_.pop_front();
+      const bool skip = failed_ || abandoned_;
       lock.unlock();
-      const bool ok = !skip && WriteOut(buf);
+      const bool ok = skip || WriteOut(buf);
       buf.clear();
       lock.lock();
+      spare_.push_back(std::move(buf));
       if (!ok) failed_ = true;
-      full_ = false;
       idle_.notify_one();
     }
   }
@@ -300,8 +325,10 @@ class CrlfWriter {
   std::thread thread_;
   std::mutex mutex_;
   std::condition_variable ready_, idle_;
-  std::string slot_;
-  bool full_ = false, stop_ = false, failed_ = false;
+  static constexpr std::size_t kQueued = 4;  // full buffers that may wait
+  std::deque<std::string> queue_;            // full, oldest first
+  std::vector<std::string> spare_;           // written, to be filled again
+  bool stop_ = false, failed_ = false, abandoned_ = false;
 };
 
 // Temporary files are named ".NAME.norvelle-tmp-PID-XXXXXX": what they are,
