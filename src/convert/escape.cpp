@@ -151,16 +151,17 @@ int EscapeInto(EscapeCursor& c, std::string_view text, std::string_view tab, con
       continue;
     }
     switch (cls[ch]) {
-      case kEscBlank: std::memcpy(w, "&nbsp;", 6); w += 6; break;
-      case kEscQuote: std::memcpy(w, "&quot;", 6); w += 6; break;
-      case kEscAmp: std::memcpy(w, "&amp;", 5); w += 5; break;
-      case kEscLt: std::memcpy(w, "&lt;", 4); w += 4; break;
-      case kEscGt: std::memcpy(w, "&gt;", 4); w += 4; break;
+      case kEscBlank:
+      case kEscQuote:
+      case kEscAmp:
+      case kEscLt:
+      case kEscGt: w = PutEntity(w, cls[ch]); break;
       case kEscTab:
       case kEscKey: {
         const std::string_view piece = cls[ch] == kEscTab ? tab : sep;
         // Into the buffer when it fits before the buffer's end (always for
         // a piece up to 16 bytes); the next round flushes past `full`.
+        // Up to 64 bytes are copied inline.
         if (piece.size() <= 64 && (kSized || piece.size() <= std::size_t(full + kSlack - w))) {
           CopyShort(w, piece.data(), piece.size());
           w += piece.size();

@@ -73,6 +73,16 @@ void AppendConvertedCut(std::string& out, std::string_view text, std::string_vie
   }
 }
 
+// Writes the entity of an ASCII byte of class kEscBlank..kEscGt at w as one
+// 8-byte store (up to 2 bytes past the entity are scratch: room for them
+// must be there); returns the position after the entity.
+[[gnu::always_inline]] inline char* PutEntity(char* w, std::uint8_t cls) {
+  static constexpr char kText[5][8] = {"&nbsp;", "&quot;", "&amp;", "&lt;", "&gt;"};
+  static constexpr std::uint8_t kLength[5] = {6, 6, 5, 4, 4};
+  std::memcpy(w, kText[cls - kEscBlank], 8);
+  return w + kLength[cls - kEscBlank];
+}
+
 // A write position in a caller's buffer that flushes into out.
 struct EscapeCursor {
   char* buf;
@@ -110,7 +120,7 @@ class EscapeBuffer {
   int ConvertedLines(std::string_view text, std::string_view tab_string) {
     const std::size_t widest = std::max<std::size_t>(6, tab_string.size());
     if (text.size() * widest > kShortRoom) return ConvertedLinesLong(text, tab_string);
-    if (std::size_t(c_.full + kSlack - c_.w) < text.size() * widest) Flush();
+    if (std::size_t(c_.full + kSlack - c_.w) < text.size() * widest + 2) Flush();
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
     const unsigned char* const e = p + text.size();
     char* w = c_.w;
@@ -131,11 +141,11 @@ class EscapeBuffer {
             w += 2;
           }  // else: a lead byte at the end, or before NUL, is dropped
           break;
-        case kEscBlank: std::memcpy(w, "&nbsp;", 6); w += 6; break;
-        case kEscQuote: std::memcpy(w, "&quot;", 6); w += 6; break;
-        case kEscAmp: std::memcpy(w, "&amp;", 5); w += 5; break;
-        case kEscLt: std::memcpy(w, "&lt;", 4); w += 4; break;
-        case kEscGt: std::memcpy(w, "&gt;", 4); w += 4; break;
+        case kEscBlank:
+        case kEscQuote:
+        case kEscAmp:
+        case kEscLt:
+        case kEscGt: w = PutEntity(w, k); break;
         case kEscTab:
           if (tab_string.size() <= 64) CopyShort(w, tab_string.data(), tab_string.size());
           else std::memcpy(w, tab_string.data(), tab_string.size());
