@@ -105,24 +105,44 @@ int EscapeInto(EscapeCursor& c, std::string_view text, std::string_view tab, con
         w += 16;
         continue;
       }
-      // Only blanks to escape, and sixteen more bytes readable after the
-      // block: each run between them moves with one 16-byte store.
-      const unsigned at_blanks = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, blanks)));
-      // (Room: sixteen pieces of at most 8 bytes, then one store.)
-      if (blanks_in_blocks && mask == at_blanks && e - p >= 32 && (kSized || full - w >= 16 * 8 + 16)) {
-        unsigned from = 0;
-        for (unsigned m = mask; m != 0; m &= m - 1) {
-          const unsigned k = unsigned(__builtin_ctz(m));
+      // A block whose only bytes below 0x40 are blanks, with sixteen more
+      // bytes readable after it, is done here: its pairs are copied as they
+      // are, and each blank at a character start becomes its piece. A blank
+      // right after a run of lead-range bytes of odd length is a pair's
+      // second byte (the run starts at a character start: the byte before
+      // it is none of them, or the block starts there).
+      if (blanks_in_blocks && e - p >= 32 && (kSized || full - w >= 16 * 8 + 16)) {
+        const unsigned at_blanks = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, blanks)));
+        const unsigned below_40 =
+            unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(char(0xC0))), _mm_setzero_si128())));
+        if ((below_40 & ~at_blanks) == 0) {
+          const __m128i d1 = _mm_sub_epi8(v, _mm_set1_epi8(char(0x81)));  // 0x81..0x9F -> 0..0x1E
+          const __m128i d2 = _mm_sub_epi8(v, _mm_set1_epi8(char(0xE0)));  // 0xE0..0xFC -> 0..0x1C
+          const unsigned lead = unsigned(_mm_movemask_epi8(
+              _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(d1, _mm_set1_epi8(0x1E)), d1),
+                           _mm_cmpeq_epi8(_mm_min_epu8(d2, _mm_set1_epi8(0x1C)), d2))));
+          // Lead-range bytes right before position k, back to the first other byte.
+          auto run_before = [lead](unsigned k) {
+            const unsigned gaps = ~lead & ((1u << k) - 1);
+            return gaps == 0 ? k : k - 1 - unsigned(31 - __builtin_clz(gaps));
+          };
+          // A lead byte last in the block waits for the next round with its pair.
+          const unsigned end = run_before(16) & 1 ? 15 : 16;
+          unsigned from = 0;
+          for (unsigned m = at_blanks & ((1u << end) - 1); m != 0; m &= m - 1) {
+            const unsigned k = unsigned(__builtin_ctz(m));
+            if (run_before(k) & 1) continue;  // the second byte of a pair
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from)));
+            w += k - from;
+            std::memcpy(w, &blank_word, 8);
+            w += blank.size();
+            from = k + 1;
+          }
           _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from)));
-          w += k - from;
-          std::memcpy(w, &blank_word, 8);
-          w += blank.size();
-          from = k + 1;
+          w += end - from;
+          p += end;
+          continue;
         }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from)));
-        w += 16 - from;
-        p += 16;
-        continue;
       }
       const int safe = __builtin_ctz(mask);
       p += safe;

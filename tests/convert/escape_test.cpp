@@ -208,8 +208,12 @@ TEST(Escape, RandomTextsFollowTheRule) {
   for (int round = 0; round < 3000; ++round) {
     std::string in;
     const int size = int(random() % 120);
-    const bool plain = round % 3 == 0;  // letters and blanks only
-    for (int i = 0; i < size; ++i) in += plain ? "ab  "[random() % 4] : alphabet[random() % sizeof alphabet];
+    // Letters and blanks only; or lead-range bytes, other high bytes and
+    // blanks, so that blanks fall after runs of leads of every length.
+    const char* const plain = "ab  ";
+    const char* const paired = "a \x81\x82\x9F\xE0\xFC\xA0\x80  ";
+    for (int i = 0; i < size; ++i)
+      in += round % 3 == 0 ? plain[random() % 4] : round % 3 == 1 ? paired[random() % 11] : alphabet[random() % sizeof alphabet];
     const std::string& sep = seps[std::size_t(round) % std::size(seps)];
     SCOPED_TRACE(round);
     std::string out;
