@@ -69,8 +69,8 @@ int EscapeInto(EscapeCursor& c, std::string_view text, std::string_view tab, con
   if (wide && !t.low)
     for (int i = 0; i < t.n_specials; ++i) spec[i] = _mm_set1_epi8(static_cast<char>(t.specials[i]));
   // Blanks, the most common byte to escape, are expanded inside a block of
-  // sixteen when they are its only bytes to escape: what a blank becomes, in
-  // one 8-byte word.
+  // sixteen when they are its only bytes below 0x40: what a blank becomes,
+  // in one 8-byte word.
   const std::uint8_t blank_class = cls[std::uint8_t(' ')];
   const std::string_view blank = blank_class == kEscBlank ? "&nbsp;"sv : blank_class == kEscKey ? sep : std::string_view();
   const bool blanks_in_blocks = !blank.empty() && blank.size() <= 8;
@@ -181,12 +181,9 @@ int EscapeInto(EscapeCursor& c, std::string_view text, std::string_view tab, con
         const std::string_view piece = cls[ch] == kEscTab ? tab : sep;
         // Into the buffer when it fits before the buffer's end (always for
         // a piece up to 16 bytes); the next round flushes past `full`.
-        // Up to 64 bytes are copied inline.
-        if (piece.size() <= 64 && (kSized || piece.size() <= std::size_t(full + kSlack - w))) {
-          CopyShort(w, piece.data(), piece.size());
-          w += piece.size();
-        } else if (kSized || piece.size() <= std::size_t(full + kSlack - w)) {
-          std::memcpy(w, piece.data(), piece.size());
+        if (kSized || piece.size() <= std::size_t(full + kSlack - w)) {
+          if (piece.size() <= 64) CopyShort(w, piece.data(), piece.size());
+          else std::memcpy(w, piece.data(), piece.size());
           w += piece.size();
         } else {
           flush();

@@ -21,6 +21,13 @@ bool WriteWhole(const std::string& output, const std::vector<std::string_view>& 
   return WriteTextFile(output, pieces);
 }
 
+// The program beside the document in tmp, with its rule file and the
+// document a.txt.
+bool Prepare(const test::TempDir& tmp, const std::string& ini, const std::string& text) {
+  SetProgramPathForTesting(tmp.File("norvelle"));
+  return test::WriteBytes(tmp.File("norvelle.ini"), ini) && test::WriteBytes(tmp.File("a.txt"), text);
+}
+
 TEST(RunStream, SameBytesAsTheWholeBody) {
   // Beyond the streamed piece size, with lines that tie to the next one, a
   // listing and a header filled before pass 2.
@@ -34,9 +41,7 @@ TEST(RunStream, SameBytesAsTheWholeBody) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     test::TempDir tmp;
-    SetProgramPathForTesting(tmp.File("norvelle"));
-    ASSERT_TRUE(test::WriteBytes(tmp.File("norvelle.ini"), "HeaderStr=<title_rep>[\nEndStr=]<filedate_rep>\n"));
-    ASSERT_TRUE(test::WriteBytes(tmp.File("a.txt"), c.text));
+    ASSERT_TRUE(Prepare(tmp, "HeaderStr=<title_rep>[\nEndStr=]<filedate_rep>\n", c.text));
     test::RecordingHost streamed, whole;
     EXPECT_EQ(Convert(streamed, tmp.File("a.txt")), RunOutcome::kDone);
     const std::string bytes = test::ReadBytes(tmp.File("a.htm"));
@@ -102,9 +107,7 @@ TEST(RunStream, PassOneOnItsOwnThreadChangesNothing) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     test::TempDir tmp;
-    SetProgramPathForTesting(tmp.File("norvelle"));
-    ASSERT_TRUE(test::WriteBytes(tmp.File("norvelle.ini"), "HeaderStr=<title_rep>[<exrep1>\nEndStr=]\n"));
-    ASSERT_TRUE(test::WriteBytes(tmp.File("a.txt"), c.text));
+    ASSERT_TRUE(Prepare(tmp, "HeaderStr=<title_rep>[<exrep1>\nEndStr=]\n", c.text));
     test::RecordingHost one_after_other, side_by_side;
     const RunOutcome want = Convert(one_after_other, tmp.File("a.txt"));
     const std::string bytes = test::ReadBytes(tmp.File("a.htm"));
