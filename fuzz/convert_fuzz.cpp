@@ -5,7 +5,9 @@
 // between characters, "..") is skipped, so include= and |ini| stay inside.
 //
 // Input: two bytes (little-endian) give the rule file's length, then the
-// rule file, then the source.
+// rule file, then the source. Before that run, the source's lines as text
+// only (under the default rules) must come out with no markup but the
+// program's own, as a browser's decoder reads the bytes.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +17,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -75,6 +78,99 @@ bool MayLeaveFolder(std::string_view s) {
   return false;
 }
 
+// What a browser's Shift_JIS decoder (WHATWG) makes of the bytes, reduced to
+// ASCII: a lead byte (0x81-0x9F, 0xE0-0xFC) takes a following byte in
+// 0x40-0x7E or 0x80-0xFC (an unmapped pair gives back an ASCII byte of that
+// range, none of < > " &); before any other byte it is an error and the byte
+// is read on its own. Everything else non-ASCII becomes '?'.
+std::string BrowserAscii(std::string_view bytes) {
+  std::string out;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
+      const auto t = i + 1 < bytes.size() ? static_cast<unsigned char>(bytes[i + 1]) : 0;
+      if ((t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFC)) ++i;
+      out += '?';
+    } else {
+      out += c < 0x80 ? char(c) : '?';
+    }
+  }
+  return out;
+}
+
+// The tags the program itself writes for the commands of SafeDocument.
+bool OwnTag(std::string_view tag) {
+  static constexpr std::string_view kTags[] = {"br", "b", "/b", "i", "/i", "table", "/table", "tr", "/tr",
+                                               "td", "th", "tt", "/tt", "nobr", "/nobr", "/font"};
+  for (std::string_view t : kTags)
+    if (tag == t) return true;
+  return tag.size() == 20 && tag.substr(0, 12) == "font color=\"#" && tag.back() == '"';
+}
+
+// Aborts when text (decoded as a browser does) holds markup of its own: a
+// < > " outside the program's tags, or an '&' that starts no entity.
+void CheckEscaped(std::string_view text) {
+  const std::string seen = BrowserAscii(text);
+  for (std::size_t i = 0; i < seen.size(); ++i) {
+    if (seen[i] == '<') {
+      const std::size_t end = seen.find('>', i);
+      if (end == std::string::npos || !OwnTag(std::string_view(seen).substr(i + 1, end - i - 1))) std::abort();
+      i = end;
+    } else if (seen[i] == '>' || seen[i] == '"') {
+      std::abort();
+    } else if (seen[i] == '&') {
+      const std::string_view rest = std::string_view(seen).substr(i);
+      if (!(rest.starts_with("&nbsp;") || rest.starts_with("&quot;") || rest.starts_with("&amp;") ||
+            rest.starts_with("&lt;") || rest.starts_with("&gt;")))
+        std::abort();
+    }
+  }
+}
+
+// The source's lines as text only: each in the title, as plain, bold,
+// italic and table lines and in a listing, none of them a command line.
+std::string SafeDocument(std::string_view source) {
+  std::string lines, title;
+  for (std::size_t at = 0; at <= source.size();) {
+    std::size_t lf = source.find('\n', at);
+    if (lf == std::string_view::npos) lf = source.size();
+    std::string_view line = source.substr(at, lf - at);
+    lines += line.starts_with('|') ? "x" : "";
+    lines.append(line);
+    lines += '\n';
+    at = lf + 1;
+  }
+  title = lines.substr(0, lines.find('\n'));
+  std::string doc = "|title|" + title + "\n" + lines;
+  for (std::size_t at = 0; at < lines.size();) {
+    const std::size_t lf = lines.find('\n', at);
+    const std::string_view line = std::string_view(lines).substr(at, lf - at);
+    for (std::string_view prefix : {"|b|", "|i|"}) doc += std::string(prefix) + std::string(line) + "\n";
+    at = lf + 1;
+  }
+  return doc + "|table=|\n" + lines + "|endtable|\n|cppsrc|\n" + lines + "|endcppsrc|\nend\n";
+}
+
+// The page of SafeDocument under the default rules holds no markup but the
+// program's own: in the title and in the body.
+void CheckNoMarkupPasses(std::string_view source, const std::string& f,
+                         const std::function<void(const std::string&, std::string_view)>& put) {
+  put(f + "/norvelle.ini", "");
+  put(f + "/doc.txt", SafeDocument(source));
+  QuietHost host;
+  if (Convert(host, f + "/doc.txt") == RunOutcome::kFailed) return;  // a 0x1A first: empty
+  std::string page;
+  if (!ReadTextFile(f + "/doc.htm", page)) std::abort();
+  const std::size_t title = page.find("<title>"), title_end = page.find("</title>");
+  const std::size_t body = page.find("<body>"), body_end = page.rfind("</body>");
+  if (title == std::string::npos || title_end == std::string::npos || body == std::string::npos ||
+      body_end == std::string::npos)
+    std::abort();
+  CheckEscaped(std::string_view(page).substr(title + 7, title_end - title - 7));
+  CheckEscaped(std::string_view(page).substr(body + 6, body_end - body - 6));
+  ::unlink((f + "/doc.htm").c_str());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -87,12 +183,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::string& f = Folder();
   // Written raw: WriteTextFile would add CRs, which reading takes away again.
-  auto put = [](const std::string& path, std::string_view bytes) {
+  const std::function<void(const std::string&, std::string_view)> put = [](const std::string& path,
+                                                                           std::string_view bytes) {
     FILE* out = std::fopen(path.c_str(), "wb");
     if (!out) std::abort();
     std::fwrite(bytes.data(), 1, bytes.size(), out);
     std::fclose(out);
   };
+  CheckNoMarkupPasses(source, f, put);
   put(f + "/norvelle.ini", rules);
   put(f + "/qdx/a.qdx", rules);
   put(f + "/inc", "<included>\n");

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "app/cli.h"
 #include "base/dbcs.h"
@@ -229,14 +230,52 @@ std::vector<std::string> InputsOf(const std::vector<std::string>& words) {
   return words;
 }
 
+namespace {
+
+// The pages a job wrote beside their sources, so that a later input whose
+// page would be the same file (a.txt and a.TXT) cannot replace one. The same
+// source named twice makes the same page again: that replaces nothing.
+class WrittenPages {
+ public:
+  // The earlier input whose page this input would replace, or null.
+  const std::string* Taken(const std::string& input) const {
+    const std::string source = CleanPath(NameFromNative(input));
+    const std::string out = OutputPathFor(source);
+    for (const Page& p : pages_)
+      if ((p.page == out || IsSameFilePath(p.page, out)) && !IsSameFilePath(p.source, source)) return &p.input;
+    return nullptr;
+  }
+  void Add(const std::string& input) {
+    const std::string source = CleanPath(NameFromNative(input));
+    pages_.push_back({OutputPathFor(source), source, input});
+  }
+
+ private:
+  struct Page {
+    std::string page, source;  // CP932
+    std::string input;         // as the user wrote it (UTF-8)
+  };
+  std::vector<Page> pages_;
+};
+
+}  // namespace
+
 RunOutcome RunJob(ConversionHost& host, const Job& job, const NoteSink& note) {
   const bool several = job.inputs.size() > 1;
   RunOutcome worst = RunOutcome::kDone;
+  WrittenPages pages;
   for (const std::string& input : job.inputs) {
+    const bool beside = several && input != "-" && job.output.empty();
+    if (const std::string* by = beside ? pages.Taken(input) : nullptr) {
+      note(NoteKind::kReason, "norvelle: " + input + ": not converted: its page would replace that of " + *by);
+      worst = Worse(worst, RunOutcome::kFailed);
+      continue;
+    }
     FileHost file(host, several ? NameFromNative(input) + ": " : std::string(), !several);
     const RunOutcome r = RunOne(file, job, input, note);
     worst = Worse(worst, r);
     if (r == RunOutcome::kCancelled) return r;
+    if (beside && (r == RunOutcome::kDone || r == RunOutcome::kDoneErrors)) pages.Add(input);
   }
   if (several && worst != RunOutcome::kDone) {
     host.SetStatus(Message(worst == RunOutcome::kFailed ? Msg::kStatusFailed : Msg::kStatusDoneErrors));

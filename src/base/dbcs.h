@@ -23,6 +23,12 @@ inline constexpr DbcsTable kDbcs{};
 
 inline constexpr bool IsLeadByte(unsigned char b) { return kDbcs.lead[b]; }
 
+// A byte that can follow a lead byte in a real character (0x40-0x7E,
+// 0x80-0xFC). Escaping for HTML pairs a lead byte only with one of these: a
+// browser reads a lead byte before any other byte as a broken character
+// followed by that byte, which must then be escaped as itself.
+inline constexpr bool IsTrailByte(unsigned char b) { return (b >= 0x40 && b != 0x7F && b <= 0xFC); }
+
 // Length in bytes of the character at p, given the end of the text.
 inline constexpr std::size_t CharLen(const char* p, const char* end) {
   return (IsLeadByte(static_cast<unsigned char>(*p)) && p + 1 < end && p[1] != 0) ? 2 : 1;

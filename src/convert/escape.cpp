@@ -22,6 +22,7 @@ struct EscapeTable {
   std::uint8_t cls[256];
   unsigned char specials[16];
   int n_specials;
+  std::uint8_t key_natural = kEscCopy;  // what the kEscKey byte is when it is no cut
   constexpr explicit EscapeTable(int mode) : cls(), specials(), n_specials(0), low(true) {
     const EscapeClasses classes(mode);
     for (int b = 0; b < 256; ++b) cls[b] = classes.cls[b];
@@ -107,15 +108,18 @@ int EscapeInto(EscapeCursor& c, std::string_view text, std::string_view tab, con
       }
       // A block whose only bytes below 0x40 are blanks, with sixteen more
       // bytes readable after it, is done here: its pairs are copied as they
-      // are, and each blank at a character start becomes its piece. A blank
-      // right after a run of lead-range bytes of odd length is a pair's
-      // second byte (the run starts at a character start: the byte before
-      // it is none of them, or the block starts there).
+      // are, and each blank becomes its piece. A run of lead-range bytes
+      // starts at a character start (the byte before it is none of them, or
+      // the block starts there), so one of odd length before a blank ends in
+      // a lead byte without a trail byte, which is dropped.
       if (blanks_in_blocks && e - p >= 32 && (kSized || full - w >= 16 * 8 + 16)) {
         const unsigned at_blanks = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, blanks)));
         const unsigned below_40 =
             unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(char(0xC0))), _mm_setzero_si128())));
-        if ((below_40 & ~at_blanks) == 0) {
+        // Bytes that are no trail byte (0x7F, 0xFD-0xFF) go to the byte loop.
+        const unsigned no_trail = unsigned(_mm_movemask_epi8(_mm_or_si128(
+            _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F)), _mm_cmpeq_epi8(_mm_max_epu8(v, _mm_set1_epi8(char(0xFD))), v))));
+        if ((below_40 & ~at_blanks) == 0 && no_trail == 0) {
           const __m128i d1 = _mm_sub_epi8(v, _mm_set1_epi8(char(0x81)));  // 0x81..0x9F -> 0..0x1E
           const __m128i d2 = _mm_sub_epi8(v, _mm_set1_epi8(char(0xE0)));  // 0xE0..0xFC -> 0..0x1C
           const unsigned lead = unsigned(_mm_movemask_epi8(
@@ -131,11 +135,16 @@ int EscapeInto(EscapeCursor& c, std::string_view text, std::string_view tab, con
           unsigned from = 0;
           for (unsigned m = at_blanks & ((1u << end) - 1); m != 0; m &= m - 1) {
             const unsigned k = unsigned(__builtin_ctz(m));
-            if (run_before(k) & 1) continue;  // the second byte of a pair
             _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from)));
-            w += k - from;
-            std::memcpy(w, &blank_word, 8);
-            w += blank.size();
+            const unsigned lone = run_before(k) & 1;
+            w += k - from - lone;
+            if (lone && blank_class == kEscKey) {  // after a dropped lead byte a key is no cut
+              std::memcpy(w, "&nbsp;\0", 8);
+              w += 6;
+            } else {
+              std::memcpy(w, &blank_word, 8);
+              w += blank.size();
+            }
             from = k + 1;
           }
           _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from)));
@@ -150,35 +159,38 @@ int EscapeInto(EscapeCursor& c, std::string_view text, std::string_view tab, con
     }
 #endif
     unsigned char ch = *p;
-    if (cls[ch] == kEscCopy) {
-      *w++ = static_cast<char>(ch);
-      ++p;
-      continue;
-    }
-    if (cls[ch] == kEscLead) {
+    std::uint8_t k = cls[ch];
+    if (k == kEscLead) {
       // Whole double-byte characters, as long as they follow each other.
-      while (p + 1 < e && p[1] != 0 && w < full) {
+      while (p + 1 < e && IsTrailByte(p[1]) && w < full) {
         w[0] = static_cast<char>(ch);
         w[1] = static_cast<char>(p[1]);
         w += 2;
         p += 2;
         if (p >= e || cls[ch = *p] != kEscLead) break;
       }
-      if (p < e && cls[*p] == kEscLead && (p + 1 >= e || p[1] == 0)) {
-        ++p;  // a lead byte at the end has no character: dropped
-        if (p < e) *w++ = static_cast<char>(*p++);  // it was followed by NUL: keep the NUL
-      }
+      if (p >= e || cls[*p] != kEscLead || (p + 1 < e && IsTrailByte(p[1]))) continue;
+      // A lead byte without a trail byte (at the end, or before NUL, a blank,
+      // '<', ...) is dropped; the byte after it is a character of its own and
+      // escaped as such. A key byte there was not cut at either.
+      if (++p == e) continue;
+      ch = *p;
+      k = cls[ch] == kEscKey ? t.key_natural : cls[ch];
+    }
+    if (k == kEscCopy) {
+      *w++ = static_cast<char>(ch);
+      ++p;
       continue;
     }
-    switch (cls[ch]) {
+    switch (k) {
       case kEscBlank:
       case kEscQuote:
       case kEscAmp:
       case kEscLt:
-      case kEscGt: w = PutEntity(w, cls[ch]); break;
+      case kEscGt: w = PutEntity(w, k); break;
       case kEscTab:
       case kEscKey: {
-        const std::string_view piece = cls[ch] == kEscTab ? tab : sep;
+        const std::string_view piece = k == kEscTab ? tab : sep;
         // Into the buffer when it fits before the buffer's end (always for
         // a piece up to 16 bytes); the next round flushes past `full`.
         if (kSized || piece.size() <= std::size_t(full + kSlack - w)) {
@@ -261,6 +273,7 @@ void AppendConvertedCut(std::string& out, std::string_view text, std::string_vie
   const auto k = static_cast<unsigned char>(key);
   if (made_for != k) {
     t = kEscape[1];
+    t.key_natural = t.cls[k];
     t.cls[k] = kEscKey;
     t.FindSpecials();
     made_for = k;

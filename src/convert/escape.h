@@ -2,9 +2,12 @@
 // expansion in the same pass.
 //
 // A blank becomes "&nbsp;", '"' "&quot;", '&' "&amp;", '<' "&lt;", '>' "&gt;".
-// A lead byte is copied with the byte after it, which is never examined; a
-// lead byte that ends the text is dropped. TAB and LF expansion step over
-// double-byte characters the same way, so a pair is never split.
+// A lead byte is copied with the trail byte after it, which is never
+// examined; a lead byte that ends the text or is followed by a byte that can
+// be no trail byte (below 0x40, 0x7F, above 0xFC) is dropped, and that byte
+// is escaped as itself, as a browser's decoder reads it on its own. TAB and
+// LF expansion step over double-byte characters the same way, so a pair is
+// never split.
 #pragma once
 
 #include <algorithm>
@@ -135,11 +138,11 @@ class EscapeBuffer {
       }
       switch (k) {
         case kEscLead:
-          if (p < e && *p != 0) {
+          if (p < e && IsTrailByte(*p)) {
             w[0] = static_cast<char>(ch);
             w[1] = static_cast<char>(*p++);
             w += 2;
-          }  // else: a lead byte at the end, or before NUL, is dropped
+          }  // else: a lead byte with no trail byte is dropped; the next byte is its own
           break;
         case kEscBlank:
         case kEscQuote:

@@ -91,7 +91,9 @@ std::optional<Msg> ReadSource(std::string_view command_line, const RunHooks& hoo
   src.output = !hooks.output.empty() ? hooks.output
                : src.path.empty()    ? std::string(".htm")
                                      : OutputPathFor(src.path);
-  if (SameFileName(src.path, src.output)) return Msg::kSameName;
+  // Names alike, or one file under two names (a link): never written over the source.
+  if (SameFileName(src.path, src.output) || (src.output != "-" && IsSameFilePath(src.path, src.output)))
+    return Msg::kSameName;
   const bool read = !src.path.empty() &&
                     (hooks.read ? hooks.read(src.path, src.text) : ReadTextFile(src.path, src.text));
   if (!read) return Msg::kCannotOpenSource;

@@ -28,6 +28,7 @@
 
 #include "platform/carry.h"
 #include "platform/memory.h"
+#include "platform/output_target.h"
 #include "platform/thread.h"
 
 namespace norvelle {
@@ -331,50 +332,6 @@ class CrlfWriter {
   bool stop_ = false, failed_ = false, abandoned_ = false;
 };
 
-// Temporary files are named ".NAME.norvelle-tmp-PID-XXXXXX": what they are,
-// for which file, and which process writes them, so that a later write into
-// the folder can remove those whose writer has died (killed while writing).
-constexpr std::string_view kTempMark = ".norvelle-tmp-";
-
-std::string TempName(const std::string& folder, std::string_view name) {
-  const std::string suffix = std::string(kTempMark) + std::to_string(::getpid()) + "-XXXXXX";
-  // The whole name must stay within the file system's limit; the target's
-  // own name may already use it all.
-  const std::size_t room = NAME_MAX - 1 - suffix.size();
-  if (name.size() > room) name = name.substr(0, room);
-  return folder + "/." + std::string(name) + suffix;
-}
-
-// The writer's process id in a temporary name, or 0 when it is none of ours.
-pid_t TempWriter(const char* entry) {
-  if (entry[0] != '.') return 0;
-  const char* mark = std::strstr(entry, kTempMark.data());
-  if (!mark) return 0;
-  const char* p = mark + kTempMark.size();
-  // The mark could occur inside NAME: the last one is the suffix.
-  while (const char* later = std::strstr(p, kTempMark.data())) p = later + kTempMark.size();
-  char* end = nullptr;
-  errno = 0;
-  const long pid = std::strtol(p, &end, 10);
-  if (errno != 0 || end == p || *end != '-' || std::strlen(end + 1) != 6 || pid <= 0) return 0;
-  return pid_t(pid);
-}
-
-void RemoveStaleTemps(const std::string& folder) {
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return;
-  const int dfd = ::dirfd(dir);
-  while (const dirent* e = ::readdir(dir)) {
-    const pid_t pid = TempWriter(e->d_name);
-    if (pid == 0 || pid == ::getpid()) continue;
-    if (::kill(pid, 0) == 0 || errno != ESRCH) continue;  // its writer may still run
-    struct stat st;
-    if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
-      ::unlinkat(dfd, e->d_name, 0);
-  }
-  ::closedir(dir);
-}
-
 // After the rename: the folder's entry on the disk too. Best effort: the new
 // file is in place already, and some file systems refuse a folder's fsync.
 void SyncFolder(const std::string& folder) {
@@ -581,14 +538,46 @@ bool WriteTextFile(const std::string& cp932_path, const std::vector<std::string_
   });
 }
 
-bool WriteTextFileFrom(const std::string& cp932_path, const TextProducer& produce) {
-  std::string target;
-  if (!ToSystemPath(cp932_path, target)) return false;
-  // Write through a symbolic link, as opening the name for writing would.
-  if (char* real = ::realpath(target.c_str(), nullptr)) {
-    target = real;
-    std::free(real);
+namespace {
+
+// Runs produce into w; on an exception nothing more is written and fd is closed.
+bool ProduceInto(int fd, CrlfWriter& w, SignalShield& shield, const TextProducer& produce) {
+  bool ok;
+  shield.PassHandledInterrupt(true);
+  try {
+    ok = produce(TextPut([&w](std::string_view piece) { return w.Put(piece); },
+                         [&w](std::string& text) { return w.Give(text); }));
+  } catch (...) {
+    shield.PassHandledInterrupt(false);
+    w.Finish();
+    ::close(fd);
+    throw;
   }
+  shield.PassHandledInterrupt(false);
+  return ok ? w.Flush() : (w.Finish(), false);
+}
+
+// A stream named as a file, or a device, FIFO or socket: written as it is,
+// never replaced (replacing /dev/null would leave a regular file there).
+bool WriteUnreplaced(const OutputTarget& t, const TextProducer& produce) {
+  const int fd = t.kind == OutputTarget::Kind::kStream
+                     ? ::fcntl(t.fd, F_DUPFD_CLOEXEC, 3)
+                     : ::open(t.path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  SignalShield shield;
+  bool ok;
+  {
+    CrlfWriter w(fd);
+    ok = ProduceInto(fd, w, shield, produce);
+  }
+  const int why = errno;
+  const bool closed = ::close(fd) == 0;
+  if (!ok) errno = why;
+  return ok && closed;
+}
+
+// A regular file (or none yet): through a temporary beside it, renamed over it.
+bool ReplaceFile(const std::string& target, const TextProducer& produce) {
   // A file we may not write stays as it is, read-only or not replaced.
   if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) return false;
   const std::size_t slash = target.rfind('/');
@@ -604,31 +593,19 @@ bool WriteTextFileFrom(const std::string& cp932_path, const TextProducer& produc
   std::string tmp = TempName(folder, name);
   int fd = mkstemp(tmp.data());
   if (fd < 0) return false;
-  // The new file gets the target's mode, or what a plain create would give.
+  HoldTemp(fd);
   struct stat st;
-  mode_t mode;
-  if (::stat(target.c_str(), &st) == 0) {
-    mode = st.st_mode & 07777;
-  } else {
-    mode_t mask = umask(0);
-    umask(mask);
-    mode = 0666 & ~mask;
-  }
-  fchmod(fd, mode);
-  CrlfWriter w(fd);
+  TakeOwnerAndMode(fd, ::stat(target.c_str(), &st) == 0 ? &st : nullptr);
   bool ok;
-  shield.PassHandledInterrupt(true);
-  try {
-    ok = produce(TextPut([&w](std::string_view piece) { return w.Put(piece); },
-                         [&w](std::string& text) { return w.Give(text); }));
-  } catch (...) {  // the producer failed: no half-written file stays behind
-    shield.PassHandledInterrupt(false);
-    ::close(fd);
-    ::unlink(tmp.c_str());
-    throw;
+  {
+    CrlfWriter w(fd);
+    try {
+      ok = ProduceInto(fd, w, shield, produce);
+    } catch (...) {  // the producer failed: no half-written file stays behind
+      ::unlink(tmp.c_str());
+      throw;
+    }
   }
-  shield.PassHandledInterrupt(false);
-  ok = ok ? w.Flush() : (w.Finish(), false);
   // On the disk before the rename: a crash then leaves the old file or the
   // new one, never a renamed empty one.
   ok = ok && ::fdatasync(fd) == 0;
@@ -642,6 +619,17 @@ bool WriteTextFileFrom(const std::string& cp932_path, const TextProducer& produc
   }
   SyncFolder(folder);
   return true;
+}
+
+}  // namespace
+
+bool WriteTextFileFrom(const std::string& cp932_path, const TextProducer& produce) {
+  std::string native;
+  if (!ToSystemPath(cp932_path, native)) return false;
+  OutputTarget t;
+  if (!ResolveOutputTarget(native, t)) return false;
+  if (t.kind != OutputTarget::Kind::kFile) return WriteUnreplaced(t, produce);
+  return ReplaceFile(t.path, produce);
 }
 
 bool CanCreateFile(const std::string& cp932_path) {
@@ -663,6 +651,11 @@ bool MakeFolders(const std::string& cp932_path) {
     if (slash == std::string::npos) break;
   }
   return ::stat(u.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsSameFilePath(const std::string& cp932_a, const std::string& cp932_b) {
+  std::string a, b;
+  return ToSystemPath(cp932_a, a) && ToSystemPath(cp932_b, b) && IsSameFile(a, b);
 }
 
 bool FileModTime(const std::string& cp932_path, std::time_t& t) {

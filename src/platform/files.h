@@ -94,6 +94,10 @@ bool CanCreateFile(const std::string& cp932_path);
 // afterwards (also when it was there already).
 bool MakeFolders(const std::string& cp932_path);
 
+// Do two paths name one file, after following links (a link to the source
+// named as the output)? False when either does not exist.
+bool IsSameFilePath(const std::string& cp932_a, const std::string& cp932_b);
+
 // Last-modification time; false when it cannot be read.
 bool FileModTime(const std::string& cp932_path, std::time_t& t);
 

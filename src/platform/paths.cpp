@@ -1,5 +1,6 @@
 #include "platform/paths.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -103,6 +104,21 @@ std::string RulesFolder() {
   return base + "/qdx";
 }
 
+namespace {
+
+// Is "/a/b/c" of the parts a symbolic link?
+bool IsSymbolicLink(const std::vector<std::string>& parts) {
+  std::string cp, native;
+  for (const auto& part : parts) {
+    cp += '/';
+    cp += part;
+  }
+  struct stat st;
+  return NameToNative(cp, native) && ::lstat(native.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+}  // namespace
+
 std::string FullPathFrom(std::string_view folder, std::string_view path) {
   std::string joined;
   if (!path.empty() && path[0] == '/') {
@@ -112,13 +128,20 @@ std::string FullPathFrom(std::string_view folder, std::string_view path) {
     joined += '/';
     joined.append(path);
   }
-  // Fold "." and ".." lexically, component by component.
+  // Fold "." and ".." lexically, component by component; but "X/.." where X
+  // is a symbolic link is the folder above X's target, so it stays for the
+  // system to resolve (and so does every ".." after it).
   std::vector<std::string> parts;
   std::string cur;
   auto flush = [&] {
     if (cur.empty() || cur == ".") {
     } else if (cur == "..") {
-      if (!parts.empty()) parts.pop_back();
+      if (parts.empty()) {
+      } else if (parts.back() == ".." || IsSymbolicLink(parts)) {
+        parts.push_back(cur);
+      } else {
+        parts.pop_back();
+      }
     } else {
       parts.push_back(cur);
     }

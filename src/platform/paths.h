@@ -26,7 +26,9 @@ bool RulesInConfigFolder();
 void SetProgramPathForTesting(std::string_view cp932_path);
 
 // The current directory + "/" + a relative path, "." and ".." folded
-// lexically; absolute paths are only folded. Symlinks are not resolved.
+// lexically; absolute paths are only folded. Symlinks are not resolved, but
+// a ".." after one stays (the system reads "link/.." as the folder above
+// the link's target).
 // False when the current directory cannot be had.
 bool FullPath(std::string_view cp932_path, std::string& out);
 

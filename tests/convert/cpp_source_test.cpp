@@ -154,10 +154,11 @@ TEST(CppSourceBlock, ColoursAndEscapes) {
        "Y\">n</font><font color=\"#N\">=</font><font color=\"#U\">1.5e</font><font "
        "color=\"#N\">+</font><font color=\"#U\">3"},
       {{"a\x82"}, "Y\">a</font><font color=\"#N\">"},  // a lead byte at the end is dropped
-      // Runs of one colour written together: pairs, NUL after a lead byte, a
-      // lone lead byte ending a token.
-      {{"\x82=\x81+-\x82", "x"}, "N\">\x82=\x81+-\x82\n</font><font color=\"#Y\">x"},
-      {{"=\x82", "\x82"}, "N\">=\x82\n"},
+      // Runs of one colour written together; a lead byte before a byte that
+      // can be no trail byte ('=', '+', the line feed) is dropped.
+      {{"\x82=\x81+-\x82", "x"}, "N\">=+-<br>\n</font><font color=\"#Y\">x"},
+      {{"=\x82", "\x82"}, "N\">=<br>\n"},
+      {{"\x82\x82=\x82\x40"}, "N\">\x82\x82=\x82\x40"},
   };
   const SourceColours letters = Letters();
   for (const auto& c : cases) {

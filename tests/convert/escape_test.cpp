@@ -28,13 +28,16 @@ TEST(Escape, MarkupCharactersAndDoubleBytePairs) {
       {"\x95\x5C", "\x95\x5C"},
       {"\x83\x7C", "\x83\x7C"},
       {"\x82\xA0 \x82\xA2", "\x82\xA0&nbsp;\x82\xA2"},
-      // The byte after a lead byte is never examined, whatever it is.
-      {"\x81<", "\x81<"},
-      {"\x81\"x", "\x81\"x"},
-      {"\x81 ", "\x81 "},
+      // A trail byte is never examined; a byte that can be no trail byte is
+      // escaped on its own and the lead byte before it dropped.
+      {"\x81<", "&lt;"},
+      {"\x81\"x", "&quot;x"},
+      {"\x81 ", "&nbsp;"},
+      {"\x81\x7F\x82\xFD\xE0\x3F", "\x7F\xFD?"},
+      {"\x81\x40\x9F\xFC", "\x81\x40\x9F\xFC"},
       // Pairs are counted from the left: the second 0x81 is a trail byte.
       {"\x81\x81<", "\x81\x81&lt;"},
-      {"\x81\x81\x81<", "\x81\x81\x81<"},
+      {"\x81\x81\x81<", "\x81\x81&lt;"},
       // A lead byte that ends the text has no character: dropped.
       {"ab\x82", "ab"},
       {"\x82", ""},
@@ -68,8 +71,8 @@ TEST(Escape, ConvertedExpandsTabsOutsidePairs) {
       {"a\tb c", "T", "aTb&nbsp;c"},
       // Not column-aware: every TAB is the same run.
       {"abcd\tx\ty", "T", "abcdTxTy"},
-      // A TAB after a lead byte is its trail byte.
-      {"\x81\tx\t", "T", "\x81\txT"},
+      // A TAB after a lead byte is no trail byte: the lead byte is dropped.
+      {"\x81\tx\t", "T", "TxT"},
       // Line feeds are left alone here.
       {"a\nb", "T", "a\nb"},
       {"\x82\xA0\t\x82", "T", "\x82\xA0T"},
@@ -95,8 +98,8 @@ TEST(Escape, ConvertedLinesBreakAndCount) {
       {"a\tb\n", "aTb<br>\n", 1},
       {"a\r\nb", "a\r<br>\nb", 1},
       {"if (a < b)\n  c;", "if&nbsp;(a&nbsp;&lt;&nbsp;b)<br>\n&nbsp;&nbsp;c;", 1},
-      // A line feed after a lead byte is its trail byte: neither broken nor counted.
-      {"\x81\nx\n", "\x81\nx<br>\n", 1},
+      // Nor is a line feed: broken and counted.
+      {"\x81\nx\n", "<br>\nx<br>\n", 2},
       {"\x95\x5C\n", "\x95\x5C<br>\n", 1},
   };
   for (const LineCase& c : cases) {
@@ -123,9 +126,10 @@ TEST(Escape, LongTextsAreEscapedWhole) {
 // long runs, so the output passes the writer's own buffer many times.
 TEST(Escape, PiecesAtEveryOffsetAndInLongRuns) {
   const Case pieces[] = {
-      {"\x81<", "\x81<"},
+      {"\x81<", "&lt;"},
       {"\x81\x81<", "\x81\x81&lt;"},
-      {"\x81\x81\x81<", "\x81\x81\x81<"},
+      {"\x81\x81\x81<", "\x81\x81&lt;"},
+      {"\x81 \x81\x7F", "&nbsp;\x7F"},
       {"\x82\xA0 \x82\xA2\t", "\x82\xA0&nbsp;\x82\xA2T"},
       {"a\"b&c>d", "a&quot;b&amp;c&gt;d"},
       {"\xB1\x80\xFD\x7F", "\xB1\x80\xFD\x7F"},
@@ -177,23 +181,31 @@ TEST(Escape, PiecesAtEveryOffsetAndInLongRuns) {
   EXPECT_EQ(out, bars_cut);
 }
 
-// The rule, byte by byte: a lead byte takes the next byte unless that is NUL
-// or missing (then the lead byte is dropped); key bytes become sep.
+// The rule, byte by byte: a lead byte takes the next byte when that is a
+// trail byte (0x40-0x7E, 0x80-0xFC), else the lead byte is dropped; key bytes
+// become sep, except right after a dropped lead byte (no cut there).
 std::string EscapeRule(const std::string& in, const std::string& tab, char key, const std::string& sep) {
   std::string out;
   for (std::size_t i = 0; i < in.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(in[i]);
+    bool after_lone_lead = false;
     if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
-      if (i + 1 < in.size() && in[i + 1] != 0) out += in.substr(i++, 2);
-      continue;
+      const unsigned char t = i + 1 < in.size() ? static_cast<unsigned char>(in[i + 1]) : 0;
+      if (t >= 0x40 && t != 0x7F && t <= 0xFC) {
+        out += in.substr(i++, 2);
+        continue;
+      }
+      if (++i == in.size()) break;
+      after_lone_lead = true;
     }
-    if (in[i] == key) out += sep;
-    else if (c == ' ') out += "&nbsp;";
-    else if (c == '"') out += "&quot;";
-    else if (c == '&') out += "&amp;";
-    else if (c == '<') out += "&lt;";
-    else if (c == '>') out += "&gt;";
-    else if (c == '\t') out += tab;
+    const unsigned char b = static_cast<unsigned char>(in[i]);
+    if (in[i] == key && !after_lone_lead) out += sep;
+    else if (b == ' ') out += "&nbsp;";
+    else if (b == '"') out += "&quot;";
+    else if (b == '&') out += "&amp;";
+    else if (b == '<') out += "&lt;";
+    else if (b == '>') out += "&gt;";
+    else if (b == '\t') out += tab;
     else out += in[i];
   }
   return out;
@@ -211,9 +223,9 @@ TEST(Escape, RandomTextsFollowTheRule) {
     // Letters and blanks only; or lead-range bytes, other high bytes and
     // blanks, so that blanks fall after runs of leads of every length.
     const char* const plain = "ab  ";
-    const char* const paired = "a \x81\x82\x9F\xE0\xFC\xA0\x80  ";
+    const char* const paired = "a \x81\x82\x9F\xE0\xFC\xA0\x80  \x7F\xFD<";
     for (int i = 0; i < size; ++i)
-      in += round % 3 == 0 ? plain[random() % 4] : round % 3 == 1 ? paired[random() % 11] : alphabet[random() % sizeof alphabet];
+      in += round % 3 == 0 ? plain[random() % 4] : round % 3 == 1 ? paired[random() % 14] : alphabet[random() % sizeof alphabet];
     const std::string& sep = seps[std::size_t(round) % std::size(seps)];
     SCOPED_TRACE(round);
     std::string out;

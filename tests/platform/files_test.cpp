@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <random>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/resource.h>
 #include <sys/time.h>
@@ -16,6 +18,7 @@
 #include <csignal>
 #include <functional>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -518,28 +521,42 @@ TEST(WriteTextFile, FileSizeLimitFailsAndKeepsTheOldFile) {
   }
 }
 
-TEST(WriteTextFile, RemovesTemporaryFilesOfDeadWritersOnly) {
+// Sets a file's times two minutes back: older than a writer's start-up.
+void MakeOld(const std::string& path) {
+  const timeval old[2] = {{std::time(nullptr) - 120, 0}, {std::time(nullptr) - 120, 0}};
+  ASSERT_EQ(utimes(path.c_str(), old), 0);
+}
+
+TEST(WriteTextFile, RemovesOldTemporaryFilesNoWriterHolds) {
   TempDir dir;
-  const pid_t dead = fork();
-  if (dead == 0) _exit(0);
-  waitpid(dead, nullptr, 0);
-  const pid_t alive = getppid();
+  const pid_t other = getppid();  // the pid in the name no longer matters
   const std::vector<std::string> stale = {
-      ".a.htm" + TempMark(dead) + "abcdef",
-      ".x" + TempMark(alive) + "y" + TempMark(dead) + "Zz09_a",  // the last mark counts
+      ".a.htm" + TempMark(other) + "abcdef",
+      ".x" + TempMark(other) + "y" + TempMark(1) + "Zz09_a",  // the last mark counts
   };
   std::vector<std::string> kept = {
-      ".b.htm" + TempMark(alive) + "abcdef",  // its writer may still be at work
+      ".b.htm" + TempMark(other) + "abcdef",  // held: a live writer, perhaps in another namespace
+      ".c.htm" + TempMark(other) + "abcdef",  // fresh: its writer may not hold it yet
       ".norvelle-ABCDEF",                       // an older program's: no writer known
-      "c.htm" + TempMark(dead) + "abcdef",     // not hidden: not ours
-      ".d.htm" + TempMark(dead) + "abc",       // not six random characters
+      "c.htm" + TempMark(other) + "abcdef",    // not hidden: not ours
+      ".d.htm" + TempMark(other) + "abc",      // not six random characters
       ".e.htm.norvelle-tmp-x-abcdef",
       "out.htm",
   };
   for (const auto& n : stale) ASSERT_TRUE(WriteBytes(dir.File(n), "s"));
   for (const auto& n : kept) ASSERT_TRUE(WriteBytes(dir.File(n), "k"));
+  for (const auto& n : stale) MakeOld(dir.File(n));
+  for (const auto& n : kept)
+    if (n.find(".c.htm") != 0) MakeOld(dir.File(n));
+  const int held = open(dir.File(kept[0]).c_str(), O_RDONLY);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
   ASSERT_TRUE(WriteTextFile(dir.File("out.htm"), {"new"}));
+  close(held);
   std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(FolderEntries(dir.path()), kept);
+  // Once per folder: a later write leaves a newly stale file for the next process.
+  MakeOld(dir.File(".c.htm" + TempMark(other) + "abcdef"));
+  ASSERT_TRUE(WriteTextFile(dir.File("out.htm"), {"newer"}));
   EXPECT_EQ(FolderEntries(dir.path()), kept);
 }
 
@@ -597,6 +614,7 @@ TEST(WriteTextFile, KilledWritersTemporaryFileIsNamedAndRemovedLater) {
   const auto left = FolderEntries(dir.path());
   ASSERT_EQ(left.size(), 2u);
   EXPECT_EQ(left[0].rfind(".big.htm.norvelle-tmp-", 0), 0u) << left[0];
+  MakeOld(dir.File(left[0]));
   ASSERT_TRUE(WriteTextFile(dir.File("other.htm"), {"o"}));
   EXPECT_EQ(FolderEntries(dir.path()), (std::vector<std::string>{"big.htm", "other.htm"}));
 }
