@@ -1,11 +1,16 @@
 #include "app/first_run.h"
 
+#include <cstring>
 #include <string>
+#include <vector>
 
+#include "base/str.h"
 #include "platform/carry.h"
-#include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/paths.h"
+#include "platform/probe.h"
+#include "platform/whole_file.h"
+#include "rules/rule_file.h"
 #include "rules/rule_keys.h"
 #include "rules/rule_store.h"
 
@@ -19,38 +24,72 @@ std::string FolderOf(const std::string& path) {
 }
 
 // The default rule file as the settings dialog would save it untouched, so
-// that every key can be found and edited in the file itself.
-bool WriteDefaultRules(const std::string& cp932_path) {
+// that every key can be found and edited in the file itself: its bytes on
+// disk, in text mode.
+std::string DefaultRuleBytes() {
   RuleStore store;
   for (const RuleKeyInfo& k : kRuleKeys) store.ValueSlot(k.path) = k.default_value;
   RuleSettings unused;
   ReadSettings(store, unused);  // creates the replace table and the auto-replace list
-  return store.Save(cp932_path);
+  CStr_base<1024> text;
+  WriteRuleText(store, text);
+  return WithCrLf(text.view());
+}
+
+// One example into qdx/. A file there already is kept unless it is a strict
+// start of the example (empty included): what a copy cut short by a full
+// disk left; anything else is whole or the user's own.
+bool PlaceExample(const std::string& from, const std::string& to, const WriteStep& write, int& err) {
+  std::string bytes, there;
+  if (!ReadWholeFile(from, bytes, err)) return false;
+  int unused;
+  if (ReadWholeFile(to, there, unused) && !(there.size() < bytes.size() && bytes.starts_with(there)))
+    return true;
+  return PutWholeFile(to, bytes, err, write);
 }
 
 }  // namespace
 
-bool PrepareRuleFolder(std::FILE* err) {
-  if (!RulesInConfigFolder()) return false;
-  const std::string ini = DefaultRuleFile();
-  std::string ini_u8, qdx_u8, program_u8;
-  if (!NameToNative(ini, ini_u8) || !NameToNative(RulesFolder(), qdx_u8) ||
-      !NameToNative(ProgramPath(), program_u8))
-    return false;
-  const std::string folder = FolderOf(ini_u8);
-  if (!FolderIsEmpty(folder)) return false;
-  if (!MakeFolders(RulesFolder()) || !WriteDefaultRules(ini)) {
-    std::fprintf(err, "norvelle: cannot set up the rule folder %s\n", folder.c_str());
+bool SetUpRuleFolder(const RuleFolderPlan& plan, std::FILE* err) {
+  // The default rule file is written last: its presence marks a set-up done.
+  if (PathExists(plan.ini)) return false;
+  int why = 0;
+  std::string failed;  // the file that could not be made whole, if any
+  if (!MakeFolderPath(plan.qdx, why)) {
+    std::fprintf(err, "norvelle: cannot set up the rule folder %s: %s\n", plan.folder.c_str(),
+                 std::strerror(why));
     return false;
   }
-  const std::string examples = FolderOf(FolderOf(program_u8)) + "/share/norvelle/qdx";
-  int copied = 0;
-  for (const std::string& name : FilesIn(examples, ".qdx"))
-    copied += CopyFileBytes(examples + "/" + name, qdx_u8 + "/" + name);
+  const std::vector<std::string> names = FilesIn(plan.examples, ".qdx");
+  for (const std::string& name : names) {
+    if (!PlaceExample(plan.examples + "/" + name, plan.qdx + "/" + name, plan.write, why)) {
+      failed = "qdx/" + name;
+      break;
+    }
+  }
+  if (failed.empty() && !PutWholeFile(plan.ini, DefaultRuleBytes(), why, plan.write))
+    failed = plan.ini.substr(plan.ini.rfind('/') + 1);
+  if (!failed.empty()) {
+    std::fprintf(err, "norvelle: cannot set up the rule folder %s: %s: %s\n", plan.folder.c_str(),
+                 failed.c_str(), std::strerror(why));
+    return false;
+  }
   std::fprintf(err, "norvelle: first run: created %s with the default rules (norvelle.ini)"
-                    " and %d example rule file%s in qdx/\n",
-               folder.c_str(), copied, copied == 1 ? "" : "s");
+                    " and %zu example rule file%s in qdx/\n",
+               plan.folder.c_str(), names.size(), names.size() == 1 ? "" : "s");
   return true;
+}
+
+bool PrepareRuleFolder(std::FILE* err) {
+  if (!RulesInConfigFolder()) return false;
+  RuleFolderPlan plan;
+  std::string program;
+  if (!NameToNative(DefaultRuleFile(), plan.ini) || !NameToNative(RulesFolder(), plan.qdx) ||
+      !NameToNative(ProgramPath(), program))
+    return false;
+  plan.folder = FolderOf(plan.ini);
+  plan.examples = FolderOf(FolderOf(program)) + "/share/norvelle/qdx";
+  return SetUpRuleFolder(plan, err);
 }
 
 }  // namespace norvelle

@@ -1,7 +1,10 @@
 #include "rules/rule_store.h"
 
+#include <cerrno>
+
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/whole_file.h"
 #include "rules/rule_file.h"
 
 namespace norvelle {
@@ -92,7 +95,11 @@ bool RuleStore::Save(std::string_view path) const {
   CStr_base<1024> text;
   WriteRuleText(*this, text);
   if (text.view().find('\x1A') != std::string_view::npos) return false;
-  return WriteTextFile(std::string(path), {text.view()});
+  const std::string target(path);
+  if (WriteTextFile(target, {text.view()})) return true;
+  // A folder the user may not write still lets a writable file in it be
+  // rewritten where it is, as editors do, rather than not at all.
+  return FolderRefusesNewFiles(errno) && RewriteTextInPlace(target, text.view());
 }
 
 bool RuleStore::CreateSection(std::string_view name) {

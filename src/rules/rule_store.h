@@ -79,7 +79,9 @@ class RuleStore {
   // file. False when any byte cannot be written (the old file is then intact),
   // and, writing nothing, when a key, value or name holds a 0x1A byte: reading
   // would end the file there and drop the rest, and no escape for it exists
-  // that every reader of older files would read the same way.
+  // that every reader of older files would read the same way. A writable
+  // file in a folder that takes no new file is rewritten in place instead
+  // of replaced; only then can a failed write leave it damaged.
   bool Save() const;
   bool Save(std::string_view path) const;
 

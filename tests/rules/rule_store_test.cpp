@@ -5,10 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "platform/paths.h"
 #include "rules/rule_file.h"
+#include "support/permissions.h"
 #include "support/test_support.h"
 
 namespace norvelle {
@@ -338,15 +341,35 @@ TEST(RuleStoreFiles, FailedSaveKeepsTheOldFile) {
   EXPECT_FALSE(store.Save(dir.File("folder.qdx")));
   EXPECT_EQ(test::ReadBytes(dir.File("folder.qdx/inside")), "x");
 
-  // Into a read-only folder (root ignores permissions, so only as a user).
-  if (geteuid() != 0) {
+  // A read-only file in a read-only folder (permissions must bind, also for root).
+  test::PermissionsBind bind;
+  if (bind.bound()) {
     std::string ro = dir.File("ro");
     ASSERT_EQ(mkdir(ro.c_str(), 0700), 0);
     ASSERT_TRUE(test::WriteBytes(ro + "/rule.qdx", "K=old\r\n"));
+    ASSERT_EQ(chmod((ro + "/rule.qdx").c_str(), 0444), 0);
     ASSERT_EQ(chmod(ro.c_str(), 0555), 0);
     EXPECT_FALSE(store.Save(ro + "/rule.qdx"));
     EXPECT_EQ(test::ReadBytes(ro + "/rule.qdx"), "K=old\r\n");
   }
+}
+
+TEST(RuleStoreFiles, WritableFileOfAReadOnlyFolderIsRewrittenInPlace) {
+  test::PermissionsBind bind;
+  if (!bind.bound()) GTEST_SKIP() << "running as root and cannot set aside root's right to ignore permissions";
+  test::TempDir dir;
+  const std::string ro = dir.File("ro");
+  ASSERT_EQ(mkdir(ro.c_str(), 0700), 0);
+  ASSERT_TRUE(test::WriteBytes(ro + "/rule.qdx", "K=a much longer old value\r\n"));
+  ASSERT_EQ(chmod(ro.c_str(), 0555), 0);
+  RuleStore store;
+  store.ValueSlot("/K") = "new";
+  EXPECT_TRUE(store.Save(ro + "/rule.qdx"));
+  EXPECT_EQ(test::ReadBytes(ro + "/rule.qdx"), "K=new\r\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(ro), {}), 1);
+  // A file that is not there cannot be made in such a folder.
+  EXPECT_FALSE(store.Save(ro + "/other.qdx"));
+  EXPECT_FALSE(test::FileExists(ro + "/other.qdx"));
 }
 
 TEST(RuleStoreFiles, ByteThatEndsTextFilesIsRefused) {

@@ -3,6 +3,7 @@
 #include "settings/settings_editor.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "settings/fake_view.h"
+#include "support/permissions.h"
 #include "support/test_support.h"
 
 namespace norvelle::test {
@@ -421,6 +423,23 @@ TEST_F(SettingsEditorTest, ApplyMakesTheFolderOfTheDefaultRuleFile) {
   b.Press(ctl::kApply);
   EXPECT_TRUE(b.boxes.asked.empty());
   EXPECT_TRUE(FileExists(dir.File("config/norvelle/norvelle.ini")));
+}
+
+TEST_F(SettingsEditorTest, ApplyInAReadOnlyFolderSavesAWritableDefaultRuleFile) {
+  PermissionsBind bind;
+  if (!bind.bound()) GTEST_SKIP() << "running as root and cannot set aside root's right to ignore permissions";
+  const std::string ro = dir.File("ro");
+  ASSERT_EQ(mkdir(ro.c_str(), 0700), 0);
+  ASSERT_TRUE(WriteBytes(ro + "/norvelle.ini", "TabStop=4\r\n"));
+  ASSERT_EQ(chmod(ro.c_str(), 0555), 0);
+  SetProgramPathForTesting(ro + "/norvelle");
+  Bench b;
+  b.editor.Start();
+  b.Type(ctl::kTabStop, "6");
+  b.Press(ctl::kApply);
+  EXPECT_TRUE(b.boxes.asked.empty());
+  EXPECT_NE(ReadBytes(ro + "/norvelle.ini").find("TabStop=6\r\n"), std::string::npos);
+  EXPECT_FALSE(b.editor.modified());
 }
 
 TEST_F(SettingsEditorTest, CancelAndExitCloseWithoutSaving) {
