@@ -317,20 +317,10 @@ struct Pass2Input {
   const Stream& stream;
 };
 
-// Pass 2 and the output. With a feed, pass 1 still runs on its own thread;
-// nothing (no outcome) when the frame was taken as fixed and the feed turns
-// out late: the run must start pass 2 again with the frame not fixed.
-std::optional<RunOutcome> WriteDocument(ConversionHost& host, const Pass2Input& in, bool frame_fixed,
-                                        ElementFeed* feed) {
-  const Source& src = in.src;
-  const RunHooks& hooks = in.hooks;
-  Placeholders marks(src.mtime, hooks.clock.now(),
-                     hooks.title_text.empty() ? DefaultTitle(src.path) : hooks.title_text);
-  host.SetStatus(Message(Msg::kStatusConverting));
-  // Included files and rules beside the document are found from the
-  // source's folder, wherever the output goes.
-  std::string folder = FolderOf(src.path.empty() ? src.output : src.path);
-  ElementWriter writer(host, in.elements, in.args, src.lines_read, in.rules_folder, folder);
+// The writer's part of the run: the rules, the fixed slots, where included
+// files are found and, with a feed, how pass 2 waits for pass 1.
+void SetUpWriter(ElementWriter& writer, ConversionHost& host, const Pass2Input& in, const Placeholders& marks,
+                 const std::string& folder, bool frame_fixed, ElementFeed* feed) {
   writer.set_fallback_rules_folder(folder + "/qdx");
   writer.set_split_keys(&in.split_keys);
   if (feed) {
@@ -343,58 +333,90 @@ std::optional<RunOutcome> WriteDocument(ConversionHost& host, const Pass2Input& 
         },
         frame_fixed);
   }
-  if (hooks.read_include) writer.set_include_reader(hooks.read_include);
+  if (in.hooks.read_include) writer.set_include_reader(in.hooks.read_include);
   writer.ApplyRules(in.settings, true);
   writer.SetFixedSlots(marks);
-  // The frame was taken as fixed, and pass 1 found otherwise.
-  auto given_up = [feed, frame_fixed] { return feed && frame_fixed && feed->late(); };
-  if (in.stream && frame_fixed) {
-    // Header and footer are final now: they are finished first and the body
-    // goes out as pass 2 writes it.
-    bool produced = false;
-    bool cancelled = false;
-    writer.body().reserve(2 * kSpillBytes);
-    const bool written = in.stream(src.output, [&](const TextPut& put) {
-      produced = true;
-      marks.Finish(writer.header(), writer.footer(), writer.title().view(), hooks.title);
-      const bool head = put(writer.header().view());
-      if (head) writer.set_spill([&put](std::string& body) { return put.Give(body); }, kSpillBytes);
-      if (!writer.Run()) {
-        cancelled = true;
-        return false;
-      }
-      host.SetStatus(Message(Msg::kStatusWriting));
-      host.SetProgressPos(2 * src.lines_read);
-      if (host.Pump()) {
-        cancelled = true;
-        return false;
-      }
-      return head && !writer.spill_failed() && put(writer.body()) && put(writer.footer().view());
-    });
-    if (given_up()) return std::nullopt;
-    if (cancelled) return RunOutcome::kCancelled;
-    if (produced) return written ? Finished(host) : Fail(host, Msg::kCannotCreateOutput);
-    // The output could not be created: the run goes on as it would have,
-    // so that pass 2 reports what it finds before the failure.
-  }
+}
 
+// How a streamed write went.
+struct Streamed {
+  bool produced = false;   // the output was created and pass 2 ran into it
+  bool cancelled = false;
+  bool written = false;
+};
+
+// Header and footer are final before pass 2: they are finished first and the
+// body goes out as pass 2 writes it.
+Streamed StreamDocument(ConversionHost& host, const Pass2Input& in, ElementWriter& writer, Placeholders& marks) {
+  Streamed s;
+  writer.body().reserve(2 * kSpillBytes);
+  s.written = in.stream(in.src.output, [&](const TextPut& put) {
+    s.produced = true;
+    marks.Finish(writer.header(), writer.footer(), writer.title().view(), in.hooks.title);
+    const bool head = put(writer.header().view());
+    if (head) writer.set_spill([&put](std::string& body) { return put.Give(body); }, kSpillBytes);
+    if (!writer.Run()) {
+      s.cancelled = true;
+      return false;
+    }
+    host.SetStatus(Message(Msg::kStatusWriting));
+    host.SetProgressPos(2 * in.src.lines_read);
+    if (host.Pump()) {
+      s.cancelled = true;
+      return false;
+    }
+    return head && !writer.spill_failed() && put(writer.body()) && put(writer.footer().view());
+  });
+  return s;
+}
+
+// The whole body first, then header, body and footer in one write.
+std::optional<RunOutcome> WriteWhole(ConversionHost& host, const Pass2Input& in, ElementWriter& writer,
+                                     Placeholders& marks, const std::function<bool()>& given_up) {
   // Room for the body at once (pages are only taken as they are written):
   // growing by doubling would copy it and briefly hold it twice.
   try {
-    writer.body().reserve(src.text.size() * 3);
+    writer.body().reserve(in.src.text.size() * 3);
     PreferLargePages(writer.body().data(), writer.body().capacity());
   } catch (const std::bad_alloc&) {
   }
   if (!writer.Run()) return given_up() ? std::nullopt : std::optional(RunOutcome::kCancelled);
-  marks.Finish(writer.header(), writer.footer(), writer.title().view(), hooks.title);
+  marks.Finish(writer.header(), writer.footer(), writer.title().view(), in.hooks.title);
 
   host.SetStatus(Message(Msg::kStatusWriting));
-  host.SetProgressPos(2 * src.lines_read);
+  host.SetProgressPos(2 * in.src.lines_read);
   if (host.Pump()) return RunOutcome::kCancelled;
   const std::vector<std::string_view> pieces = {writer.header().view(), writer.body(), writer.footer().view()};
-  if (!(hooks.write ? hooks.write(src.output, pieces) : WriteTextFile(src.output, pieces)))
+  if (!(in.hooks.write ? in.hooks.write(in.src.output, pieces) : WriteTextFile(in.src.output, pieces)))
     return Fail(host, Msg::kCannotCreateOutput);
   return Finished(host);
+}
+
+// Pass 2 and the output. With a feed, pass 1 still runs on its own thread;
+// nothing (no outcome) when the frame was taken as fixed and the feed turns
+// out late: the run must start pass 2 again with the frame not fixed.
+std::optional<RunOutcome> WriteDocument(ConversionHost& host, const Pass2Input& in, bool frame_fixed,
+                                        ElementFeed* feed) {
+  const Source& src = in.src;
+  Placeholders marks(src.mtime, in.hooks.clock.now(),
+                     in.hooks.title_text.empty() ? DefaultTitle(src.path) : in.hooks.title_text);
+  host.SetStatus(Message(Msg::kStatusConverting));
+  // Included files and rules beside the document are found from the
+  // source's folder, wherever the output goes.
+  const std::string folder = FolderOf(src.path.empty() ? src.output : src.path);
+  ElementWriter writer(host, in.elements, in.args, src.lines_read, in.rules_folder, folder);
+  SetUpWriter(writer, host, in, marks, folder, frame_fixed, feed);
+  // The frame was taken as fixed, and pass 1 found otherwise.
+  auto given_up = [feed, frame_fixed] { return feed && frame_fixed && feed->late(); };
+  if (in.stream && frame_fixed) {
+    const Streamed s = StreamDocument(host, in, writer, marks);
+    if (given_up()) return std::nullopt;
+    if (s.cancelled) return RunOutcome::kCancelled;
+    if (s.produced) return s.written ? Finished(host) : Fail(host, Msg::kCannotCreateOutput);
+    // The output could not be created: the run goes on as it would have,
+    // so that pass 2 reports what it finds before the failure.
+  }
+  return WriteWhole(host, in, writer, marks, given_up);
 }
 
 // Both passes side by side: pass 1 on a thread of its own, pass 2 here. With

@@ -79,6 +79,53 @@ void AddPosition(CStrPositionList* positions, int start, int length) {
   m.length = length;
 }
 
+// One call's walk over the subject: the text that stays or is replaced,
+// and what each match leaves behind (positions, hit log).
+struct Walk {
+  const char* text;
+  int length;
+  const Flags& f;
+  CStrHitList& h;
+  const char* tmpl;
+  CStrHitLog* hit_log;
+  CStrPositionList* positions;
+  bool* cut_off;
+  CStr out;
+
+  // Keeps the character at p; the position after it.
+  int Keep(int p) {
+    const int n = CharAt(text, p, length);
+    if (tmpl && p < length) out.Append(text + p, std::size_t(n));
+    return p + n;
+  }
+  // No match at p: the next position to try, or -1 when the walk ends.
+  int Miss(const MatchState& st, int p) {
+    h.Clear();
+    if (st.exhausted && cut_off) *cut_off = true;
+    if (f.anchored || st.exhausted) {
+      if (tmpl) out.Append(text + p, std::size_t(length - p));
+      return -1;
+    }
+    return Keep(p);
+  }
+  void Hit(int p, int end, bool apply) {
+    if (apply) {
+      const int at = int(out.length());
+      RegexExpandTemplate(tmpl, h, out);
+      AddPosition(positions, at, int(out.length()) - at);
+    } else {
+      AddPosition(positions, p, end - p);
+    }
+    LogHits(hit_log, h);
+  }
+  // The rest of the subject after the walk's last position.
+  void Finish(CStr& subject, int p) {
+    if (!tmpl) return;
+    if (p < length) out.Append(text + p, std::size_t(length - p));
+    subject = std::move(out);
+  }
+};
+
 }  // namespace
 
 int RegexMatch(CStr& subject, const CStrRegexStruct& root, const char* flags, CStrHitList* hits,
@@ -96,55 +143,32 @@ int RegexMatch(CStr& subject, const CStrRegexStruct& root, const char* flags, CS
   const char* text = subject.data();
   MatchState st(text, length, start, f.icase, h);
   const StartFilter filter(root);
-  CStr out;
-  if (tmpl) out.Append(text, std::size_t(start));  // the bytes before the start stay
+  Walk w{text, length, f, h, tmpl, hit_log, positions, cut_off, CStr()};
+  if (tmpl) w.out.Append(text, std::size_t(start));  // the bytes before the start stay
   if (cut_off) *cut_off = false;
   int count = 0;
-  for (int p = start; p <= length;) {
+  int p = start;
+  while (p <= length) {
     int end = filter.Refuses(st, p) ? -1 : MatchAt(st, root, p);
     bool apply = tmpl != nullptr;
     if (end >= 0 && callback) {
-      const RegexCallbackArgs args{text + p, p, end - p, tmpl, &out, &h};
+      const RegexCallbackArgs args{text + p, p, end - p, tmpl, &w.out, &h};
       end = Consult(*callback, args, length, false, &apply);
     }
     if (end < 0) {  // no match here: the character is kept as it is
-      h.Clear();
-      if (st.exhausted && cut_off) *cut_off = true;
-      if (f.anchored || st.exhausted) {
-        if (tmpl) out.Append(text + p, std::size_t(length - p));
-        break;
-      }
-      const int n = CharAt(text, p, length);
-      if (tmpl && p < length) out.Append(text + p, std::size_t(n));
-      p += n;
+      if ((p = w.Miss(st, p)) < 0) break;
       continue;
     }
-    if (apply) {
-      const int at = int(out.length());
-      RegexExpandTemplate(tmpl, h, out);
-      AddPosition(positions, at, int(out.length()) - at);
-    } else {
-      AddPosition(positions, p, end - p);
-    }
-    const bool empty = end == p;
-    p = end;
-    LogHits(hit_log, h);
+    w.Hit(p, end, apply);
     ++count;
     if (!f.global) {  // the first match ends the call and its hits stay
-      if (tmpl) {
-        out.Append(text + p, std::size_t(length - p));
-        subject = std::move(out);
-      }
+      w.Finish(subject, end);
       return 1;
     }
-    if (empty) {  // step over one character so the walk always moves on
-      const int n = CharAt(text, p, length);
-      if (tmpl && p < length) out.Append(text + p, std::size_t(n));
-      p += n;
-    }
+    p = end == p ? w.Keep(end) : end;  // past an empty match, so the walk moves on
     h.Clear();
   }
-  if (tmpl) subject = std::move(out);
+  if (tmpl) subject = std::move(w.out);  // every byte is in out already
   return count;
 }
 
