@@ -10,6 +10,7 @@
 #include "app/cli.h"
 #include "base/dbcs.h"
 #include "base/format.h"
+#include "convert/document_io.h"
 #include "convert/messages.h"
 #include "convert/source_path.h"
 #include "platform/carry.h"
@@ -105,37 +106,61 @@ struct Problem {
 // UTF-8 shows it at once, and the hint then costs nothing on a long one.
 constexpr std::size_t kHintBytes = std::size_t(64) << 10;
 
-RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, const NoteSink& note) {
-  const bool from_stdin = input == "-";
-  const bool to_stdout = job.output == "-" || (from_stdin && job.output.empty());
-  const bool utf8 = job.encoding == DocEncoding::kUtf8;
-  const std::string shown_source = from_stdin ? "standard input" : input;
-  Problem problem;
-  bool hint = false;
+// The job's reads: the source from a file or standard input, a UTF-8
+// document and its included files into the run's CP932, and why a source
+// could not be read. Standard input is no file to record.
+class JobIO : public DocumentIO {
+ public:
+  JobIO(FileHost& host, const std::string& shown_source, bool from_stdin, bool utf8, Problem& problem)
+      : host_(host), shown_source_(shown_source), from_stdin_(from_stdin), utf8_(utf8), problem_(problem) {}
+  bool hint() const { return hint_; }
 
-  RunHooks hooks;
-  hooks.stream_source = from_stdin;
-  hooks.concurrent_passes = job.concurrent_passes;
-  if (to_stdout) {
-    hooks.output = "-";  // never the source's name: the source path is absolute
-  } else if (!job.output.empty()) {
-    if (!FullPath(NameFromNative(job.output), hooks.output)) hooks.output = NameFromNative(job.output);
+ protected:
+  bool ReadFile(FileRole role, const std::string& path, std::string& text) override {
+    if (role == FileRole::kSource) return ReadSource(path, text);
+    if (role == FileRole::kInclude && utf8_) return ReadUtf8(path, text);
+    return DocumentIO::ReadFile(role, path, text);
   }
-  if (from_stdin) hooks.title_text = to_stdout ? "stdin" : DefaultTitle(hooks.output);
+  bool Recorded(FileRole role) const override { return role != FileRole::kSource || !from_stdin_; }
 
-  hooks.read = [&](const std::string& source, std::string& text) {
-    const std::string path = from_stdin ? std::string("/dev/stdin") : source;
-    if (!(from_stdin ? ReadTextStandardInput(text) : ReadTextFile(path, text))) {
+ private:
+  bool ReadSource(const std::string& source, std::string& text) {
+    const std::string path = from_stdin_ ? std::string("/dev/stdin") : source;
+    if (!(from_stdin_ ? ReadTextStandardInput(text) : ReadTextFile(path, text))) {
       const std::string native = NameToNative(path);
-      problem = {shown_source, ReadProblem(native),
-                 PathExists(native) && !IsRegularFile(native) ? "not a regular file" : "cannot be read"};
+      problem_ = {shown_source_, ReadProblem(native),
+                  PathExists(native) && !IsRegularFile(native) ? "not a regular file" : "cannot be read"};
       return false;
     }
-    if (utf8) DecodeUtf8Document(host, text);
-    else hint = LooksLikeUtf8(std::string_view(text).substr(0, kHintBytes));
+    if (utf8_) DecodeUtf8Document(host_, text);
+    else hint_ = LooksLikeUtf8(std::string_view(text).substr(0, kHintBytes));
     return true;
-  };
-  hooks.write = [&](const std::string& output, const std::vector<std::string_view>& pieces) {
+  }
+  // An included file is copied as it is, so in a UTF-8 page it is UTF-8 too:
+  // it enters the run as CP932 like the document and leaves with it.
+  static bool ReadUtf8(const std::string& path, std::string& text) {
+    if (!ReadTextFile(path, text)) return false;
+    std::string_view in(text);
+    if (in.substr(0, kBom.size()) == kBom) in.remove_prefix(kBom.size());
+    std::string cp;
+    ProcessCarry().TextToCp932(in, cp);
+    text = std::move(cp);
+    return true;
+  }
+
+  FileHost& host_;
+  const std::string& shown_source_;
+  bool from_stdin_, utf8_;
+  Problem& problem_;
+  bool hint_ = false;
+};
+
+// Header, body and footer at once: UTF-8 pages, standard output, and pages
+// whose frame changes while pass 2 runs.
+void SetWholeWrite(RunHooks& hooks, const Job& job, bool to_stdout, Problem& problem) {
+  const bool utf8 = job.encoding == DocEncoding::kUtf8;
+  hooks.write = [&job, to_stdout, utf8, &problem](const std::string& output,
+                                                  const std::vector<std::string_view>& pieces) {
     std::vector<std::string> encoded;
     std::vector<std::string_view> views = pieces;
     if (utf8) {
@@ -156,61 +181,70 @@ RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, cons
     if (WriteTextFile(output, views)) return true;
     const int why = errno;
     const std::string native = NameToNative(output);
-    problem = {job.output.empty() ? native : job.output, why > 0 ? why : CreateProblem(native),
-               "cannot be written"};
+    problem = {job.output.empty() ? native : job.output, why > 0 ? why : CreateProblem(native), "cannot be written"};
     return false;
   };
-  // A CP932 page in a file goes out as it is made (when the run can stream).
-  // Pass 2 runs inside the write, so the reason of a failed piece is kept
-  // when it happens, before pass 2 can touch errno again.
-  if (!utf8 && !to_stdout) {
-    hooks.write_stream = [&](const std::string& output, const TextProducer& produce) {
-      int put_errno = 0;
-      errno = 0;
-      const bool written = WriteTextFileFrom(output, [&](const TextPut& put) {
-        auto kept = [&](bool ok) {
-          if (!ok && put_errno == 0) put_errno = errno;
-          return ok;
-        };
-        return produce(TextPut([&](std::string_view piece) { return kept(put(piece)); },
-                               [&](std::string& text) { return kept(put.Give(text)); }));
-      });
-      if (written) return true;
-      const int why = put_errno > 0 ? put_errno : errno;
-      const std::string native = NameToNative(output);
-      problem = {job.output.empty() ? native : job.output, why > 0 ? why : CreateProblem(native),
-                 "cannot be written"};
-      return false;
-    };
+}
+
+// A CP932 page in a file goes out as it is made (when the run can stream).
+// Pass 2 runs inside the write, so the reason of a failed piece is kept
+// when it happens, before pass 2 can touch errno again.
+void SetStreamedWrite(RunHooks& hooks, const Job& job, Problem& problem) {
+  hooks.write_stream = [&job, &problem](const std::string& output, const TextProducer& produce) {
+    int put_errno = 0;
+    errno = 0;
+    const bool written = WriteTextFileFrom(output, [&](const TextPut& put) {
+      auto kept = [&](bool ok) {
+        if (!ok && put_errno == 0) put_errno = errno;
+        return ok;
+      };
+      return produce(TextPut([&](std::string_view piece) { return kept(put(piece)); },
+                             [&](std::string& text) { return kept(put.Give(text)); }));
+    });
+    if (written) return true;
+    const int why = put_errno > 0 ? put_errno : errno;
+    const std::string native = NameToNative(output);
+    problem = {job.output.empty() ? native : job.output, why > 0 ? why : CreateProblem(native), "cannot be written"};
+    return false;
+  };
+}
+
+// Why a run failed, for the line of our own after its report line.
+std::string FailureReason(const FileHost& host, const Problem& problem, const std::string& shown_source) {
+  if (problem.err > 0) return problem.path + ": " + SystemReason(problem.err);
+  if (problem.err == 0) return problem.path + ": " + problem.what;
+  if (host.last_error() == Message(Msg::kSourceEmpty)) return shown_source + ": the file is empty";
+  if (host.last_error() == Message(Msg::kSameName))
+    return shown_source + ": the output would have the same name as the source";
+  if (host.last_error() == Message(Msg::kOutOfMemory)) return shown_source + ": " + SystemReason(ENOMEM);
+  return shown_source + ": internal error";
+}
+
+RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, const NoteSink& note) {
+  const bool from_stdin = input == "-";
+  const bool to_stdout = job.output == "-" || (from_stdin && job.output.empty());
+  const bool utf8 = job.encoding == DocEncoding::kUtf8;
+  const std::string shown_source = from_stdin ? "standard input" : input;
+  Problem problem;
+  JobIO io(host, shown_source, from_stdin, utf8, problem);
+
+  RunHooks hooks;
+  hooks.io = &io;
+  hooks.stream_source = from_stdin;
+  hooks.concurrent_passes = job.concurrent_passes;
+  if (to_stdout) {
+    hooks.output = "-";  // never the source's name: the source path is absolute
+  } else if (!job.output.empty()) {
+    if (!FullPath(NameFromNative(job.output), hooks.output)) hooks.output = NameFromNative(job.output);
   }
+  if (from_stdin) hooks.title_text = to_stdout ? "stdin" : DefaultTitle(hooks.output);
+  SetWholeWrite(hooks, job, to_stdout, problem);
+  if (!utf8 && !to_stdout) SetStreamedWrite(hooks, job, problem);
   if (!utf8) hooks.title = CarriedAsReferences;
-  // An included file is copied as it is, so in a UTF-8 page it is UTF-8 too:
-  // it enters the run as CP932 like the document and leaves with it.
-  if (utf8) {
-    hooks.read_include = [](const std::string& path, std::string& text) {
-      if (!ReadTextFile(path, text)) return false;
-      std::string_view in(text);
-      if (in.substr(0, kBom.size()) == kBom) in.remove_prefix(kBom.size());
-      std::string cp;
-      ProcessCarry().TextToCp932(in, cp);
-      text = std::move(cp);
-      return true;
-    };
-  }
 
   const RunOutcome r = ConvertWith(host, from_stdin ? "-" : NameFromNative(input), hooks);
-  if (r == RunOutcome::kFailed) {
-    std::string reason;
-    if (problem.err > 0) reason = problem.path + ": " + SystemReason(problem.err);
-    else if (problem.err == 0) reason = problem.path + ": " + problem.what;
-    else if (host.last_error() == Message(Msg::kSourceEmpty)) reason = shown_source + ": the file is empty";
-    else if (host.last_error() == Message(Msg::kSameName))
-      reason = shown_source + ": the output would have the same name as the source";
-    else if (host.last_error() == Message(Msg::kOutOfMemory)) reason = shown_source + ": " + SystemReason(ENOMEM);
-    else reason = shown_source + ": internal error";
-    note(NoteKind::kReason, "norvelle: " + reason);
-  }
-  if (hint) note(NoteKind::kHint, "norvelle: " + input + " looks like UTF-8 text; convert it with --encoding=utf-8");
+  if (r == RunOutcome::kFailed) note(NoteKind::kReason, "norvelle: " + FailureReason(host, problem, shown_source));
+  if (io.hint()) note(NoteKind::kHint, "norvelle: " + input + " looks like UTF-8 text; convert it with --encoding=utf-8");
   return r;
 }
 

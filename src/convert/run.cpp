@@ -20,6 +20,7 @@
 #include "convert/analyse.h"
 #include "convert/messages.h"
 #include "convert/source_path.h"
+#include "convert/rule_source.h"
 #include "convert/writer.h"
 #include "platform/files.h"
 #include "platform/memory.h"
@@ -86,7 +87,7 @@ struct Source {
 };
 
 // Reads and checks the source; the message of a fatal failure, if any.
-std::optional<Msg> ReadSource(std::string_view command_line, const RunHooks& hooks, Source& src) {
+std::optional<Msg> ReadSource(std::string_view command_line, const RunHooks& hooks, DocumentIO& io, Source& src) {
   src.path = CleanPath(command_line);
   src.output = !hooks.output.empty() ? hooks.output
                : src.path.empty()    ? std::string(".htm")
@@ -95,7 +96,7 @@ std::optional<Msg> ReadSource(std::string_view command_line, const RunHooks& hoo
   if (SameFileName(src.path, src.output) || (src.output != "-" && IsSameFilePath(src.path, src.output)))
     return Msg::kSameName;
   const bool read = !src.path.empty() &&
-                    (hooks.read ? hooks.read(src.path, src.text) : ReadTextFile(src.path, src.text));
+                    io.Read(FileRole::kSource, src.path, src.text);
   if (!read) return Msg::kCannotOpenSource;
   if (src.text.empty()) return Msg::kSourceEmpty;
   if (hooks.stream_source || !FileModTime(src.path, src.mtime)) src.mtime = hooks.clock.now();
@@ -309,7 +310,8 @@ using Stream = std::function<bool(const std::string&, const TextProducer&)>;
 struct Pass2Input {
   const Source& src;
   const RuleSettings& settings;
-  const std::string& rules_folder;
+  DocumentIO& io;
+  const RuleSource& rules;
   const ElementList& elements;
   const ArgPool& args;
   const SplitKeys& split_keys;
@@ -317,11 +319,10 @@ struct Pass2Input {
   const Stream& stream;
 };
 
-// The writer's part of the run: the rules, the fixed slots, where included
-// files are found and, with a feed, how pass 2 waits for pass 1.
+// The writer's part of the run: the rules, the fixed slots and, with a feed,
+// how pass 2 waits for pass 1.
 void SetUpWriter(ElementWriter& writer, ConversionHost& host, const Pass2Input& in, const Placeholders& marks,
-                 const std::string& folder, bool frame_fixed, ElementFeed* feed) {
-  writer.set_fallback_rules_folder(folder + "/qdx");
+                 bool frame_fixed, ElementFeed* feed) {
   writer.set_split_keys(&in.split_keys);
   if (feed) {
     writer.set_feed(
@@ -333,7 +334,6 @@ void SetUpWriter(ElementWriter& writer, ConversionHost& host, const Pass2Input& 
         },
         frame_fixed);
   }
-  if (in.hooks.read_include) writer.set_include_reader(in.hooks.read_include);
   writer.ApplyRules(in.settings, true);
   writer.SetFixedSlots(marks);
 }
@@ -404,8 +404,8 @@ std::optional<RunOutcome> WriteDocument(ConversionHost& host, const Pass2Input& 
   // Included files and rules beside the document are found from the
   // source's folder, wherever the output goes.
   const std::string folder = FolderOf(src.path.empty() ? src.output : src.path);
-  ElementWriter writer(host, in.elements, in.args, src.lines_read, in.rules_folder, folder);
-  SetUpWriter(writer, host, in, marks, folder, frame_fixed, feed);
+  ElementWriter writer(host, in.elements, in.args, src.lines_read, in.io, in.rules, folder);
+  SetUpWriter(writer, host, in, marks, frame_fixed, feed);
   // The frame was taken as fixed, and pass 1 found otherwise.
   auto given_up = [feed, frame_fixed] { return feed && frame_fixed && feed->late(); };
   if (in.stream && frame_fixed) {
@@ -424,7 +424,7 @@ std::optional<RunOutcome> WriteDocument(ConversionHost& host, const Pass2Input& 
 // (no outcome) when the frame turns out to change: nothing was written or
 // reported then.
 std::optional<RunOutcome> ConcurrentRun(ConversionHost& host, const Source& src,
-                                        const RuleSettings& settings, const std::string& rules_folder,
+                                        const RuleSettings& settings, DocumentIO& io, const RuleSource& rules,
                                         const RunHooks& hooks, const Stream& stream, bool streamed) {
   ElementList elements;
   ArgPool args;
@@ -432,7 +432,7 @@ std::optional<RunOutcome> ConcurrentRun(ConversionHost& host, const Source& src,
   ConcurrentAnalysis pass1(src, elements, args, arena, std::string(settings.split_key.view()), streamed);
   HoldingHost pass2_host(host, pass1, streamed);
   pass1.Start();
-  const Pass2Input in{src, settings, rules_folder, elements, args, pass1.split_keys(), hooks, stream};
+  const Pass2Input in{src, settings, io, rules, elements, args, pass1.split_keys(), hooks, stream};
   std::optional<RunOutcome> outcome = WriteDocument(pass2_host, in, streamed, &pass1.feed);
   if (outcome) pass2_host.Release();
   return outcome;
@@ -443,18 +443,21 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
   // Start: the default rules (a missing file leaves every default).
   // The store goes as soon as the settings are read from it, before the
   // auto-replace list is built from them.
+  DocumentIO plain_io;
+  DocumentIO& io = hooks.io ? *hooks.io : plain_io;
   RuleSettings settings;
   {
     RuleStore store;
-    store.Load(true);
+    RuleSource(io, {}, {}).LoadDefault(store);
     ReadSettings(std::move(store), settings);
   }
-  std::string rules_folder = RulesFolder();
   host.SetStatus(Message(Msg::kStatusReading));
   if (host.Pump()) return RunOutcome::kCancelled;
 
   Source src;
-  if (std::optional<Msg> fatal = ReadSource(command_line, hooks, src)) return Fail(host, *fatal);
+  if (std::optional<Msg> fatal = ReadSource(command_line, hooks, io, src)) return Fail(host, *fatal);
+  // A named rule is looked for in the rules folder, then beside the document.
+  const RuleSource rules(io, RulesFolder(), FolderOf(src.path.empty() ? src.output : src.path));
   host.SetProgressRange(2 * src.lines_read);
   host.SetStatus(Message(Msg::kStatusAnalysing));
 
@@ -466,8 +469,8 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
     // Streamed first; a frame that turns out to change late needs the body
     // whole, and its elements kept: a second start (the first one's report
     // lines go with it).
-    std::optional<RunOutcome> outcome = ConcurrentRun(host, src, settings, rules_folder, hooks, stream, true);
-    if (!outcome) outcome = ConcurrentRun(host, src, settings, rules_folder, hooks, stream, false);
+    std::optional<RunOutcome> outcome = ConcurrentRun(host, src, settings, io, rules, hooks, stream, true);
+    if (!outcome) outcome = ConcurrentRun(host, src, settings, io, rules, hooks, stream, false);
     return *outcome;
   }
 
@@ -477,7 +480,7 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
   LineAnalyser analyser(elements, args, arena, host, split_key);
   analyser.set_pack_plain_lines(true);
   if (!AnalyseLines(host, src, analyser)) return RunOutcome::kCancelled;
-  const Pass2Input in{src, settings, rules_folder, elements, args, analyser.split_keys(), hooks, stream};
+  const Pass2Input in{src, settings, io, rules, elements, args, analyser.split_keys(), hooks, stream};
   return *WriteDocument(host, in, FrameIsFixed(elements), nullptr);
 }
 

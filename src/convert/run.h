@@ -12,13 +12,14 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/document_io.h"
 #include "convert/host.h"
 #include "convert/placeholders.h"
 #include "platform/files.h"
 
 namespace norvelle {
 
-// How a run ended, for hosts that need more than the 1/0 of ConvertForDialog.
+// How a run ended.
 enum class RunOutcome {
   kDone,         // written, no errors
   kDoneErrors,   // written, errors reported
@@ -33,8 +34,9 @@ RunOutcome Convert(ConversionHost& host, std::string_view command_line);
 // its source (other document encodings, standard input and output, a named
 // output). Every empty member keeps the behaviour of Convert.
 struct RunHooks {
-  // Reads the source (CP932 path) into the run's CP932 text, text mode applied.
-  std::function<bool(const std::string& source, std::string& text)> read;
+  // Reads the source, included files and rule files, and records each one
+  // (null: plain text-mode reads, recorded in a DocumentIO of the run's own).
+  DocumentIO* io = nullptr;
   // Writes header, body and footer (CP932) to the output path.
   std::function<bool(const std::string& output, const std::vector<std::string_view>& pieces)> write;
   // Writes header, body and footer (CP932) to the output path as the run makes
@@ -43,8 +45,6 @@ struct RunHooks {
   // are final before pass 2, so the body is never held whole. Empty: the run
   // streams through WriteTextFileFrom when `write` is empty too.
   std::function<bool(const std::string& output, const TextProducer& produce)> write_stream;
-  // Reads a file named by include= into CP932; empty: copied as it is.
-  std::function<bool(const std::string& path, std::string& text)> read_include;
   // Rewrites the escaped title before it fills "<title_rep>".
   std::function<void(std::string& escaped_title)> title;
   std::string output;      // CP932 path; empty: beside the source
@@ -58,11 +58,5 @@ struct RunHooks {
 };
 
 RunOutcome ConvertWith(ConversionHost& host, std::string_view command_line, const RunHooks& hooks);
-
-// The dialog's form: 1 when it may close at once, 0 when it must stay open.
-inline int ConvertForDialog(ConversionHost& host, std::string_view command_line) {
-  RunOutcome r = Convert(host, command_line);
-  return (r == RunOutcome::kDone || r == RunOutcome::kCancelled) ? 1 : 0;
-}
 
 }  // namespace norvelle

@@ -34,13 +34,14 @@ void AppendTag(std::string& out, const char* open, std::string_view arg, char cl
 }  // namespace
 
 ElementWriter::ElementWriter(ConversionHost& host, const ElementList& elements,
-                             const ArgPool& args, int lines_read, std::string rules_folder,
+                             const ArgPool& args, int lines_read, DocumentIO& io, const RuleSource& rules,
                              std::string output_folder)
     : host_(host),
       elements_(elements),
       args_(args),
       lines_read_(lines_read),
-      rules_folder_(std::move(rules_folder)),
+      io_(io),
+      rules_(rules),
       output_folder_(std::move(output_folder)) {}
 
 void ElementWriter::ApplyRules(const RuleSettings& r, bool initial) {
@@ -316,7 +317,7 @@ void ElementWriter::WriteText(const TarnStruct& e) {
 void ElementWriter::Include(const TarnStruct& e) {
   std::string path = CleanPath(DocumentPath(args_.Get(e, kInclude)), output_folder_);
   std::string text;
-  if (path.empty() || !(include_reader_ ? include_reader_(path, text) : ReadTextFile(path, text))) {
+  if (path.empty() || !io_.Read(FileRole::kInclude, path, text)) {
     ReportError(int(Msg::kCannotOpenInclude), path.empty() ? output_folder_ : path);
     return;
   }
@@ -324,14 +325,12 @@ void ElementWriter::Include(const TarnStruct& e) {
 }
 
 void ElementWriter::SwitchRules(const TarnStruct& e) {
-  std::string name = "/" + DocumentPath(e.Text()) + ".qdx";
-  std::string path = rules_folder_ + name;
   RuleSettings settings;
   {  // the store goes before the auto-replace list is built
     RuleStore store;
-    if (!store.Load(path, true) &&
-        (fallback_rules_folder_.empty() || !store.Load(fallback_rules_folder_ + name, true))) {
-      ReportError(int(Msg::kCannotAccessRule), path);
+    std::string tried;
+    if (!rules_.LoadNamed(e.Text(), store, tried)) {
+      ReportError(int(Msg::kCannotAccessRule), tried);
       return;
     }
     ReadSettings(std::move(store), settings);

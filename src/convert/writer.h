@@ -14,11 +14,13 @@
 
 #include "base/str.h"
 #include "convert/cpp_source.h"
+#include "convert/document_io.h"
 #include "convert/element.h"
 #include "convert/feed.h"
 #include "convert/host.h"
 #include "convert/placeholders.h"
 #include "convert/replace.h"
+#include "convert/rule_source.h"
 #include "convert/tags.h"
 #include "rules/rule_keys.h"
 
@@ -26,18 +28,15 @@ namespace norvelle {
 
 class ElementWriter {
  public:
+  // Included files are read through io, relative to output_folder; `ini`
+  // rules come from rules.
   ElementWriter(ConversionHost& host, const ElementList& elements, const ArgPool& args,
-                int lines_read, std::string rules_folder, std::string output_folder);
+                int lines_read, DocumentIO& io, const RuleSource& rules, std::string output_folder);
 
   // Takes the settings of a rule; `initial` also builds the tab string.
   void ApplyRules(const RuleSettings& rules, bool initial);
   // Slots 100..104 and the starting title.
   void SetFixedSlots(const Placeholders& marks);
-  // Where `ini` NAME looks when NAME.qdx is not in the rules folder.
-  void set_fallback_rules_folder(std::string f) { fallback_rules_folder_ = std::move(f); }
-  // Reads an included file instead of the plain text-mode read (a UTF-8 document's includes).
-  using IncludeReader = std::function<bool(const std::string& path, std::string& text)>;
-  void set_include_reader(IncludeReader r) { include_reader_ = std::move(r); }
 
   // The split keys of kPackedLine elements (LineAnalyser::split_keys); they
   // must outlive Run.
@@ -90,10 +89,9 @@ class ElementWriter {
   const ElementList& elements_;
   const ArgPool& args_;
   int lines_read_;
-  std::string rules_folder_;
+  DocumentIO& io_;
+  const RuleSource& rules_;
   std::string output_folder_;
-  std::string fallback_rules_folder_;
-  IncludeReader include_reader_;
   const SplitKeys* split_keys_ = nullptr;
   ElementFeed* feed_ = nullptr;
   std::function<bool()> idle_;

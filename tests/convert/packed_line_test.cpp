@@ -27,7 +27,9 @@ std::string Body(const std::vector<std::string>& lines, bool pack, const RuleSet
   analyser.set_pack_plain_lines(pack);
   for (const std::string& line : lines) analyser.Analyse(line);
   analyser.Finish();
-  ElementWriter writer(host, elements, args, int(lines.size()), "", "");
+  DocumentIO io;
+  const RuleSource rules(io, "", "");
+  ElementWriter writer(host, elements, args, int(lines.size()), io, rules, "");
   writer.set_split_keys(&analyser.split_keys());
   writer.ApplyRules(settings, true);
   EXPECT_TRUE(writer.Run());
