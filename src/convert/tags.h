@@ -103,8 +103,6 @@ class TagState {
   // Closes the entries opened after the innermost table (the table stays).
   void CloseAboveTable(std::string& out);
   bool empty() const { return stack_.empty(); }
-  // Records an entry that no row opens (closing it writes nothing).
-  void Push(int code) { stack_.push_back({code}); }
 
   // How far a tag is open: 0 closed, 1 open flag, the level of a heading,
   // the depth of big, small or table; 1 for open attributes.

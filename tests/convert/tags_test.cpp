@@ -15,10 +15,6 @@ namespace {
 // Opens code through the real opening step, with an element that also keeps
 // an open font or link (an element without them would close them first).
 void Open(TagState& s, int code, int level = 0) {
-  if (!TagOf(code)) {
-    s.Push(code);  // an entry no row knows
-    return;
-  }
   TarnStruct e;
   ArgPool args;
   auto carry = [&](int c, std::string_view arg) {
@@ -75,7 +71,6 @@ TEST(TagState, CloseOperations) {
       {"big one level", {kBig, kBig}, Op::kTop, 0, "</big>", "big1 "},
       {"heading level", {kHeading}, Op::kTop, 0, "</h3>", "(empty)"},
       {"table", {kTable}, Op::kTop, 0, "</tr></table>", "(empty)"},
-      {"unknown code writes nothing", {kBold, kComment}, Op::kTop, 0, "", "b "},
       {"to closes what is above", {kBold, kItalic, kTeletype}, Op::kTo, kBold,
        "</tt></i></b>", "(empty)"},
       {"to stops at the code", {kCenter, kBold, kItalic}, Op::kTo, kBold, "</i></b>", "center "},

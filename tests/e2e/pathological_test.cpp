@@ -12,32 +12,13 @@
 
 #include "convert/host.h"
 #include "convert/run.h"
+#include "support/recording_host.h"
 #include "platform/encoding.h"
 #include "platform/paths.h"
 #include "support/test_support.h"
 
 namespace norvelle {
 namespace {
-
-// Counts errors and keeps the first few (converting every one would cost
-// more than the conversion itself).
-class CountingHost : public ConversionHost {
- public:
-  void SetStatus(std::string_view) override {}
-  void AddError(std::string_view line) override {
-    ++count;
-    if (first.size() < 5) first.push_back(Cp932ToUtf8Lossy(line));
-    last = Cp932ToUtf8Lossy(line);
-  }
-  int ErrorCount() const override { return count; }
-  void SetButtonCaption(std::string_view) override {}
-  void SetProgressRange(int) override {}
-  void SetProgressPos(int) override {}
-  bool Pump() override { return false; }
-  int count = 0;
-  std::vector<std::string> first;
-  std::string last;
-};
 
 struct Result {
   RunOutcome outcome = RunOutcome::kFailed;
@@ -55,7 +36,7 @@ Result ConvertSource(const std::string& source) {
   SetProgramPathForTesting(tmp.path() + "/norvelle");
   EXPECT_TRUE(test::WriteBytes(tmp.File("norvelle.ini"), "HeaderStr=\r\nEndStr=\r\n"));
   EXPECT_TRUE(test::WriteBytes(tmp.File("doc.txt"), source));
-  CountingHost host;
+  test::RecordingHost host(5);  // converting every line would cost more than the run
   Result r;
   r.outcome = Convert(host, tmp.File("doc.txt"));
   SetProgramPathForTesting("");
@@ -71,8 +52,8 @@ Result ConvertSource(const std::string& source) {
     r.body += out[i];
   }
   r.errors = host.count;
-  r.first_errors = host.first;
-  r.last_error = host.last;
+  r.first_errors = host.errors;
+  r.last_error = host.last_error();
   return r;
 }
 
