@@ -94,7 +94,7 @@ bool OwnTag(std::string_view tag) {
                                                "td", "th", "tt", "/tt", "nobr", "/nobr", "/font"};
   for (std::string_view t : kTags)
     if (tag == t) return true;
-  return tag.size() == 20 && tag.substr(0, 12) == "font color=\"#" && tag.back() == '"';
+  return tag.size() == 20 && tag.substr(0, 13) == "font color=\"#" && tag.back() == '"';
 }
 
 // Aborts when text (decoded as a browser does) holds markup of its own: a
