@@ -24,9 +24,8 @@ namespace {
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
-// The host of one file of a job: counts that file's errors, remembers its
-// last report line (to say why it failed) and, among several files, starts
-// each report line with the file's name.
+// The host of one file of a job: counts that file's errors and, among
+// several files, starts each report line with the file's name.
 class FileHost : public ConversionHost {
  public:
   FileHost(ConversionHost& inner, std::string prefix, bool captions)
@@ -34,7 +33,6 @@ class FileHost : public ConversionHost {
   void SetStatus(std::string_view text) override { inner_.SetStatus(text); }
   void AddError(std::string_view line) override {
     ++errors_;
-    last_error_ = line;
     inner_.AddError(prefix_.empty() ? std::string(line) : prefix_ + std::string(line));
   }
   int ErrorCount() const override { return errors_; }
@@ -44,14 +42,12 @@ class FileHost : public ConversionHost {
   void SetProgressRange(int max) override { inner_.SetProgressRange(max); }
   void SetProgressPos(int pos) override { inner_.SetProgressPos(pos); }
   bool Pump() override { return inner_.Pump(); }
-  const std::string& last_error() const { return last_error_; }
 
  private:
   ConversionHost& inner_;
   std::string prefix_;
   bool captions_;
   int errors_ = 0;
-  std::string last_error_;
 };
 
 // UTF-8 text into the run's CP932, one report line per line that held
@@ -210,14 +206,15 @@ void SetStreamedWrite(RunHooks& hooks, const Job& job, Problem& problem) {
 }
 
 // Why a run failed, for the line of our own after its report line.
-std::string FailureReason(const FileHost& host, const Problem& problem, const std::string& shown_source) {
+std::string FailureReason(Msg fatal, const Problem& problem, const std::string& shown_source) {
   if (problem.err > 0) return problem.path + ": " + SystemReason(problem.err);
   if (problem.err == 0) return problem.path + ": " + problem.what;
-  if (host.last_error() == Message(Msg::kSourceEmpty)) return shown_source + ": the file is empty";
-  if (host.last_error() == Message(Msg::kSameName))
-    return shown_source + ": the output would have the same name as the source";
-  if (host.last_error() == Message(Msg::kOutOfMemory)) return shown_source + ": " + SystemReason(ENOMEM);
-  return shown_source + ": internal error";
+  switch (fatal) {
+    case Msg::kSourceEmpty: return shown_source + ": the file is empty";
+    case Msg::kSameName: return shown_source + ": the output would have the same name as the source";
+    case Msg::kOutOfMemory: return shown_source + ": " + SystemReason(ENOMEM);
+    default: return shown_source + ": internal error";
+  }
 }
 
 RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, const NoteSink& note) {
@@ -242,8 +239,10 @@ RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, cons
   if (!utf8 && !to_stdout) SetStreamedWrite(hooks, job, problem);
   if (!utf8) hooks.title = CarriedAsReferences;
 
+  Msg fatal = Msg::kInternalError;
+  hooks.fatal = &fatal;
   const RunOutcome r = ConvertWith(host, from_stdin ? "-" : NameFromNative(input), hooks);
-  if (r == RunOutcome::kFailed) note(NoteKind::kReason, "norvelle: " + FailureReason(host, problem, shown_source));
+  if (r == RunOutcome::kFailed) note(NoteKind::kReason, "norvelle: " + FailureReason(fatal, problem, shown_source));
   if (io.hint()) note(NoteKind::kHint, "norvelle: " + input + " looks like UTF-8 text; convert it with --encoding=utf-8");
   return r;
 }

@@ -33,7 +33,8 @@ namespace norvelle {
 
 namespace {
 
-RunOutcome Fail(ConversionHost& host, Msg msg) {
+RunOutcome Fail(ConversionHost& host, const RunHooks& hooks, Msg msg) {
+  if (hooks.fatal) *hooks.fatal = msg;
   host.AddError(Message(msg));
   host.SetStatus(Message(Msg::kStatusFailed));
   host.SetButtonCaption(Message(Msg::kCaptionClose));
@@ -388,7 +389,7 @@ std::optional<RunOutcome> WriteWhole(ConversionHost& host, const Pass2Input& in,
   if (host.Pump()) return RunOutcome::kCancelled;
   const std::vector<std::string_view> pieces = {writer.header().view(), writer.body(), writer.footer().view()};
   if (!(in.hooks.write ? in.hooks.write(in.src.output, pieces) : WriteTextFile(in.src.output, pieces)))
-    return Fail(host, Msg::kCannotCreateOutput);
+    return Fail(host, in.hooks, Msg::kCannotCreateOutput);
   return Finished(host);
 }
 
@@ -412,7 +413,7 @@ std::optional<RunOutcome> WriteDocument(ConversionHost& host, const Pass2Input& 
     const Streamed s = StreamDocument(host, in, writer, marks);
     if (given_up()) return std::nullopt;
     if (s.cancelled) return RunOutcome::kCancelled;
-    if (s.produced) return s.written ? Finished(host) : Fail(host, Msg::kCannotCreateOutput);
+    if (s.produced) return s.written ? Finished(host) : Fail(host, in.hooks, Msg::kCannotCreateOutput);
     // The output could not be created: the run goes on as it would have,
     // so that pass 2 reports what it finds before the failure.
   }
@@ -455,7 +456,7 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
   if (host.Pump()) return RunOutcome::kCancelled;
 
   Source src;
-  if (std::optional<Msg> fatal = ReadSource(command_line, hooks, io, src)) return Fail(host, *fatal);
+  if (std::optional<Msg> fatal = ReadSource(command_line, hooks, io, src)) return Fail(host, hooks, *fatal);
   // A named rule is looked for in the rules folder, then beside the document.
   const RuleSource rules(io, RulesFolder(), FolderOf(src.path.empty() ? src.output : src.path));
   host.SetProgressRange(2 * src.lines_read);
@@ -497,9 +498,9 @@ RunOutcome ConvertWith(ConversionHost& host, std::string_view command_line, cons
   try {
     return ConvertUnguarded(host, command_line, hooks);
   } catch (const std::bad_alloc&) {
-    return Fail(host, Msg::kOutOfMemory);
+    return Fail(host, hooks, Msg::kOutOfMemory);
   } catch (...) {
-    return Fail(host, Msg::kInternalError);
+    return Fail(host, hooks, Msg::kInternalError);
   }
 }
 

@@ -14,6 +14,7 @@
 
 #include "convert/document_io.h"
 #include "convert/host.h"
+#include "convert/messages.h"
 #include "convert/placeholders.h"
 #include "platform/files.h"
 
@@ -55,6 +56,7 @@ struct RunHooks {
   // of pass 1 and gets pass 1's report lines only when it is over.
   bool concurrent_passes = false;
   Clock clock = SystemClock();  // the current time (and the date of a source without one)
+  Msg* fatal = nullptr;         // set to the report line's message when the run fails
 };
 
 RunOutcome ConvertWith(ConversionHost& host, std::string_view command_line, const RunHooks& hooks);
