@@ -46,6 +46,30 @@ std::uint64_t WordHash(std::string_view word) { return std::hash<std::string_vie
 }  // namespace
 
 void AutoReplacer::Build(const std::vector<std::pair<CStr, CStr>>& entries) {
+  Clear(entries.size());
+  CStr unescaped;
+  // The values of a large list lie scattered over the heap: asking for the
+  // ones a few entries ahead lets their cache misses overlap.
+  constexpr std::size_t kAhead = 16;
+  const std::size_t mask = exact_slots_.size() - 1;
+  for (std::size_t e = 0; e < entries.size(); ++e) {
+    if (e + kAhead < entries.size()) {
+      __builtin_prefetch(entries[e + kAhead].second.data());
+      __builtin_prefetch(&exact_slots_[WordHash(entries[e + kAhead].first.view()) & mask]);
+    }
+    const auto& [key, value] = entries[e];
+    // Most keys hold no escape: they are their own word, without a copy.
+    std::string_view word = key.view();
+    if (word.find('\\') != std::string_view::npos) {
+      unescaped = UnescapeKey(word);
+      word = unescaped.view();
+    }
+    AddEntry(word, value.view());
+  }
+  IndexSearchWords();
+}
+
+void AutoReplacer::Clear(std::size_t entries) {
   memo_.clear();
   replacements_.clear();
   replacement_text_.clear();
@@ -59,50 +83,38 @@ void AutoReplacer::Build(const std::vector<std::pair<CStr, CStr>>& entries) {
   patterns_.clear();
   // Sized once for the whole list: large lists are mostly exact words.
   std::size_t slots = 16;
-  while (slots < 2 * entries.size()) slots *= 2;
+  while (slots < 2 * entries) slots *= 2;
   exact_slots_.assign(slots, ExactSlot{0, 0});
-  replacements_.reserve(entries.size());
-  CStr unescaped;
-  // The values of a large list lie scattered over the heap: asking for the
-  // ones a few entries ahead lets their cache misses overlap.
-  constexpr std::size_t kAhead = 16;
-  for (std::size_t e = 0; e < entries.size(); ++e) {
-    if (e + kAhead < entries.size()) {
-      __builtin_prefetch(entries[e + kAhead].second.data());
-      __builtin_prefetch(&exact_slots_[WordHash(entries[e + kAhead].first.view()) & (slots - 1)]);
-    }
-    const auto& [key, value] = entries[e];
-    // Most keys hold no escape: they are their own word, without a copy.
-    std::string_view word = key.view();
-    if (word.find('\\') != std::string_view::npos) {
-      unescaped = UnescapeKey(word);
-      word = unescaped.view();
-    }
-    std::string_view v = value.view();
-    if (v.size() < 2) {  // too short for a kind prefix: the whole value
-      AddExact(word, v);
-      continue;
-    }
-    std::string_view body = v.substr(2);
-    switch (v[0]) {
-      case 'I':
-        search_.push_back({CStr(word), AddReplacement(body)});
-        break;
-      case 'R': {
-        PatternEntry& p = patterns_.emplace_back();
-        p.root = RegexCompile(word);
-        // The matcher's template turns "%%" into "%", so "%1" survives the
-        // match and is filled with the element's text afterwards.
-        p.tmpl.Assign(body.data(), body.size());
-        p.tmpl.ReplaceAll("%1", "%%1");
-        p.required = RequiredText(p.root);
-        break;
-      }
-      default:
-        AddExact(word, body);
-        break;
-    }
+  replacements_.reserve(entries);
+}
+
+void AutoReplacer::AddEntry(std::string_view word, std::string_view v) {
+  if (v.size() < 2) {  // too short for a kind prefix: the whole value
+    AddExact(word, v);
+    return;
   }
+  std::string_view body = v.substr(2);
+  switch (v[0]) {
+    case 'I':
+      search_.push_back({CStr(word), AddReplacement(body)});
+      break;
+    case 'R': {
+      PatternEntry& p = patterns_.emplace_back();
+      p.root = RegexCompile(word);
+      // The matcher's template turns "%%" into "%", so "%1" survives the
+      // match and is filled with the element's text afterwards.
+      p.tmpl.Assign(body.data(), body.size());
+      p.tmpl.ReplaceAll("%1", "%%1");
+      p.required = RequiredText(p.root);
+      break;
+    }
+    default:
+      AddExact(word, body);
+      break;
+  }
+}
+
+void AutoReplacer::IndexSearchWords() {
   first_empty_search_ = search_.size();
   for (std::size_t i = 0; i < search_.size(); ++i) {
     const CStr& w = search_[i].word;

@@ -82,6 +82,11 @@ class AutoReplacer {
   std::size_t FirstSearchWord(std::string_view text) const;
 
   std::uint32_t AddReplacement(std::string_view text);
+  // Build's steps: empty for a list of this many entries; one entry (its
+  // word unescaped); the search words by their first byte.
+  void Clear(std::size_t entries);
+  void AddEntry(std::string_view word, std::string_view value);
+  void IndexSearchWords();
   // The exact word's entry, or null. Adding keeps the first entry of a word.
   const ExactWord* FindExact(std::string_view word) const;
   void AddExact(std::string_view word, std::string_view replacement);
