@@ -315,6 +315,36 @@ struct Pass2Input {
   const Stream& stream;
 };
 
+// Room for the body at once (pages are only taken as they are written):
+// growing by doubling would copy it and briefly hold it twice. Without that
+// room it grows as it must.
+void ReserveWholeBody(std::string& body, std::size_t source_bytes) {
+  try {
+    body.reserve(source_bytes * 3);
+    PreferLargePages(body.data(), body.capacity());
+  } catch (const std::bad_alloc&) {
+  }
+}
+
+// Everything pass 2's writer takes from the run besides what it is made with.
+void SetUpWriter(ElementWriter& writer, ConversionHost& host, const Pass2Input& in,
+                 const std::string& folder, ElementFeed* feed, bool frame_fixed) {
+  writer.set_fallback_rules_folder(folder + "/qdx");
+  writer.set_split_keys(&in.split_keys);
+  if (feed) {
+    writer.set_feed(
+        feed,
+        [&host, feed] {
+          if (!host.Pump()) return false;
+          feed->Stop();
+          return true;
+        },
+        frame_fixed);
+  }
+  if (in.hooks.read_include) writer.set_include_reader(in.hooks.read_include);
+  writer.ApplyRules(in.settings, true);
+}
+
 // Pass 2 and the output. With a feed, pass 1 still runs on its own thread;
 // nothing (no outcome) when the frame was taken as fixed and the feed turns
 // out late: the run must start pass 2 again with the frame not fixed.
@@ -329,20 +359,7 @@ std::optional<RunOutcome> WriteDocument(ConversionHost& host, const Pass2Input& 
   // source's folder, wherever the output goes.
   std::string folder = FolderOf(src.path.empty() ? src.output : src.path);
   ElementWriter writer(host, in.elements, in.args, src.lines_read, in.rules_folder, folder);
-  writer.set_fallback_rules_folder(folder + "/qdx");
-  writer.set_split_keys(&in.split_keys);
-  if (feed) {
-    writer.set_feed(
-        feed,
-        [&host, feed] {
-          if (!host.Pump()) return false;
-          feed->Stop();
-          return true;
-        },
-        frame_fixed);
-  }
-  if (hooks.read_include) writer.set_include_reader(hooks.read_include);
-  writer.ApplyRules(in.settings, true);
+  SetUpWriter(writer, host, in, folder, feed, frame_fixed);
   writer.SetFixedSlots(marks);
   // The frame was taken as fixed, and pass 1 found otherwise.
   auto given_up = [feed, frame_fixed] { return feed && frame_fixed && feed->late(); };
@@ -376,13 +393,7 @@ std::optional<RunOutcome> WriteDocument(ConversionHost& host, const Pass2Input& 
     // so that pass 2 reports what it finds before the failure.
   }
 
-  // Room for the body at once (pages are only taken as they are written):
-  // growing by doubling would copy it and briefly hold it twice.
-  try {
-    writer.body().reserve(src.text.size() * 3);
-    PreferLargePages(writer.body().data(), writer.body().capacity());
-  } catch (const std::bad_alloc&) {
-  }
+  ReserveWholeBody(writer.body(), src.text.size());
   if (!writer.Run()) return given_up() ? std::nullopt : std::optional(RunOutcome::kCancelled);
   marks.Finish(writer.header(), writer.footer(), writer.title().view(), hooks.title);
 
