@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/element.h"
 #include "convert/host.h"
 #include "convert/placeholders.h"
 #include "platform/files.h"
@@ -55,6 +56,8 @@ struct RunHooks {
   // of pass 1 and gets pass 1's report lines only when it is over.
   bool concurrent_passes = false;
   Clock clock = SystemClock();  // the current time (and the date of a source without one)
+  // A longer line fails the run (at most kMaxElementBytes); lower for tests.
+  std::size_t max_line_bytes = kMaxElementBytes;
 };
 
 RunOutcome ConvertWith(ConversionHost& host, std::string_view command_line, const RunHooks& hooks);
