@@ -6,7 +6,7 @@
 
 namespace norvelle {
 namespace {
-constexpr int kMsgCount = int(Msg::kLineTooLong) + 1;
+constexpr int kMsgCount = int(Msg::kFooterTooLong) + 1;
 }  // namespace
 }  // namespace norvelle
 
@@ -41,6 +41,8 @@ const char* MessageUtf8(Msg m) {
     case Msg::kTooManyCarried: return "[%d]：CP932にない文字が多すぎるため、U+FFFDに置き換えました";
     case Msg::kPatternCutOff: return "[%d]：自動置換パターンの照合が打ち切られました";
     case Msg::kLineTooLong: return "[%d]：行が長すぎるため変換できません";
+    case Msg::kHeaderTooLong: return "[%d]：HTML先頭タグが長くなりすぎるため、'%s'を置き換えませんでした";
+    case Msg::kFooterTooLong: return "[%d]：HTML終了タグが長くなりすぎるため、'%s'を置き換えませんでした";
   }
   return "";
 }

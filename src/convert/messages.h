@@ -35,6 +35,8 @@ enum class Msg {
   kTooManyCarried,     // "[%d]：CP932にない文字が多すぎるため、U+FFFDに置き換えました"
   kPatternCutOff,      // "[%d]：自動置換パターンの照合が打ち切られました"
   kLineTooLong,        // "[%d]：行が長すぎるため変換できません"
+  kHeaderTooLong,      // "[%d]：HTML先頭タグが長くなりすぎるため、'%s'を置き換えませんでした"
+  kFooterTooLong,      // "[%d]：HTML終了タグが長くなりすぎるため、'%s'を置き換えませんでした"
 };
 
 const char* MessageUtf8(Msg m);

@@ -365,6 +365,7 @@ void SetUpWriter(ElementWriter& writer, ConversionHost& host, const Pass2Input& 
         frame_fixed);
   }
   if (in.hooks.read_include) writer.set_include_reader(in.hooks.read_include);
+  writer.set_max_frame_bytes(in.hooks.max_frame_bytes);
   writer.ApplyRules(in.settings, true);
 }
 

@@ -58,6 +58,8 @@ struct RunHooks {
   Clock clock = SystemClock();  // the current time (and the date of a source without one)
   // A longer line fails the run (at most kMaxElementBytes); lower for tests.
   std::size_t max_line_bytes = kMaxElementBytes;
+  // The most an exreps or exrepe text may make the header or footer; lower for tests.
+  std::size_t max_frame_bytes = kMaxFrameBytes;
 };
 
 RunOutcome ConvertWith(ConversionHost& host, std::string_view command_line, const RunHooks& hooks);

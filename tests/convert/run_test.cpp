@@ -105,6 +105,36 @@ TEST(Run, LineLongerThanTheLimitFailsWithNothingWritten) {
   }
 }
 
+// A fill that would make the header or footer longer than the limit is
+// reported with its line and not made; the run goes on, and a later, shorter
+// fill of the same marker still finds it.
+TEST(Run, MarkerFillBeyondTheFrameLimitIsReportedAndLeftUndone) {
+  const std::string doubling = "|exreps1|<exrep1><exrep1>\n";
+  const std::string text = doubling + doubling + doubling + doubling + "|exreps1|z\n" +
+                           "|exrepe2|<exrep2>" + std::string(34, 'f') + "\nt";
+  for (bool concurrent : {false, true}) {
+    SCOPED_TRACE(concurrent ? "passes side by side" : "one after the other");
+    test::TempDir tmp;
+    SetProgramPathForTesting(tmp.File("norvelle"));
+    ASSERT_TRUE(test::WriteBytes(tmp.File("norvelle.ini"), "HeaderStr=<exrep1>x\nEndStr=<exrep2>y\n"));
+    ASSERT_TRUE(test::WriteBytes(tmp.File("a.txt"), text));
+    test::RecordingHost host;
+    RunHooks hooks;
+    hooks.max_frame_bytes = 40;  // the header holds 9, 17, 33 bytes; 65 would be too many
+    hooks.concurrent_passes = concurrent;
+    EXPECT_EQ(ConvertWith(host, tmp.File("a.txt"), hooks), RunOutcome::kDoneErrors);
+    const std::vector<std::string> want = {
+        "[3]：HTML先頭タグが長くなりすぎるため、'<exrep1>'を置き換えませんでした",
+        "[4]：HTML先頭タグが長くなりすぎるため、'<exrep1>'を置き換えませんでした",
+        "[6]：HTML終了タグが長くなりすぎるため、'<exrep2>'を置き換えませんでした",
+        "3 個のエラーが発生しました",
+    };
+    EXPECT_EQ(host.errors, want);
+    EXPECT_EQ(test::ReadBytes(tmp.File("a.htm")), "zzzzxty");
+    SetProgramPathForTesting("");
+  }
+}
+
 std::time_t FixedNow() { return 1709251199; }  // 2024-02-29 23:59:59 UTC
 
 // The date placeholders of header and footer and slots 100..104, from a fixed
