@@ -188,16 +188,22 @@ void SetWholeWrite(RunHooks& hooks, const Job& job, bool to_stdout, Problem& pro
 void SetStreamedWrite(RunHooks& hooks, const Job& job, Problem& problem) {
   hooks.write_stream = [&job, &problem](const std::string& output, const TextProducer& produce) {
     int put_errno = 0;
+    bool put_failed = false, stopped = false;
     errno = 0;
     const bool written = WriteTextFileFrom(output, [&](const TextPut& put) {
       auto kept = [&](bool ok) {
-        if (!ok && put_errno == 0) put_errno = errno;
+        if (!ok && !put_failed) put_failed = true, put_errno = errno;
         return ok;
       };
-      return produce(TextPut([&](std::string_view piece) { return kept(put(piece)); },
-                             [&](std::string& text) { return kept(put.Give(text)); }));
+      const bool made = produce(TextPut([&](std::string_view piece) { return kept(put(piece)); },
+                                        [&](std::string& text) { return kept(put.Give(text)); }));
+      // The run stopped the page itself (cancelled, failed, or starting again
+      // with the body held whole): no problem of the file.
+      stopped = !made && !put_failed;
+      return made;
     });
     if (written) return true;
+    if (stopped) return false;
     const int why = put_errno > 0 ? put_errno : errno;
     const std::string native = NameToNative(output);
     problem = {job.output.empty() ? native : job.output, why > 0 ? why : CreateProblem(native), "cannot be written"};
@@ -207,12 +213,15 @@ void SetStreamedWrite(RunHooks& hooks, const Job& job, Problem& problem) {
 
 // Why a run failed, for the line of our own after its report line.
 std::string FailureReason(Msg fatal, const Problem& problem, const std::string& shown_source) {
+  // Memory first: a file problem noted before it may belong to an attempt the run gave up.
+  if (fatal == Msg::kOutOfMemory) return shown_source + ": " + SystemReason(ENOMEM);
+  if (fatal == Msg::kLineTooLong)
+    return shown_source + ": a line is longer than " + std::to_string(kMaxElementBytes) + " bytes";
   if (problem.err > 0) return problem.path + ": " + SystemReason(problem.err);
   if (problem.err == 0) return problem.path + ": " + problem.what;
   switch (fatal) {
     case Msg::kSourceEmpty: return shown_source + ": the file is empty";
     case Msg::kSameName: return shown_source + ": the output would have the same name as the source";
-    case Msg::kOutOfMemory: return shown_source + ": " + SystemReason(ENOMEM);
     default: return shown_source + ": internal error";
   }
 }

@@ -229,6 +229,23 @@ class CStr_base {
     return last;
   }
 
+  // The occurrences ReplaceAll would replace: after each one the search goes
+  // on behind it. An empty needle has none.
+  std::size_t Count(std::string_view needle) const {
+    if (needle.empty()) return 0;
+    std::size_t count = 0;
+    const char* e = end();
+    for (const char* p = buf_; p < e;) {
+      if (std::size_t(e - p) >= needle.size() && std::memcmp(p, needle.data(), needle.size()) == 0) {
+        p += needle.size();
+        ++count;
+      } else {
+        p = NextChar(p, e);
+      }
+    }
+    return count;
+  }
+
   // Replaces every occurrence; returns the count. An empty needle replaces
   // nothing. The result is assigned back, never moved in, so the capacity
   // only grows.

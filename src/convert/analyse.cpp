@@ -241,6 +241,8 @@ bool LineAnalyser::RematchWithBase(std::string_view line, bool command) {
     scratch_ += '|';
     scratch_.append(line);
   }
+  // The joined text may become one element.
+  if (scratch_.size() > max_line_) throw LineTooLong{host_.line_number};
   if (MatchCommandLine(arena_.Store(scratch_))) return true;
   PlainElements(line);
   return false;

@@ -43,12 +43,22 @@ enum class LineKind {
   kCommands,       // commands attached to the line's elements
 };
 
+// A line longer than an element may hold (kMaxElementBytes, or a lower limit
+// of a test): the run fails with nothing written rather than cut the line
+// short. `line` is its line number.
+struct LineTooLong {
+  int line;
+};
+
 class LineAnalyser {
  public:
   LineAnalyser(ElementList& elements, ArgPool& args, TextArena& arena,
                ConversionHost& host, std::string split_key);
 
-  // One source line, its line feed removed. The text must stay alive for the run.
+  // One source line, its line feed removed, no longer than the line limit
+  // (the run refuses longer ones first). The text must stay alive for the
+  // run. Throws LineTooLong when the line with a base's text joined to it,
+  // as some bases are analysed, is longer than the limit.
   void Analyse(std::string_view line);
   // After the last line: pending extras in, then the sentinel element.
   void Finish();
@@ -61,6 +71,8 @@ class LineAnalyser {
     long_line_ = limit;
     window_ = window;
   }
+  // The line limit: at most kMaxElementBytes (the default); lower for tests.
+  void set_max_line_bytes(std::size_t n) { max_line_ = n < kMaxElementBytes ? n : kMaxElementBytes; }
 
   // Plain lines as one kPackedLine element each, whose `args` is the index of
   // its split key in split_keys(); the writer cuts it into the pieces this
@@ -100,6 +112,7 @@ class LineAnalyser {
   std::string split_key_;
   std::size_t long_line_ = kMaxSubjectLength;
   std::size_t window_ = std::size_t(1) << 30;  // command words longer than this are text
+  std::size_t max_line_ = kMaxElementBytes;
   std::string saved_split_;
   std::vector<std::string_view> base_words_;  // empty: no base
   std::string base_joined_;                   // "|" and the base text

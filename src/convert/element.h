@@ -6,6 +6,7 @@
 // document of hundreds of megabytes is not copied element by element.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -86,6 +87,11 @@ enum Code : int {
 inline constexpr int kCodeCount = 64;
 inline constexpr bool IsStoredCode(int code) { return code >= 0 && code < kCodeCount; }
 
+// The longest text an element holds: its length is 32 bits, which keeps the
+// element at 24 bytes (pass 2 streams through millions of them). Longer lines
+// are refused before any of them is stored (LineTooLong, convert/analyse.h).
+inline constexpr std::size_t kMaxElementBytes = UINT32_MAX;
+
 struct TarnStruct {
   const char* text = "";
   std::uint32_t len = 0;
@@ -102,6 +108,7 @@ struct TarnStruct {
     if (IsStoredCode(code)) codes |= std::uint64_t(1) << code;
   }
 };
+static_assert(sizeof(TarnStruct) == 24, "a wider element costs pass 2 memory and time");
 
 // The run's elements, in order. Items never move, so pass 2 may read those
 // that pass 1 has handed over while pass 1 goes on (see ElementFeed).

@@ -6,7 +6,7 @@
 
 namespace norvelle {
 namespace {
-constexpr int kMsgCount = int(Msg::kPatternCutOff) + 1;
+constexpr int kMsgCount = int(Msg::kFooterTooLong) + 1;
 }  // namespace
 }  // namespace norvelle
 
@@ -40,6 +40,9 @@ const char* MessageUtf8(Msg m) {
     case Msg::kInvalidUtf8: return "[%d]：UTF-8として正しくないバイト列をU+FFFDに置き換えました";
     case Msg::kTooManyCarried: return "[%d]：CP932にない文字が多すぎるため、U+FFFDに置き換えました";
     case Msg::kPatternCutOff: return "[%d]：自動置換パターンの照合が打ち切られました";
+    case Msg::kLineTooLong: return "[%d]：行が長すぎるため変換できません";
+    case Msg::kHeaderTooLong: return "[%d]：HTML先頭タグが長くなりすぎるため、'%s'を置き換えませんでした";
+    case Msg::kFooterTooLong: return "[%d]：HTML終了タグが長くなりすぎるため、'%s'を置き換えませんでした";
   }
   return "";
 }
@@ -55,6 +58,17 @@ const std::string& Message(Msg m) {
     return t;
   }();
   return table[static_cast<std::size_t>(m)];
+}
+
+bool IsReportOf(std::string_view line, Msg m) {
+  std::string_view rest = Message(m);
+  if (rest.substr(0, 4) != "[%d]" || line.substr(0, 1) != "[") return false;
+  rest.remove_prefix(4);
+  const std::size_t close = line.find(']');
+  if (close == std::string_view::npos || close == 1) return false;
+  for (std::size_t i = 1; i < close; ++i)
+    if (line[i] < '0' || line[i] > '9') return false;
+  return line.substr(close + 1) == rest;
 }
 
 }  // namespace norvelle

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace norvelle {
 
@@ -33,10 +34,16 @@ enum class Msg {
   kInvalidUtf8,        // "[%d]：UTF-8として正しくないバイト列をU+FFFDに置き換えました"
   kTooManyCarried,     // "[%d]：CP932にない文字が多すぎるため、U+FFFDに置き換えました"
   kPatternCutOff,      // "[%d]：自動置換パターンの照合が打ち切られました"
+  kLineTooLong,        // "[%d]：行が長すぎるため変換できません"
+  kHeaderTooLong,      // "[%d]：HTML先頭タグが長くなりすぎるため、'%s'を置き換えませんでした"
+  kFooterTooLong,      // "[%d]：HTML終了タグが長くなりすぎるため、'%s'を置き換えませんでした"
 };
 
 const char* MessageUtf8(Msg m);
 // The message (or format) in CP932.
 const std::string& Message(Msg m);
+// Is line (CP932) a report line of m, a message that starts with "[%d]" and
+// has no other conversion? For a host that says why a run failed.
+bool IsReportOf(std::string_view line, Msg m);
 
 }  // namespace norvelle

@@ -33,11 +33,25 @@ void Placeholders::FillFixedSlots(CStr* slots) const {
   slots[kFirstFixedSlot + 4] = title_;
 }
 
-void Placeholders::FillExrep(CStr& text, std::string_view digits, std::string_view with) {
+std::string Placeholders::ExrepMarker(std::string_view digits) {
   std::string marker = "<exrep";
   marker.append(digits);
   marker += '>';
+  return marker;
+}
+
+bool Placeholders::FillExrep(CStr& text, std::string_view digits, std::string_view with,
+                             std::size_t limit) {
+  const std::string marker = ExrepMarker(digits);
+  if (with.size() > marker.size()) {
+    // Counted only when even a text of nothing but markers could pass the limit.
+    const std::size_t grow = with.size() - marker.size();
+    if (text.length() + text.length() / marker.size() * grow > limit &&
+        text.length() + text.Count(marker) * grow > limit)
+      return false;
+  }
   text.ReplaceAll(marker, with);
+  return true;
 }
 
 void Placeholders::Finish(CStr& header, CStr& footer, std::string_view title,

@@ -7,6 +7,7 @@
 // the process time zone (TZ).
 #pragma once
 
+#include <cstddef>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -26,6 +27,11 @@ Clock SystemClock();
 // date, current time and the default title, in this order.
 inline constexpr int kFirstFixedSlot = 100;
 
+// The most an "<exrepN>" fill may make the header or the footer. A text that
+// holds its own marker twice doubles the frame on every line: forty such
+// lines of one kilobyte would ask for terabytes.
+inline constexpr std::size_t kMaxFrameBytes = std::size_t(64) << 20;
+
 class Placeholders {
  public:
   // file_time: the source's modification time; now: the run's start.
@@ -35,8 +41,12 @@ class Placeholders {
   void FillFixedSlots(CStr* slots) const;
   const CStr& default_title() const { return title_; }
 
-  // An exreps/exrepe element: "<exrep" + digits + ">" in text becomes with.
-  static void FillExrep(CStr& text, std::string_view digits, std::string_view with);
+  // "<exrep" + digits + ">".
+  static std::string ExrepMarker(std::string_view digits);
+  // An exreps/exrepe element: every ExrepMarker(digits) in text becomes with.
+  // False, and text unchanged, when that would make text grow beyond limit bytes.
+  static bool FillExrep(CStr& text, std::string_view digits, std::string_view with,
+                        std::size_t limit = kMaxFrameBytes);
   // After pass 2: the dates in both, "<title_rep>" in the header (the escaped
   // title, rewritten by rewrite_title when given), and every
   // "<exrep0>".."<exrep9>" left unfilled removed from both.

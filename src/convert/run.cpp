@@ -4,6 +4,7 @@
 #include <emmintrin.h>
 #endif
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <functional>
@@ -33,13 +34,18 @@ namespace norvelle {
 
 namespace {
 
-RunOutcome Fail(ConversionHost& host, const RunHooks& hooks, Msg msg) {
+RunOutcome Fail(ConversionHost& host, const RunHooks& hooks, Msg msg, std::string_view report_line) {
   if (hooks.fatal) *hooks.fatal = msg;
-  host.AddError(Message(msg));
+  host.AddError(report_line);
   host.SetStatus(Message(Msg::kStatusFailed));
   host.SetButtonCaption(Message(Msg::kCaptionClose));
   return RunOutcome::kFailed;
 }
+
+RunOutcome Fail(ConversionHost& host, const RunHooks& hooks, Msg msg) {
+  return Fail(host, hooks, msg, Message(msg));
+}
+
 
 // Calls line(view) for every line of text, line feeds removed, and stops when
 // it returns false. A text ending in a line feed has one more, empty, line.
@@ -78,6 +84,20 @@ std::size_t CountLineFeeds(std::string_view text) {
   return n;
 }
 
+// The number of the first line longer than limit, or 0. It jumps ahead
+// limit + 1 bytes at a time and looks back for the last line feed there: no
+// line feed, a line too long. Each byte is looked at once at most, and a
+// text no longer than limit is not looked at.
+std::size_t FirstLineLongerThan(std::string_view text, std::size_t limit) {
+  std::size_t start = 0;  // of a line
+  while (text.size() - start > limit) {
+    const void* lf = memrchr(text.data() + start, '\n', limit + 1);
+    if (!lf) return 1 + CountLineFeeds(text.substr(0, start));
+    start = std::size_t(static_cast<const char*>(lf) - text.data()) + 1;
+  }
+  return 0;
+}
+
 // The source as read: its text, its line count and its time. The lines are
 // views into the text, cut as pass 1 goes, so no list of them is kept.
 struct Source {
@@ -87,7 +107,8 @@ struct Source {
   std::time_t mtime = 0;
 };
 
-// Reads and checks the source; the message of a fatal failure, if any.
+// Reads and checks the source; the message of a fatal failure, if any (a
+// line too long is thrown as LineTooLong, as pass 1 throws it).
 std::optional<Msg> ReadSource(std::string_view command_line, const RunHooks& hooks, DocumentIO& io, Source& src) {
   src.path = CleanPath(command_line);
   src.output = !hooks.output.empty() ? hooks.output
@@ -100,6 +121,8 @@ std::optional<Msg> ReadSource(std::string_view command_line, const RunHooks& hoo
                     io.Read(FileRole::kSource, src.path, src.text);
   if (!read) return Msg::kCannotOpenSource;
   if (src.text.empty()) return Msg::kSourceEmpty;
+  const std::size_t max_line = std::min(hooks.max_line_bytes, kMaxElementBytes);
+  if (std::size_t n = FirstLineLongerThan(src.text, max_line)) throw LineTooLong{int(n)};
   if (hooks.stream_source || !FileModTime(src.path, src.mtime)) src.mtime = hooks.clock.now();
   src.lines = 1 + CountLineFeeds(src.text);
   src.lines_read = int(src.lines - (src.text.back() == '\n'));
@@ -162,12 +185,14 @@ class ConcurrentAnalysis {
   // bounded: pass 2 streams and reads each element once, so pass 1 recycles
   // what it has passed and stays at most kLag elements ahead of it.
   ConcurrentAnalysis(const Source& src, ElementList& elements, ArgPool& args,
-                     TextArena& arena, std::string split_key, bool bounded)
+                     TextArena& arena, std::string split_key, bool bounded, std::size_t max_line_bytes)
       : bounded_(bounded),
         elements_(elements),
         src_(src),
         pass1_host_(feed),
-        analyser_(elements, args, arena, pass1_host_, std::move(split_key)) {}
+        analyser_(elements, args, arena, pass1_host_, std::move(split_key)) {
+    analyser_.set_max_line_bytes(max_line_bytes);
+  }
   ~ConcurrentAnalysis() {
     feed.Stop();
     if (thread_.joinable()) thread_.join();
@@ -179,7 +204,8 @@ class ConcurrentAnalysis {
     analyser_.set_pack_plain_lines(true);
     thread_ = QuietThread("nv-pass1", [this] { Work(); });
   }
-  // Waits for pass 1; a failure of its thread (out of memory) is thrown here.
+  // Waits for pass 1; a failure of its thread (out of memory, a line too
+  // long) is thrown here.
   void Join() {
     if (thread_.joinable()) thread_.join();
     if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
@@ -335,6 +361,7 @@ void SetUpWriter(ElementWriter& writer, ConversionHost& host, const Pass2Input& 
         },
         frame_fixed);
   }
+  writer.set_max_frame_bytes(in.hooks.max_frame_bytes);
   writer.ApplyRules(in.settings, true);
   writer.SetFixedSlots(marks);
 }
@@ -430,7 +457,8 @@ std::optional<RunOutcome> ConcurrentRun(ConversionHost& host, const Source& src,
   ElementList elements;
   ArgPool args;
   TextArena arena;
-  ConcurrentAnalysis pass1(src, elements, args, arena, std::string(settings.split_key.view()), streamed);
+  ConcurrentAnalysis pass1(src, elements, args, arena, std::string(settings.split_key.view()), streamed,
+                           hooks.max_line_bytes);
   HoldingHost pass2_host(host, pass1, streamed);
   pass1.Start();
   const Pass2Input in{src, settings, io, rules, elements, args, pass1.split_keys(), hooks, stream};
@@ -480,6 +508,7 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
   TextArena arena;
   LineAnalyser analyser(elements, args, arena, host, split_key);
   analyser.set_pack_plain_lines(true);
+  analyser.set_max_line_bytes(hooks.max_line_bytes);
   if (!AnalyseLines(host, src, analyser)) return RunOutcome::kCancelled;
   const Pass2Input in{src, settings, io, rules, elements, args, analyser.split_keys(), hooks, stream};
   return *WriteDocument(host, in, FrameIsFixed(elements), nullptr);
@@ -499,6 +528,10 @@ RunOutcome ConvertWith(ConversionHost& host, std::string_view command_line, cons
     return ConvertUnguarded(host, command_line, hooks);
   } catch (const std::bad_alloc&) {
     return Fail(host, hooks, Msg::kOutOfMemory);
+  } catch (const LineTooLong& e) {
+    CStr line;
+    Format(line, Message(Msg::kLineTooLong).c_str(), e.line);
+    return Fail(host, hooks, Msg::kLineTooLong, line.view());
   } catch (...) {
     return Fail(host, hooks, Msg::kInternalError);
   }

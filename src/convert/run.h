@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "convert/document_io.h"
+#include "convert/element.h"
 #include "convert/host.h"
 #include "convert/messages.h"
 #include "convert/placeholders.h"
@@ -57,6 +58,10 @@ struct RunHooks {
   bool concurrent_passes = false;
   Clock clock = SystemClock();  // the current time (and the date of a source without one)
   Msg* fatal = nullptr;         // set to the report line's message when the run fails
+  // A longer line fails the run (at most kMaxElementBytes); lower for tests.
+  std::size_t max_line_bytes = kMaxElementBytes;
+  // The most an exreps or exrepe text may make the header or footer; lower for tests.
+  std::size_t max_frame_bytes = kMaxFrameBytes;
 };
 
 RunOutcome ConvertWith(ConversionHost& host, std::string_view command_line, const RunHooks& hooks);

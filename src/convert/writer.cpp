@@ -164,9 +164,9 @@ void ElementWriter::Element(const TarnStruct& e, std::size_t& i) {
   } else if (e.Has(kTitle)) {
     title_.Assign(e.text, e.len);
   } else if (e.Has(kExreps)) {
-    Placeholders::FillExrep(header_, args_.Get(e, kExreps), e.Text());
+    FillMarker(header_, args_.Get(e, kExreps), e.Text(), int(Msg::kHeaderTooLong));
   } else if (e.Has(kExrepe)) {
-    Placeholders::FillExrep(footer_, args_.Get(e, kExrepe), e.Text());
+    FillMarker(footer_, args_.Get(e, kExrepe), e.Text(), int(Msg::kFooterTooLong));
   } else if (!control) {
     OpeningStep(e);
     WriteText(e);
@@ -312,6 +312,14 @@ void ElementWriter::WriteText(const TarnStruct& e) {
   } else {
     body_.append(e.Text());
   }
+}
+
+// A fill that would pass the limit is reported and not made: the marker stays
+// as it was, so a later line may still fill it with a shorter text.
+void ElementWriter::FillMarker(CStr& frame, std::string_view digits, std::string_view with,
+                               int too_long_msg) {
+  if (!Placeholders::FillExrep(frame, digits, with, max_frame_))
+    ReportError(too_long_msg, Placeholders::ExrepMarker(digits));
 }
 
 void ElementWriter::Include(const TarnStruct& e) {

@@ -62,6 +62,9 @@ class ElementWriter {
   }
   bool spill_failed() const { return spill_failed_; }
 
+  // The most exreps and exrepe may make the header or the footer (kMaxFrameBytes).
+  void set_max_frame_bytes(std::size_t n) { max_frame_ = n; }
+
   // Writes every element after the placeholder. False when cancelled.
   bool Run();
 
@@ -81,6 +84,7 @@ class ElementWriter {
   void WriteText(const TarnStruct& e);
   bool SourceBlock(std::size_t& i);
   void SwitchRules(const TarnStruct& e);
+  void FillMarker(CStr& frame, std::string_view digits, std::string_view with, int too_long_msg);
   void Include(const TarnStruct& e);
   void SetTabString();
   void ReportError(int msg, const std::string& path);
@@ -105,6 +109,7 @@ class ElementWriter {
 
   std::string body_;
   CStr header_, footer_, title_;
+  std::size_t max_frame_ = kMaxFrameBytes;
   TagState tags_;
   int comment_depth_ = 0;
   bool conv_ = true;

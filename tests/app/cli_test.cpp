@@ -150,6 +150,27 @@ TEST_F(Cli, RunawayAutoReplacePatternIsReported) {
             shortw + "<br>\r\n" + longw + "<br>\r\n" + longw + "B<br>\r\n");
 }
 
+TEST_F(Cli, ExhaustedMemoryIsTheReasonGiven) {
+  // An included file of 10 TiB (sparse) cannot be held: the run fails as out
+  // of memory and says so, not as a file error.
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "AddressSanitizer ends the process where new would throw";
+#endif
+  if (test::ReadBytes("/proc/sys/vm/overcommit_memory").substr(0, 1) == "1")
+    GTEST_SKIP() << "the system would grant the 10 TiB";
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("huge.bin"), ""));
+  std::filesystem::resize_file(tmp_.File("huge.bin"), std::uintmax_t(10) << 40);
+  const char* documents[] = {"x\n|include=huge.bin|\n", "|title|T\n|include=huge.bin|\n"};
+  for (const char* doc : documents) {
+    SCOPED_TRACE(doc);
+    ASSERT_TRUE(test::WriteBytes(tmp_.File("m.txt"), doc));
+    Result r = Run({"--batch", "m.txt"});
+    EXPECT_EQ(r.status, kExitFatal);
+    EXPECT_EQ(r.err, "メモリが足りないため変換できません\nnorvelle: m.txt: Cannot allocate memory\n");
+    EXPECT_FALSE(test::FileExists(tmp_.File("m.htm")));
+  }
+}
+
 TEST_F(Cli, FullDiskKeepsTheOldOutput) {
   // "ulimit -f" stands in for a full disk: no signal may end the run, the
   // old output stays byte for byte and no temporary file is left.

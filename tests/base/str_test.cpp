@@ -291,6 +291,7 @@ TEST(StrTest, ReplaceAll) {
   for (const Case& c : cases) {
     SCOPED_TRACE(Hex(c.text) + " / " + Hex(c.needle));
     CStr_base<64> s(c.text);
+    EXPECT_EQ(s.Count(c.needle), std::size_t(c.count));
     EXPECT_EQ(s.ReplaceAll(c.needle, c.repl), c.count);
     EXPECT_EQ(s.view(), c.expect);
   }

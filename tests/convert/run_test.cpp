@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <iterator>
 #include <new>
 #include <string>
 
@@ -49,6 +51,86 @@ TEST(Run, ExhaustedMemoryAndInternalErrorsAreFailuresNotCrashes) {
     EXPECT_EQ(host.status, "変換失敗");
     EXPECT_EQ(host.caption, "閉じる");
     EXPECT_FALSE(test::FileExists(tmp.File("a.htm")));
+    SetProgramPathForTesting("");
+  }
+}
+
+// A line longer than the limit (lowered here; by default the most an element
+// holds) fails the run before anything is written, in either order of the
+// passes; a line at the limit converts. A base that is matched again per line
+// counts with its text joined to the line.
+TEST(Run, LineLongerThanTheLimitFailsWithNothingWritten) {
+  std::string short_lines;
+  for (int i = 0; i < 30; ++i) short_lines += "ab\n";
+  const struct Case {
+    const char* name;
+    std::string text;
+    std::size_t limit;
+    int fails_at;  // 0: converts
+  } cases[] = {
+      {"plain line at the limit", "ab\nxxxxx\nc", 5, 0},
+      {"plain line beyond it", "ab\nxxxxx\nc", 4, 2},
+      {"every line at the limit", "xxxxx\nxxxxx\nxxxxx", 5, 0},
+      {"first line", "xxxxxx\nab", 5, 1},
+      {"last line, after many short ones", short_lines + "xxxxxx", 5, 31},
+      {"empty lines, then a long one", "\n\n\n\nxxxxxx\n", 5, 5},
+      {"listing line beyond it", "|cppsrc|\nxxxxxxxxxxxxx\n|endcppsrc|", 12, 2},
+      {"joined base at the limit", "|base|b|\nabcdefgh", 12, 0},
+      {"joined base beyond it", "|base|b|\nabcdefgh", 11, 2},
+  };
+  for (const Case& c : cases) {
+    for (bool concurrent : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (concurrent ? ", passes side by side" : ""));
+      test::TempDir tmp;
+      SetProgramPathForTesting(tmp.File("norvelle"));
+      ASSERT_TRUE(test::WriteBytes(tmp.File("a.txt"), c.text));
+      test::RecordingHost host;
+      RunHooks hooks;
+      hooks.max_line_bytes = c.limit;
+      hooks.concurrent_passes = concurrent;
+      const RunOutcome r = ConvertWith(host, tmp.File("a.txt"), hooks);
+      if (c.fails_at) {
+        EXPECT_EQ(r, RunOutcome::kFailed);
+        const std::string line = "[" + std::to_string(c.fails_at) + "]：行が長すぎるため変換できません";
+        EXPECT_EQ(host.errors, std::vector<std::string>{line});
+        EXPECT_EQ(host.status, "変換失敗");
+        const auto entries = std::filesystem::directory_iterator(tmp.path());
+        EXPECT_EQ(std::distance(begin(entries), end(entries)), 1);  // the source alone
+      } else {
+        EXPECT_EQ(r, RunOutcome::kDone);
+        EXPECT_TRUE(test::FileExists(tmp.File("a.htm")));
+      }
+      SetProgramPathForTesting("");
+    }
+  }
+}
+
+// A fill that would make the header or footer longer than the limit is
+// reported with its line and not made; the run goes on, and a later, shorter
+// fill of the same marker still finds it.
+TEST(Run, MarkerFillBeyondTheFrameLimitIsReportedAndLeftUndone) {
+  const std::string doubling = "|exreps1|<exrep1><exrep1>\n";
+  const std::string text = doubling + doubling + doubling + doubling + "|exreps1|z\n" +
+                           "|exrepe2|<exrep2>" + std::string(34, 'f') + "\nt";
+  for (bool concurrent : {false, true}) {
+    SCOPED_TRACE(concurrent ? "passes side by side" : "one after the other");
+    test::TempDir tmp;
+    SetProgramPathForTesting(tmp.File("norvelle"));
+    ASSERT_TRUE(test::WriteBytes(tmp.File("norvelle.ini"), "HeaderStr=<exrep1>x\nEndStr=<exrep2>y\n"));
+    ASSERT_TRUE(test::WriteBytes(tmp.File("a.txt"), text));
+    test::RecordingHost host;
+    RunHooks hooks;
+    hooks.max_frame_bytes = 40;  // the header holds 9, 17, 33 bytes; 65 would be too many
+    hooks.concurrent_passes = concurrent;
+    EXPECT_EQ(ConvertWith(host, tmp.File("a.txt"), hooks), RunOutcome::kDoneErrors);
+    const std::vector<std::string> want = {
+        "[3]：HTML先頭タグが長くなりすぎるため、'<exrep1>'を置き換えませんでした",
+        "[4]：HTML先頭タグが長くなりすぎるため、'<exrep1>'を置き換えませんでした",
+        "[6]：HTML終了タグが長くなりすぎるため、'<exrep2>'を置き換えませんでした",
+        "3 個のエラーが発生しました",
+    };
+    EXPECT_EQ(host.errors, want);
+    EXPECT_EQ(test::ReadBytes(tmp.File("a.htm")), "zzzzxty");
     SetProgramPathForTesting("");
   }
 }
