@@ -1,7 +1,7 @@
 // The settings window on the offscreen platform: what it shows at start,
 // swatches, tab order, captions that fit, Apply, and a rule made in the
 // window converting a document.
-#include "settings/settings_dialog.h"
+#include "ui/qt/settings_dialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -26,13 +26,13 @@
 #include <string>
 #include <vector>
 
-#include "app/qt/look.h"
 #include "convert/run.h"
 #include "dialogs/offscreen_app.h"
 #include "platform/encoding.h"
 #include "platform/paths.h"
 #include "support/recording_host.h"
 #include "support/test_support.h"
+#include "ui/qt/look.h"
 
 namespace norvelle::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "settings/settings_dialog.h"
+#include "ui/qt/settings_dialog.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -18,9 +18,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/qt/look.h"
 #include "platform/encoding.h"
 #include "settings/text_forms.h"
+#include "ui/qt/look.h"
 
 #ifndef NORVELLE_VERSION
 #define NORVELLE_VERSION "unknown"
