@@ -50,7 +50,7 @@ enum CppState : int {
 
 // The classes that have a colour take it from the colour table.
 enum CppClass : int {
-  kClassWhitespace = 100,                                        // blanks, tabs, line feeds: keeps the current colour
+  kClassWhitespace = 100,                                        // blanks, tabs, line feeds: no colour
   kClassNormal = ListingColourOf(ListingColour::kNormal).cls,    // anything else
   kClassKeyword = ListingColourOf(ListingColour::kKeyword).cls,  // a word in the keyword set
   kClassString = ListingColourOf(ListingColour::kString).cls,    // a string literal

@@ -65,7 +65,8 @@ void Read(RuleStore& store, RuleSettings& out, bool take_values) {
   out.header = RuleValue(store, RuleKey::kHeaderStr);
   out.footer = RuleValue(store, RuleKey::kEndStr);
   out.tab_stop = ParseTabStop(RuleValue(store, RuleKey::kTabStop));
-  for (const ListingColourInfo& c : kListingColours) out.colours[c.colour] = RuleValue(store, ColourKey(c.colour));
+  for (const ListingColourInfo& c : kListingColours)
+    out.colours[c.colour] = RuleValue(store, ColourKey(c.colour));
   out.split_key = RuleValue(store, RuleKey::kSplitKey);
   out.join_key = RuleValue(store, RuleKey::kJoinKey);
   out.src_line_out = store.GetFlag(RuleKeyOf(RuleKey::kSrcLineOut).path, true);
