@@ -182,12 +182,11 @@ void CheckReopened(const std::string& path, bool is_default, const Tree& stored)
   Check(std::string(CrLfToLf(b.controls.Text(ctl::kFooter)).view()) ==
         std::string(RuleValue(st, RuleKey::kEndStr).view()));
   const std::pair<int, RuleKey> plain[] = {
-      {ctl::kColorNormal, RuleKey::kSrcColorNormal}, {ctl::kColorKeyword, RuleKey::kSrcColorKeyword},
-      {ctl::kColorString, RuleKey::kSrcColorString}, {ctl::kColorComment, RuleKey::kSrcColorComment},
-      {ctl::kColorLine, RuleKey::kSrcColorLine},     {ctl::kSplitKey, RuleKey::kSplitKey},
-      {ctl::kJoinKey, RuleKey::kJoinKey},            {ctl::kColorSymbol, RuleKey::kSrcColorSymbol},
-      {ctl::kColorChar, RuleKey::kSrcColorChar},     {ctl::kColorNum, RuleKey::kSrcColorNum},
+      {ctl::kSplitKey, RuleKey::kSplitKey},
+      {ctl::kJoinKey, RuleKey::kJoinKey},
   };
+  for (const ListingColourInfo& c : kListingColours)
+    Check(b.controls.Text(c.control) == std::string(RuleValue(st, ColourKey(c.colour)).view()));
   for (const auto& [id, key] : plain)
     Check(b.controls.Text(id) == std::string(RuleValue(st, key).view()));
   Check(b.controls.Check(ctl::kLineOut) == st.GetFlag("/SrcLineOut", true));

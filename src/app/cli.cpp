@@ -201,14 +201,4 @@ RunOutcome ConvertUtf8Path(ConversionHost& host, std::string_view utf8_path) {
   return Convert(host, NameFromNative(utf8_path));
 }
 
-int ExitStatusOf(RunOutcome outcome) {
-  switch (outcome) {
-    case RunOutcome::kDone: return kExitOk;
-    case RunOutcome::kDoneErrors: return kExitErrors;
-    case RunOutcome::kFailed: return kExitFatal;
-    case RunOutcome::kCancelled: return kExitCancelled;
-  }
-  return kExitFatal;
-}
-
 }  // namespace norvelle

@@ -14,18 +14,11 @@
 #include <string_view>
 #include <vector>
 
+#include "app/exit_status.h"
 #include "app/job.h"
 #include "convert/run.h"
 
 namespace norvelle {
-
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitErrors = 1;
-inline constexpr int kExitFatal = 2;
-inline constexpr int kExitCancelled = 130;
-
-// The exit status that reports a run's outcome.
-int ExitStatusOf(RunOutcome outcome);
 
 enum class Mode { kSettings, kConvertDialog, kConvertBatch, kHelp, kVersion, kUsageError };
 

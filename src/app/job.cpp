@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/cli.h"
+#include "app/exit_status.h"
 #include "base/dbcs.h"
 #include "base/format.h"
 #include "convert/document_io.h"

@@ -188,7 +188,7 @@ void AppendLineNumbers(EscapeBuffer& out, std::size_t count) {
 void AppendHead(const SourceBlockInput& in, EscapeBuffer& out) {
   if (in.line_numbers) {
     out.Raw(kHeadNumbered);
-    out.Raw(in.colours->line.view());
+    out.Raw((*in.colours)[ListingColour::kLine].view());
     out.Raw("\">"sv);
     AppendLineNumbers(out, in.line_count);
     out.Raw(kNumbersEnd);
@@ -270,18 +270,6 @@ class ListingWriter {
 };
 
 }  // namespace
-
-const CStr& SourceColours::ForClass(int cls) const {
-  switch (cls) {
-    case kClassKeyword: return keyword;
-    case kClassString: return string;
-    case kClassComment: return comment;
-    case kClassSymbol: return symbol;
-    case kClassChar: return chr;
-    case kClassNumber: return number;
-    default: return normal;
-  }
-}
 
 CppKeywordSet::CppKeywordSet() {
   for (const char* k : kKeywords) {

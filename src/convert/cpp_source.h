@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "base/str.h"
+#include "rules/listing_colours.h"
 
 namespace norvelle {
 
@@ -47,31 +48,24 @@ enum CppState : int {
   kStateNumber = 6,        // 0-9 a-z A-Z .
 };
 
+// The classes that have a colour take it from the colour table.
 enum CppClass : int {
-  kClassWhitespace = 100,  // blanks, tabs, line feeds: keeps the current colour
-  kClassNormal = 101,      // /SrcColorNormal
-  kClassKeyword = 102,     // /SrcColorKeyword
-  kClassString = 103,      // /SrcColorString
-  kClassComment = 104,     // /SrcColorComment
-  kClassSymbol = 105,      // /SrcColorSymbol
-  kClassChar = 106,        // /SrcColorChar
-  kClassNumber = 107,      // /SrcColorNum
+  kClassWhitespace = 100,                                        // blanks, tabs, line feeds: no colour
+  kClassNormal = ListingColourOf(ListingColour::kNormal).cls,    // anything else
+  kClassKeyword = ListingColourOf(ListingColour::kKeyword).cls,  // a word in the keyword set
+  kClassString = ListingColourOf(ListingColour::kString).cls,    // a string literal
+  kClassComment = ListingColourOf(ListingColour::kComment).cls,  // a line or block comment
+  kClassSymbol = ListingColourOf(ListingColour::kSymbol).cls,    // any other word
+  kClassChar = ListingColourOf(ListingColour::kChar).cls,        // a character literal
+  kClassNumber = ListingColourOf(ListingColour::kNumber).cls,    // a number
 };
+static_assert(kClassNormal == kFirstColourClass && kClassWhitespace == kFirstColourClass - 1);
 
 // The eight colour strings of a rule, RRGGBB, written verbatim after "#".
-struct SourceColours {
-  CStr normal = "000000";
-  CStr keyword = "0000ff";
-  CStr string = "0080bb";
-  CStr comment = "008000";
-  CStr line = "6000ff";
-  CStr symbol = "000000";
-  CStr chr = "0080bb";
-  CStr number = "000000";
-  // Colour of classes 101..107. Whitespace has no colour of its own; it and
-  // any other value give the normal colour, as a block's first token does.
-  const CStr& ForClass(int cls) const;
-};
+// ForClass gives the colour of classes 101..107; whitespace has no colour of
+// its own, and it and any other value give the normal colour, as a block's
+// first token does.
+using SourceColours = ListingColours;
 
 // The 66 keywords and 13 directives, exact and case-sensitive: an open
 // table asked once per word of a listing.

@@ -49,14 +49,7 @@ void ElementWriter::ApplyRules(const RuleSettings& r, bool initial) {
   footer_ = r.footer;
   tab_n_ = r.tab_stop;
   if (initial) SetTabString();  // a rule switch keeps the tab string
-  colours_.normal = r.colour_normal;
-  colours_.keyword = r.colour_keyword;
-  colours_.string = r.colour_string;
-  colours_.comment = r.colour_comment;
-  colours_.line = r.colour_line;
-  colours_.symbol = r.colour_symbol;
-  colours_.chr = r.colour_char;
-  colours_.number = r.colour_num;
+  colours_ = r.colours;
   for (int i = 0; i < kReplaceCount; ++i) slots_[i] = r.replace[i];
   join_raw_.assign(r.join_key.data(), r.join_key.length());
   join_escaped_.clear();

@@ -13,29 +13,32 @@ namespace {
 constexpr EscapeSet kKeyEscapes{"\\ntse", "\\\n\t/="};
 }  // namespace
 
-const RuleKeyInfo kRuleKeys[kRuleKeyCount] = {
-    {RuleKey::kHeaderStr, "/HeaderStr",
-     "<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">\n"
-     "<html lang=\"ja\">\n"
-     "<head>\n"
-     "<META http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">\n"
-     "<title_rep>\n"
-     "</head>\n"
-     "<body>"},
-    {RuleKey::kEndStr, "/EndStr", "</body>\n</html>"},
-    {RuleKey::kTabStop, "/TabStop", "3"},
-    {RuleKey::kSrcColorNormal, "/SrcColorNormal", "000000"},
-    {RuleKey::kSrcColorKeyword, "/SrcColorKeyword", "0000ff"},
-    {RuleKey::kSrcColorString, "/SrcColorString", "0080bb"},
-    {RuleKey::kSrcColorComment, "/SrcColorComment", "008000"},
-    {RuleKey::kSrcColorLine, "/SrcColorLine", "6000ff"},
-    {RuleKey::kSrcColorSymbol, "/SrcColorSymbol", "000000"},
-    {RuleKey::kSrcColorChar, "/SrcColorChar", "0080bb"},
-    {RuleKey::kSrcColorNum, "/SrcColorNum", "000000"},
-    {RuleKey::kSplitKey, "/SplitKey", " "},
-    {RuleKey::kJoinKey, "/JoinKey", " "},
-    {RuleKey::kSrcLineOut, "/SrcLineOut", "ON"},
-};
+namespace {
+
+constexpr std::array<RuleKeyInfo, kRuleKeyCount> MakeRuleKeys() {
+  std::array<RuleKeyInfo, kRuleKeyCount> keys{{
+      {RuleKey::kHeaderStr, "/HeaderStr",
+       "<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">\n"
+       "<html lang=\"ja\">\n"
+       "<head>\n"
+       "<META http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">\n"
+       "<title_rep>\n"
+       "</head>\n"
+       "<body>"},
+      {RuleKey::kEndStr, "/EndStr", "</body>\n</html>"},
+      {RuleKey::kTabStop, "/TabStop", "3"},
+  }};
+  for (const ListingColourInfo& c : kListingColours)
+    keys[std::size_t(ColourKey(c.colour))] = {ColourKey(c.colour), c.key, c.default_value};
+  keys[std::size_t(RuleKey::kSplitKey)] = {RuleKey::kSplitKey, "/SplitKey", " "};
+  keys[std::size_t(RuleKey::kJoinKey)] = {RuleKey::kJoinKey, "/JoinKey", " "};
+  keys[std::size_t(RuleKey::kSrcLineOut)] = {RuleKey::kSrcLineOut, "/SrcLineOut", "ON"};
+  return keys;
+}
+
+}  // namespace
+
+constexpr std::array<RuleKeyInfo, kRuleKeyCount> kRuleKeys = MakeRuleKeys();
 
 const RuleKeyInfo& RuleKeyOf(RuleKey key) { return kRuleKeys[int(key)]; }
 
@@ -62,14 +65,8 @@ void Read(RuleStore& store, RuleSettings& out, bool take_values) {
   out.header = RuleValue(store, RuleKey::kHeaderStr);
   out.footer = RuleValue(store, RuleKey::kEndStr);
   out.tab_stop = ParseTabStop(RuleValue(store, RuleKey::kTabStop));
-  out.colour_normal = RuleValue(store, RuleKey::kSrcColorNormal);
-  out.colour_keyword = RuleValue(store, RuleKey::kSrcColorKeyword);
-  out.colour_string = RuleValue(store, RuleKey::kSrcColorString);
-  out.colour_comment = RuleValue(store, RuleKey::kSrcColorComment);
-  out.colour_line = RuleValue(store, RuleKey::kSrcColorLine);
-  out.colour_symbol = RuleValue(store, RuleKey::kSrcColorSymbol);
-  out.colour_char = RuleValue(store, RuleKey::kSrcColorChar);
-  out.colour_num = RuleValue(store, RuleKey::kSrcColorNum);
+  for (const ListingColourInfo& c : kListingColours)
+    out.colours[c.colour] = RuleValue(store, ColourKey(c.colour));
   out.split_key = RuleValue(store, RuleKey::kSplitKey);
   out.join_key = RuleValue(store, RuleKey::kJoinKey);
   out.src_line_out = store.GetFlag(RuleKeyOf(RuleKey::kSrcLineOut).path, true);

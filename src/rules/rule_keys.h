@@ -1,40 +1,39 @@
 // The keys of a rule, their defaults, and reading every conversion setting.
 //
 // One table serves the conversion and the settings dialog, so both apply the
-// same defaults. Keys live at the root ("/HeaderStr"); the replace table is
-// the section ReplaceList with the keys "00".."99", the auto-replace list the
-// section AutoReplaceList with one escaped word per key.
+// same defaults; the listing colours' keys come from their own table
+// (listing_colours.h). Keys live at the root ("/HeaderStr"); the replace
+// table is the section ReplaceList with the keys "00".."99", the
+// auto-replace list the section AutoReplaceList with one escaped word per key.
 //
 // Not for: checking values. Colours are not validated, a tab stop that is no
 // number reads as 3, and any SrcLineOut other than exactly "ON" is off.
 #pragma once
 
+#include <array>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "base/str.h"
+#include "rules/listing_colours.h"
 #include "rules/rule_store.h"
 
 namespace norvelle {
 
 enum class RuleKey {
-  kHeaderStr,        // HTML before the body, with placeholders such as <title_rep>
-  kEndStr,           // HTML after the body
-  kTabStop,          // spaces per tab at the start of a run
-  kSrcColorNormal,   // plain text in a source listing
-  kSrcColorKeyword,  // keywords
-  kSrcColorString,   // string literals
-  kSrcColorComment,  // comments
-  kSrcColorLine,     // line numbers
-  kSrcColorSymbol,   // symbols
-  kSrcColorChar,     // character literals
-  kSrcColorNum,      // numbers
-  kSplitKey,         // cuts a table line into cells
-  kJoinKey,          // written between joined cells
-  kSrcLineOut,       // "ON": source listings get line numbers
+  kHeaderStr,      // HTML before the body, with placeholders such as <title_rep>
+  kEndStr,         // HTML after the body
+  kTabStop,        // spaces per tab at the start of a run
+  kSrcColorFirst,  // the eight listing colours, in ListingColour order: ColourKey
+  kSplitKey = kSrcColorFirst + kListingColourCount,  // cuts a table line into cells
+  kJoinKey,        // written between joined cells
+  kSrcLineOut,     // "ON": source listings get line numbers
 };
-inline constexpr int kRuleKeyCount = 14;
+inline constexpr int kRuleKeyCount = int(RuleKey::kSrcLineOut) + 1;
+
+// The key of a listing colour.
+constexpr RuleKey ColourKey(ListingColour c) { return RuleKey(int(RuleKey::kSrcColorFirst) + int(c)); }
 
 struct RuleKeyInfo {
   RuleKey key;
@@ -42,8 +41,8 @@ struct RuleKeyInfo {
   const char* default_value;  // the value used when the key is absent
 };
 
-// Every key of the root, in RuleKey order.
-extern const RuleKeyInfo kRuleKeys[kRuleKeyCount];
+// Every key of the root, in RuleKey order (the order of a new rule file).
+extern const std::array<RuleKeyInfo, kRuleKeyCount> kRuleKeys;
 const RuleKeyInfo& RuleKeyOf(RuleKey key);
 
 inline constexpr int kDefaultTabStop = 3;
@@ -61,8 +60,7 @@ CStr RuleValue(const RuleStore& store, RuleKey key);
 struct RuleSettings {
   CStr header, footer;  // HeaderStr, EndStr
   int tab_stop = kDefaultTabStop;
-  CStr colour_normal, colour_keyword, colour_string, colour_comment, colour_line,
-      colour_symbol, colour_char, colour_num;
+  ListingColours colours;  // the eight SrcColor keys
   CStr split_key, join_key;
   bool src_line_out = true;
   CStr replace[kReplaceCount];  // ReplaceList "00".."99"

@@ -21,23 +21,24 @@ std::string Sjis(const char* utf8) {
   return out;
 }
 
-// The single-line fields gathered unchanged into the root keys.
+// The single-line fields gathered unchanged into the root keys, in the
+// template's order (which decides the order of a new rule file's keys).
 struct FieldKey {
   int id;
   RuleKey key;
 };
+constexpr FieldKey Colour(ListingColour c) { return {ListingColourOf(c).control, ColourKey(c)}; }
 constexpr FieldKey kPlainFields[] = {
-    {ctl::kColorNormal, RuleKey::kSrcColorNormal},   {ctl::kColorKeyword, RuleKey::kSrcColorKeyword},
-    {ctl::kColorString, RuleKey::kSrcColorString},   {ctl::kColorComment, RuleKey::kSrcColorComment},
-    {ctl::kColorLine, RuleKey::kSrcColorLine},       {ctl::kTabStop, RuleKey::kTabStop},
-    {ctl::kSplitKey, RuleKey::kSplitKey},            {ctl::kJoinKey, RuleKey::kJoinKey},
-    {ctl::kColorSymbol, RuleKey::kSrcColorSymbol},   {ctl::kColorChar, RuleKey::kSrcColorChar},
-    {ctl::kColorNum, RuleKey::kSrcColorNum},
+    Colour(ListingColour::kNormal),  Colour(ListingColour::kKeyword), Colour(ListingColour::kString),
+    Colour(ListingColour::kComment), Colour(ListingColour::kLine),    {ctl::kTabStop, RuleKey::kTabStop},
+    {ctl::kSplitKey, RuleKey::kSplitKey}, {ctl::kJoinKey, RuleKey::kJoinKey},
+    Colour(ListingColour::kSymbol),  Colour(ListingColour::kChar),    Colour(ListingColour::kNumber),
 };
 
 bool IsColourField(int id) {
-  return std::find(std::begin(ctl::kColourFields), std::end(ctl::kColourFields), id) !=
-         std::end(ctl::kColourFields);
+  for (const ListingColourInfo& c : kListingColours)
+    if (c.control == id) return true;
+  return false;
 }
 
 }  // namespace

@@ -9,39 +9,44 @@
 // by the user are reported to the On* handlers.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "rules/listing_colours.h"
+
 namespace norvelle {
 
-// Control ids, as in the dialog template.
+// Control ids, as in the dialog template; the colour fields' come from the
+// colour table (rules/listing_colours.h).
 namespace ctl {
 inline constexpr int kOk = 1;
 inline constexpr int kCancel = 2;
 inline constexpr int kApply = 3;
 inline constexpr int kHeader = 1000;         // multi-line, HeaderStr
-inline constexpr int kColorNormal = 1001;
+inline constexpr int kColorNormal = ListingColourOf(ListingColour::kNormal).control;
 inline constexpr int kFooter = 1002;         // multi-line, EndStr
 inline constexpr int kLineOut = 1003;        // check box, SrcLineOut
-inline constexpr int kColorKeyword = 1005;
-inline constexpr int kColorString = 1006;
+inline constexpr int kColorKeyword = ListingColourOf(ListingColour::kKeyword).control;
+inline constexpr int kColorString = ListingColourOf(ListingColour::kString).control;
 inline constexpr int kReplaceList = 1010;    // 100 lines "%02d：..."
 inline constexpr int kReplaceEntry = 1011;
 inline constexpr int kTabStop = 1012;
 inline constexpr int kAutoList = 1013;       // sorted word list
 inline constexpr int kWord = 1014;
 inline constexpr int kReplacement = 1015;
-inline constexpr int kColorComment = 1016;
-inline constexpr int kColorLine = 1017;
+inline constexpr int kColorComment = ListingColourOf(ListingColour::kComment).control;
+inline constexpr int kColorLine = ListingColourOf(ListingColour::kLine).control;
 inline constexpr int kSplitKey = 1018;
 inline constexpr int kAdd = 1019;
 inline constexpr int kDelete = 1020;
 inline constexpr int kWarning = 1021;        // name-clash label, hidden at start
 inline constexpr int kJoinKey = 1022;
-inline constexpr int kColorSymbol = 1023;
-inline constexpr int kColorChar = 1024;
-inline constexpr int kColorNum = 1025;
+inline constexpr int kColorSymbol = ListingColourOf(ListingColour::kSymbol).control;
+inline constexpr int kColorChar = ListingColourOf(ListingColour::kChar).control;
+inline constexpr int kColorNum = ListingColourOf(ListingColour::kNumber).control;
 inline constexpr int kKind = 1026;           // drop-down: M, I, R
 
 // Menu commands.
@@ -53,8 +58,12 @@ inline constexpr int kCmdExit = 32775;
 inline constexpr int kCmdAbout = 32776;
 
 // The colour fields, top to bottom as their swatches stand.
-inline constexpr int kColourFields[8] = {kColorNormal, kColorSymbol, kColorKeyword, kColorNum,
-                                         kColorChar,   kColorString, kColorComment, kColorLine};
+inline constexpr auto kColourFields = [] {
+  std::array<int, kListingColourCount> ids{};
+  const auto rows = ColoursByRow();
+  for (std::size_t i = 0; i < rows.size(); ++i) ids[i] = ListingColourOf(rows[i]).control;
+  return ids;
+}();
 }  // namespace ctl
 
 struct Rgb {

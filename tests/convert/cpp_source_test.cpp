@@ -18,8 +18,9 @@ const CppKeywordSet& Keywords() {
 // One letter per class, so every font tag in an expected output names its class.
 SourceColours Letters() {
   SourceColours c;
-  c.normal = "N"; c.keyword = "K"; c.string = "S"; c.comment = "C";
-  c.line = "L"; c.symbol = "Y"; c.chr = "H"; c.number = "U";
+  using L = ListingColour;
+  c[L::kNormal] = "N"; c[L::kKeyword] = "K"; c[L::kString] = "S"; c[L::kComment] = "C";
+  c[L::kLine] = "L"; c[L::kSymbol] = "Y"; c[L::kChar] = "H"; c[L::kNumber] = "U";
   return c;
 }
 
@@ -171,7 +172,7 @@ TEST(CppSourceBlock, ColoursAndEscapes) {
 
 TEST(CppSourceBlock, EqualColourStringsShareOneTag) {
   SourceColours c = Letters();
-  c.string = "K";  // keyword and string look alike; comment differs
+  c[ListingColour::kString] = "K";  // keyword and string look alike; comment differs
   EXPECT_EQ(Render({"if \"s\"/**/"}, false, c),
             "<table><tr><td><tt><b><nobr><font color=\"#K\">if&nbsp;&quot;s&quot;</font><font "
             "color=\"#C\">/**/&nbsp;</font></nobr></b></tt></tr></table>");
@@ -222,7 +223,7 @@ TEST(CppSourceBlock, LongListingsEqualTheTokenModel) {
   const std::vector<std::string_view> lines(text.begin(), text.end());
   const SourceColours letters = Letters();
   SourceColours shared = letters;
-  shared.string = "K";
+  shared[ListingColour::kString] = "K";
   const std::string long_tab(100, 'T');  // longer than a buffered piece
   for (std::string_view tab : {std::string_view("&nbsp;&nbsp;"), std::string_view(long_tab)})
     for (const SourceColours* c : {&letters, static_cast<const SourceColours*>(&shared)}) {

@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QtGlobal>
 
-#include "app/qt/look.h"
+#include "ui/qt/look.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);

@@ -20,10 +20,10 @@
 #include <string>
 
 #include "app/cli.h"
-#include "app/progress_dialog.h"
 #include "dialogs/offscreen_app.h"
 #include "platform/paths.h"
 #include "support/test_support.h"
+#include "ui/qt/progress_dialog.h"
 
 namespace norvelle {
 namespace {

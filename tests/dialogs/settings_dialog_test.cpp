@@ -1,7 +1,7 @@
 // The settings window on the offscreen platform: what it shows at start,
 // swatches, tab order, captions that fit, Apply, and a rule made in the
 // window converting a document.
-#include "settings/settings_dialog.h"
+#include "ui/qt/settings_dialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -26,13 +26,15 @@
 #include <string>
 #include <vector>
 
-#include "app/qt/look.h"
 #include "convert/run.h"
 #include "dialogs/offscreen_app.h"
 #include "platform/encoding.h"
 #include "platform/paths.h"
+#include "rules/listing_colours.h"
 #include "support/recording_host.h"
 #include "support/test_support.h"
+#include "ui/qt/look.h"
+#include "ui/qt/settings_template.h"
 
 namespace norvelle::test {
 namespace {
@@ -165,6 +167,33 @@ TEST_F(SettingsDialogTest, TabOrderIsTemplateOrder) {
   }
   EXPECT_EQ(got, want);
   EXPECT_EQ(w, d.control(ctl::kOk));  // and round again
+  d.reject();
+}
+
+TEST_F(SettingsDialogTest, ControlsStandWhereTheTemplatePutsThem) {
+  SettingsDialog d(&quiet, &quiet);
+  const qt::DialogUnits du(d.font());
+  std::vector<QString> labels;
+  for (const TemplateItem& item : kSettingsTemplate) {
+    SCOPED_TRACE(item.caption ? item.caption : std::to_string(item.id).c_str());
+    if (item.id == 0) {
+      if (item.kind == ControlKind::kLabel) labels.push_back(QString::fromUtf8(item.caption));
+      continue;
+    }
+    QWidget* w = d.control(item.id);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->geometry(), du.Rect(item.x, item.y, item.w, item.h));
+    EXPECT_EQ(w->objectName(), QStringLiteral("c%1").arg(item.id));
+  }
+  // The labels too, in template order.
+  std::vector<QString> shown;
+  QWidget* client = d.control(ctl::kOk)->parentWidget();
+  for (QLabel* label : client->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+    if (label->objectName().isEmpty()) shown.push_back(label->text());
+  EXPECT_EQ(shown, labels);
+  // Each colour field has its label from the colour table beside it.
+  for (const ListingColourInfo& c : kListingColours)
+    EXPECT_NE(std::find(labels.begin(), labels.end(), QString::fromUtf8(c.label)), labels.end()) << c.label;
   d.reject();
 }
 

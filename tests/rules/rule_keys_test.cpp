@@ -41,14 +41,14 @@ TEST(RuleSettingsTest, DefaultsOfAnEmptyRule) {
   const Case cases[] = {
       {"header", s.header, kDefaultHeader},
       {"footer", s.footer, "</body>\n</html>"},
-      {"normal", s.colour_normal, "000000"},
-      {"keyword", s.colour_keyword, "0000ff"},
-      {"string", s.colour_string, "0080bb"},
-      {"comment", s.colour_comment, "008000"},
-      {"line", s.colour_line, "6000ff"},
-      {"symbol", s.colour_symbol, "000000"},
-      {"char", s.colour_char, "0080bb"},
-      {"num", s.colour_num, "000000"},
+      {"normal", s.colours[ListingColour::kNormal], "000000"},
+      {"keyword", s.colours[ListingColour::kKeyword], "0000ff"},
+      {"string", s.colours[ListingColour::kString], "0080bb"},
+      {"comment", s.colours[ListingColour::kComment], "008000"},
+      {"line", s.colours[ListingColour::kLine], "6000ff"},
+      {"symbol", s.colours[ListingColour::kSymbol], "000000"},
+      {"char", s.colours[ListingColour::kChar], "0080bb"},
+      {"num", s.colours[ListingColour::kNumber], "000000"},
       {"split", s.split_key, " "},
       {"join", s.join_key, " "},
   };
@@ -76,8 +76,8 @@ TEST(RuleSettingsTest, ValuesFromTheRule) {
   EXPECT_EQ(s.header.view(), "<html>\n<body>");
   EXPECT_EQ(s.footer.view(), "</x>");
   EXPECT_EQ(s.tab_stop, 8);
-  EXPECT_EQ(s.colour_num.view(), "123456");
-  EXPECT_EQ(s.colour_line.view(), "6000ff");
+  EXPECT_EQ(s.colours[ListingColour::kNumber].view(), "123456");
+  EXPECT_EQ(s.colours[ListingColour::kLine].view(), "6000ff");
   EXPECT_EQ(s.split_key.view(), ",");
   EXPECT_EQ(s.join_key.view(), "\t");
   EXPECT_FALSE(s.src_line_out);

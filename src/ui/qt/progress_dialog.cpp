@@ -1,4 +1,4 @@
-#include "app/progress_dialog.h"
+#include "ui/qt/progress_dialog.h"
 
 #include <QCoreApplication>
 #include <QFontMetrics>
@@ -10,8 +10,8 @@
 #include <algorithm>
 
 #include "app/cli.h"
-#include "app/qt/look.h"
 #include "platform/carry.h"
+#include "ui/qt/look.h"
 
 namespace norvelle {
 

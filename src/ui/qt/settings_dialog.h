@@ -1,12 +1,13 @@
 // The settings window: binds Qt widgets to SettingsEditor, which holds all
-// the logic. Builds the controls in template order (which is the tab order)
-// with the dialog-unit geometry, the menu bar, the colour swatches, and
+// the logic. Builds the controls from the dialog template
+// (settings_template.h), the menu bar and the colour swatches, and
 // provides the message boxes, file dialogs and About box the logic asks for.
 // Texts cross to the logic as CP932; a field the user has not touched gives
 // back exactly the bytes it was given, even where they cannot be shown.
 #pragma once
 
 #include <QDialog>
+#include <QRect>
 #include <QString>
 #include <map>
 #include <string>
@@ -18,6 +19,8 @@ class QMenuBar;
 class QWidget;
 
 namespace norvelle {
+
+struct TemplateItem;
 
 class SettingsDialog : public QDialog,
                        private SettingsControls,
@@ -38,10 +41,17 @@ class SettingsDialog : public QDialog,
   void reject() override;
 
  private:
+  QRect Rect(const TemplateItem& item) const;
   template <class W>
-  W* Add(int id, W* widget, int x, int y, int w, int h);
-  void AddLabel(const char* utf8, int x, int y, int w, int h);
+  W* Add(const TemplateItem& item, W* widget);
+  // The widget of one template item; null for a label or a group box.
+  QWidget* MakeControl(const TemplateItem& item);
+  QWidget* MakeStatic(const TemplateItem& item);   // labels, the warning, the group box
+  QWidget* MakeCommand(const TemplateItem& item);  // buttons and the check box
+  QWidget* MakeEdit(const TemplateItem& item);
+  QWidget* MakeList(const TemplateItem& item);     // list boxes and the drop-down list
   void BuildControls();
+  void BuildSwatches();
   void BuildMenu();
   void Changed(int id);
   void SelectionChanged(int id);

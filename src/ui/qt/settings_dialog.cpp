@@ -1,4 +1,4 @@
-#include "settings/settings_dialog.h"
+#include "ui/qt/settings_dialog.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -17,10 +17,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <vector>
 
-#include "app/qt/look.h"
 #include "platform/encoding.h"
+#include "rules/listing_colours.h"
 #include "settings/text_forms.h"
+#include "ui/qt/look.h"
+#include "ui/qt/settings_template.h"
 
 #ifndef NORVELLE_VERSION
 #define NORVELLE_VERSION "unknown"
@@ -61,17 +64,6 @@ bool SortsBefore(const QString& a, const QString& b) {
 }
 
 constexpr int kTextRole = Qt::UserRole;  // a list line's CP932 bytes
-
-// A colour field and its swatch: field rectangle in dialog units.
-struct ColourField {
-  int id;
-  int y;
-};
-constexpr ColourField kColourRows[] = {
-    {ctl::kColorNormal, 285}, {ctl::kColorSymbol, 295}, {ctl::kColorKeyword, 305},
-    {ctl::kColorNum, 315},    {ctl::kColorChar, 325},   {ctl::kColorString, 335},
-    {ctl::kColorComment, 345}, {ctl::kColorLine, 355},
-};
 
 QString Caption(const char* utf8) { return QString::fromUtf8(utf8); }
 
@@ -121,7 +113,7 @@ SettingsDialog::SettingsDialog(MessageBoxes* boxes, FileDialogs* files, QWidget*
   menu_->setNativeMenuBar(false);
   layout->setMenuBar(menu_);
   client_ = new QWidget(this);
-  client_->setFixedSize(qt::DialogUnits(font()).Size(359, 375));
+  client_->setFixedSize(qt::DialogUnits(font()).Size(kSettingsWidth, kSettingsHeight));
   layout->addWidget(client_);
 
   BuildMenu();
@@ -129,130 +121,125 @@ SettingsDialog::SettingsDialog(MessageBoxes* boxes, FileDialogs* files, QWidget*
   editor_.Start();
 }
 
+QRect SettingsDialog::Rect(const TemplateItem& item) const {
+  return qt::DialogUnits(font()).Rect(item.x, item.y, item.w, item.h);
+}
+
 template <class W>
-W* SettingsDialog::Add(int id, W* widget, int x, int y, int w, int h) {
-  const qt::DialogUnits du(font());
-  widget->setGeometry(du.Rect(x, y, w, h));
-  widget->setObjectName(QStringLiteral("c%1").arg(id));
-  controls_[id] = widget;
+W* SettingsDialog::Add(const TemplateItem& item, W* widget) {
+  widget->setGeometry(Rect(item));
+  widget->setObjectName(QStringLiteral("c%1").arg(item.id));
+  controls_[item.id] = widget;
   return widget;
 }
 
-void SettingsDialog::AddLabel(const char* utf8, int x, int y, int w, int h) {
-  auto* label = new QLabel(Caption(utf8), client_);
-  label->setGeometry(qt::DialogUnits(font()).Rect(x, y, w, h));
-  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+QWidget* SettingsDialog::MakeControl(const TemplateItem& item) {
+  switch (item.kind) {
+    case ControlKind::kLabel:
+    case ControlKind::kWarning:
+    case ControlKind::kGroup:
+      return MakeStatic(item);
+    case ControlKind::kDefaultButton:
+    case ControlKind::kButton:
+    case ControlKind::kCheck:
+      return MakeCommand(item);
+    case ControlKind::kMultiEdit:
+    case ControlKind::kEdit:
+    case ControlKind::kNumberEdit:
+      return MakeEdit(item);
+    case ControlKind::kList:
+    case ControlKind::kSortedList:
+    case ControlKind::kDropDown:
+      return MakeList(item);
+  }
+  return nullptr;
 }
 
-void SettingsDialog::BuildControls() {
-  QWidget* c = client_;
-  auto button = [&](int id, const char* caption, int x, int y, int w, int h) {
-    auto* b = Add(id, new QPushButton(Caption(caption), c), x, y, w, h);
-    connect(b, &QPushButton::clicked, this, [this, id] { editor_.OnCommand(id); });
-    return b;
-  };
-  auto line = [&](int id, int x, int y, int w, int h) {
-    auto* e = Add(id, new QLineEdit(c), x, y, w, h);
-    connect(e, &QLineEdit::textChanged, this, [this, id] { Changed(id); });
-    return e;
-  };
-  auto multi = [&](int id, int x, int y, int w, int h) {
-    auto* e = Add(id, new QPlainTextEdit(c), x, y, w, h);
-    e->setTabChangesFocus(true);  // Enter starts a line; Tab moves on
+QWidget* SettingsDialog::MakeStatic(const TemplateItem& item) {
+  if (item.kind == ControlKind::kGroup) {
+    (new QGroupBox(Caption(item.caption), client_))->setGeometry(Rect(item));
+    return nullptr;
+  }
+  if (item.kind == ControlKind::kWarning) {
+    auto* warning = Add(item, new QLabel(Caption(item.caption), client_));
+    warning->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    warning->hide();
+    return warning;
+  }
+  auto* label = new QLabel(Caption(item.caption), client_);
+  label->setGeometry(Rect(item));
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  return nullptr;
+}
+
+QWidget* SettingsDialog::MakeCommand(const TemplateItem& item) {
+  const int id = item.id;
+  if (item.kind == ControlKind::kCheck) {
+    auto* check = Add(item, new QCheckBox(Caption(item.caption), client_));
+    connect(check, &QCheckBox::clicked, this, [this, id] { editor_.OnCommand(id); });
+    return check;
+  }
+  auto* b = Add(item, new QPushButton(Caption(item.caption), client_));
+  connect(b, &QPushButton::clicked, this, [this, id] { editor_.OnCommand(id); });
+  if (item.kind == ControlKind::kDefaultButton) b->setDefault(true);
+  return b;
+}
+
+QWidget* SettingsDialog::MakeEdit(const TemplateItem& item) {
+  const int id = item.id;
+  if (item.kind == ControlKind::kMultiEdit) {
+    auto* e = Add(item, new QPlainTextEdit(client_));
+    e->setTabChangesFocus(true);
     e->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     connect(e, &QPlainTextEdit::textChanged, this, [this, id] { Changed(id); });
     return e;
-  };
-  // The colour fields stand 10 units apart; at their template height of 12
-  // they would overlap, so they take 10, one unit lower to stay centred on
-  // their labels.
-  auto colour = [&](int id) {
-    for (const ColourField& f : kColourRows)
-      if (f.id == id) line(id, 300, f.y + 1, 35, 10);
-  };
-  auto list = [&](int id, int x, int y, int w, int h) {
-    auto* l = Add(id, new QListWidget(c), x, y, w, h);
-    l->setSelectionMode(QAbstractItemView::SingleSelection);
-    l->setUniformItemSizes(true);
-    connect(l, &QListWidget::currentRowChanged, this, [this, id] { SelectionChanged(id); });
-    return l;
-  };
+  }
+  auto* e = Add(item, new QLineEdit(client_));
+  connect(e, &QLineEdit::textChanged, this, [this, id] { Changed(id); });
+  if (item.kind == ControlKind::kNumberEdit) e->setAlignment(Qt::AlignRight);
+  return e;
+}
 
-  // Template order, which is the tab order.
-  button(ctl::kOk, "OK", 80, 350, 50, 15)->setDefault(true);
-  button(ctl::kCancel, "ｷｬﾝｾﾙ", 138, 350, 50, 15);
-  AddLabel("HTML先頭タグ", 5, 5, 110, 8);
-  multi(ctl::kHeader, 5, 15, 175, 60);
-  AddLabel("HTML終了タグ", 185, 5, 110, 8);
-  multi(ctl::kFooter, 185, 15, 170, 60);
-  button(ctl::kApply, "適用(&A)", 198, 350, 50, 15);
-  AddLabel("置換テーブル", 5, 80, 60, 8);
-  list(ctl::kReplaceList, 5, 91, 350, 59);
-  line(ctl::kReplaceEntry, 5, 150, 350, 15);
-  // Widened from 55 units, to the colour group, so that the caption is not cut.
-  AddLabel("tab->space初期値", 195, 280, 60, 8);
-  line(ctl::kTabStop, 195, 290, 55, 15)->setAlignment(Qt::AlignRight);
-  AddLabel("自動置換リスト", 5, 170, 60, 8);
-  list(ctl::kAutoList, 5, 181, 350, 59)->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  line(ctl::kWord, 35, 240, 320, 15);
-  line(ctl::kReplacement, 35, 255, 320, 15);
-  AddLabel("ワード\n\n置換後\n(%1は\nワード)\n\n比較方法", 4, 243, 30, 58);
-  auto* group = new QGroupBox(Caption("ソース色分け"), c);
-  group->setGeometry(qt::DialogUnits(font()).Rect(256, 275, 99, 95));
-  AddLabel("標準", 261, 288, 38, 9);
-  for (int id : {ctl::kColorNormal, ctl::kColorKeyword, ctl::kColorString, ctl::kColorComment,
-                 ctl::kColorLine})
-    colour(id);
-  AddLabel("キーワード", 261, 308, 37, 8);
-  AddLabel("文字列", 261, 338, 37, 9);
-  AddLabel("注釈", 261, 348, 38, 8);
-  AddLabel("行数", 261, 358, 38, 8);
-  button(ctl::kAdd, "追加", 74, 166, 34, 14);
-  button(ctl::kDelete, "削除", 110, 166, 34, 14);
-  auto* warning = new QLabel(Caption("現在のワード名は他に存在するため、保存されていません"), c);
-  Add(ctl::kWarning, warning, 158, 168, 191, 8);
-  warning->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  warning->hide();
-  AddLabel("分割キー", 135, 280, 28, 8);
-  line(ctl::kSplitKey, 135, 290, 55, 15);
-  AddLabel("接合キー", 135, 310, 28, 8);
-  line(ctl::kJoinKey, 135, 320, 55, 15);
-  colour(ctl::kColorSymbol);
-  AddLabel("シンボル", 261, 298, 38, 8);
-  colour(ctl::kColorChar);
-  AddLabel("文字", 261, 328, 38, 8);
-  colour(ctl::kColorNum);
-  AddLabel("定数", 261, 318, 38, 8);
-  // Widened from 56 units, to the colour group, so that the caption is not cut.
-  auto* check = Add(ctl::kLineOut, new QCheckBox(Caption("ソース行数出力"), c), 195, 320, 60, 10);
-  connect(check, &QCheckBox::clicked, this, [this] { editor_.OnCommand(ctl::kLineOut); });
-  // Closed height; the list that drops down sizes itself.
-  auto* kind = Add(ctl::kKind, new QComboBox(c), 35, 288, 89, 14);
-  kind->addItems({Caption("完全一致(M)"), Caption("検索(I)"), Caption("独自形式正規表現(R)")});
-  kind->setCurrentIndex(-1);
-  connect(kind, &QComboBox::currentIndexChanged, this, [this] { SelectionChanged(ctl::kKind); });
+QWidget* SettingsDialog::MakeList(const TemplateItem& item) {
+  const int id = item.id;
+  if (item.kind == ControlKind::kDropDown) {
+    auto* kind = Add(item, new QComboBox(client_));
+    kind->addItems(Caption(item.caption).split(QLatin1Char('\n')));
+    kind->setCurrentIndex(-1);
+    connect(kind, &QComboBox::currentIndexChanged, this, [this, id] { SelectionChanged(id); });
+    return kind;
+  }
+  auto* l = Add(item, new QListWidget(client_));
+  l->setSelectionMode(QAbstractItemView::SingleSelection);
+  l->setUniformItemSizes(true);
+  connect(l, &QListWidget::currentRowChanged, this, [this, id] { SelectionChanged(id); });
+  // The sorting itself is ListAdd's.
+  if (item.kind == ControlKind::kSortedList) l->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  return l;
+}
 
+void SettingsDialog::BuildControls() {
+  std::vector<QWidget*> tab_order;
+  for (const TemplateItem& item : kSettingsTemplate) {
+    QWidget* w = MakeControl(item);
+    if (w && TakesFocus(item.kind)) tab_order.push_back(w);
+  }
+  BuildSwatches();
+  // Explicit, so that creation order can never reorder it.
+  for (std::size_t i = 1; i < tab_order.size(); ++i) setTabOrder(tab_order[i - 1], tab_order[i]);
+}
+
+void SettingsDialog::BuildSwatches() {
   const qt::DialogUnits du(font());
-  for (const ColourField& f : kColourRows) {
-    auto* s = new QFrame(c);
-    s->setObjectName(QStringLiteral("swatch%1").arg(f.id));
-    // One unit of gap above and below, so that neighbouring colours stay apart.
-    s->setGeometry(du.Rect(337, f.y + 2, 9, 8));
+  for (const ListingColour colour : ColoursByRow()) {
+    const int id = ListingColourOf(colour).control;
+    auto* s = new QFrame(client_);
+    s->setObjectName(QStringLiteral("swatch%1").arg(id));
+    s->setGeometry(du.Rect(kSwatchX, ColourRowTop(colour) + kSwatchBelowRow, kSwatchW, kSwatchH));
     s->setFrameShape(QFrame::NoFrame);
     s->setAutoFillBackground(true);
-    swatches_[f.id] = s;
+    swatches_[id] = s;
   }
-
-  // Explicit, so that creation order can never reorder it.
-  const int order[] = {ctl::kOk,          ctl::kCancel,       ctl::kHeader,       ctl::kFooter,
-                       ctl::kApply,       ctl::kReplaceList,  ctl::kReplaceEntry, ctl::kTabStop,
-                       ctl::kAutoList,    ctl::kWord,         ctl::kReplacement,  ctl::kColorNormal,
-                       ctl::kColorKeyword, ctl::kColorString, ctl::kColorComment, ctl::kColorLine,
-                       ctl::kAdd,         ctl::kDelete,       ctl::kSplitKey,     ctl::kJoinKey,
-                       ctl::kColorSymbol, ctl::kColorChar,    ctl::kColorNum,     ctl::kLineOut,
-                       ctl::kKind};
-  for (std::size_t i = 1; i < std::size(order); ++i)
-    setTabOrder(controls_[order[i - 1]], controls_[order[i]]);
 }
 
 void SettingsDialog::BuildMenu() {

@@ -1,4 +1,4 @@
-#include "app/qt/look.h"
+#include "ui/qt/look.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>

@@ -1,5 +1,7 @@
 // The dialog module: creates the toolkit's application object and shows one
 // window. Loaded by the program only when a window is needed.
+#include "ui/qt/dialog_module.h"
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <cstdio>
@@ -11,10 +13,9 @@
 #include <vector>
 
 #include "app/cli.h"
-#include "app/dialog_entry.h"
-#include "app/progress_dialog.h"
-#include "app/qt/look.h"
-#include "settings/settings_dialog.h"
+#include "ui/qt/look.h"
+#include "ui/qt/progress_dialog.h"
+#include "ui/qt/settings_dialog.h"
 #include <xcb/xcb.h>
 
 namespace {
@@ -91,8 +92,7 @@ int WithApplication(const std::function<int()>& show, Fallback fallback) {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) int norvelle_progress_job(int argc,
-                                                                         const char* const* argv) {
+extern "C" int norvelle_progress_job(int argc, const char* const* argv) {
   std::vector<std::string> args(argv, argv + argc);
   norvelle::CommandLine cl = norvelle::ParseCommandLine(args);
   norvelle::Job job;
@@ -105,7 +105,7 @@ extern "C" __attribute__((visibility("default"))) int norvelle_progress_job(int 
                          });
 }
 
-extern "C" __attribute__((visibility("default"))) int norvelle_settings_dialog() {
+extern "C" int norvelle_settings_dialog() {
   return WithApplication([] { return norvelle::RunSettingsDialog(); }, [](const std::string& why) {
     std::fprintf(stderr, "norvelle: the settings dialog needs a display: %s\n", why.c_str());
     return norvelle::kExitFatal;
