@@ -191,14 +191,4 @@ int RunBatch(const Job& job, bool quiet) {
       RunJob(host, concurrent, [&host](NoteKind, const std::string& line) { host.Note(line); }));
 }
 
-int RunBatch(const std::string& utf8_path) {
-  Job job;
-  job.inputs = {utf8_path};
-  return RunBatch(job, false);
-}
-
-RunOutcome ConvertUtf8Path(ConversionHost& host, std::string_view utf8_path) {
-  return Convert(host, NameFromNative(utf8_path));
-}
-
 }  // namespace norvelle

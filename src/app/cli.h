@@ -43,10 +43,5 @@ std::string UsageLine(const std::string& error);
 
 // Converts in batch mode; returns the exit status.
 int RunBatch(const Job& job, bool quiet);
-int RunBatch(const std::string& utf8_path);
-
-// Converts the file named by a UTF-8 path (the command line's words) under
-// any host; names CP932 cannot spell are carried (platform/carry.h).
-RunOutcome ConvertUtf8Path(ConversionHost& host, std::string_view utf8_path);
 
 }  // namespace norvelle
