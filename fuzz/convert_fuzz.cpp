@@ -22,7 +22,7 @@
 #include <string_view>
 
 #include "base/dbcs.h"
-#include "convert/host.h"
+#include "report/host.h"
 #include "convert/run.h"
 #include "platform/files.h"
 #include "platform/paths.h"

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "app/terminal_host.h"
-#include "convert/messages.h"
+#include "report/messages.h"
 #include "convert/run.h"
 #include "platform/carry.h"
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/host.h"
+#include "report/host.h"
 #include "convert/run.h"
 
 namespace norvelle {

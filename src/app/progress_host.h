@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/host.h"
+#include "report/host.h"
 #include "convert/run.h"
 
 namespace norvelle {

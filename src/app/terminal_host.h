@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <string>
 
-#include "convert/host.h"
+#include "report/host.h"
 
 namespace norvelle {
 

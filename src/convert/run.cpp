@@ -18,11 +18,11 @@
 #include <vector>
 
 #include "base/format.h"
-#include "convert/analyse.h"
-#include "convert/messages.h"
-#include "convert/source_path.h"
-#include "convert/rule_source.h"
-#include "convert/writer.h"
+#include "markup/analyse.h"
+#include "report/messages.h"
+#include "io/source_path.h"
+#include "io/rule_source.h"
+#include "html/writer.h"
 #include "platform/files.h"
 #include "platform/memory.h"
 #include "platform/thread.h"

@@ -12,11 +12,11 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/document_io.h"
-#include "convert/element.h"
-#include "convert/host.h"
-#include "convert/messages.h"
-#include "convert/placeholders.h"
+#include "io/document_io.h"
+#include "markup/element.h"
+#include "report/host.h"
+#include "report/messages.h"
+#include "html/placeholders.h"
 #include "platform/files.h"
 
 namespace norvelle {

@@ -7,7 +7,7 @@
 
 #include "app/cli.h"
 #include "app/progress_host.h"
-#include "convert/messages.h"
+#include "report/messages.h"
 
 namespace norvelle {
 namespace {

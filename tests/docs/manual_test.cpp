@@ -35,7 +35,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/commands.h"
+#include "markup/commands.h"
 #include "convert/run.h"
 #include "pattern/regex.h"
 #include "platform/encoding.h"
@@ -271,7 +271,7 @@ TEST(Manual, RulesExamplesConvertAsShown) {
 std::set<std::string> TableWords() {
   std::set<std::string> words;
   const std::regex entry(R"re(\{"([^"]+)",\s*k[A-Za-z]+,)re");
-  for (auto& f : std::filesystem::recursive_directory_iterator(test::TestDataDir() + "/../src/convert")) {
+  for (auto& f : std::filesystem::recursive_directory_iterator(test::TestDataDir() + "/../src/markup")) {
     if (!f.is_regular_file()) continue;
     std::string text = test::ReadBytes(f.path().string());
     for (std::sregex_iterator it(text.begin(), text.end(), entry), end; it != end; ++it)

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/host.h"
+#include "report/host.h"
 #include "convert/run.h"
 #include "platform/encoding.h"
 #include "platform/paths.h"

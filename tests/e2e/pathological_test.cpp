@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/host.h"
+#include "report/host.h"
 #include "convert/run.h"
 #include "support/recording_host.h"
 #include "platform/encoding.h"

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/host.h"
+#include "report/host.h"
 #include "platform/encoding.h"
 
 namespace norvelle::test {
