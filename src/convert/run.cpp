@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/format.h"
+#include "convert/pipeline.h"
 #include "markup/analyse.h"
 #include "report/messages.h"
 #include "io/source_path.h"
@@ -46,20 +47,6 @@ RunOutcome Fail(ConversionHost& host, const RunHooks& hooks, Msg msg) {
   return Fail(host, hooks, msg, Message(msg));
 }
 
-
-// Calls line(view) for every line of text, line feeds removed, and stops when
-// it returns false. A text ending in a line feed has one more, empty, line.
-template <class F>
-bool ForEachLine(const std::string& text, F&& line) {
-  const char* p = text.data();
-  const char* e = p + text.size();
-  for (;;) {
-    const char* lf = static_cast<const char*>(std::memchr(p, '\n', std::size_t(e - p)));
-    if (!lf) return line(std::string_view(p, std::size_t(e - p)));
-    if (!line(std::string_view(p, std::size_t(lf - p)))) return false;
-    p = lf + 1;
-  }
-}
 
 // Sixteen bytes at a time: a call per line would cost more than the bytes.
 std::size_t CountLineFeeds(std::string_view text) {
@@ -98,15 +85,6 @@ std::size_t FirstLineLongerThan(std::string_view text, std::size_t limit) {
   return 0;
 }
 
-// The source as read: its text, its line count and its time. The lines are
-// views into the text, cut as pass 1 goes, so no list of them is kept.
-struct Source {
-  std::string path, output, text;
-  std::size_t lines = 0;  // with the empty line after a last line feed
-  int lines_read = 0;     // without it
-  std::time_t mtime = 0;
-};
-
 // Reads and checks the source; the message of a fatal failure, if any (a
 // line too long is thrown as LineTooLong, as pass 1 throws it).
 std::optional<Msg> ReadSource(std::string_view command_line, const RunHooks& hooks, DocumentIO& io, Source& src) {
@@ -128,190 +106,6 @@ std::optional<Msg> ReadSource(std::string_view command_line, const RunHooks& hoo
   src.lines_read = int(src.lines - (src.text.back() == '\n'));
   return std::nullopt;
 }
-
-// Pass 1: every line into elements. False when cancelled.
-bool AnalyseLines(ConversionHost& host, const Source& src, LineAnalyser& analyser) {
-  host.line_number = 0;
-  const bool done = ForEachLine(src.text, [&](std::string_view line) {
-    ++host.line_number;
-    host.SetProgressPos(host.line_number);
-    if (host.Pump()) return false;
-    analyser.Analyse(line);
-    return true;
-  });
-  if (!done) return false;
-  analyser.Finish();
-  return true;
-}
-
-// Codes that change the header or the footer while pass 2 runs.
-constexpr std::uint64_t kLate = (std::uint64_t(1) << kTitle) | (std::uint64_t(1) << kExreps) |
-                                (std::uint64_t(1) << kExrepe) | (std::uint64_t(1) << kIni);
-
-bool AnyLate(const ElementList& elements, std::size_t from, std::size_t to) {
-  for (std::size_t i = from; i < to; ++i)
-    if (elements[i].codes & kLate) return true;
-  return false;
-}
-
-// Nothing in pass 2 can change the header or the footer.
-bool FrameIsFixed(const ElementList& elements) { return !AnyLate(elements, 0, elements.size()); }
-
-// Pass 1's host on its own thread: it keeps its error lines for pass 2's
-// thread to report, and asks the feed whether to stop.
-class AnalysisHost : public ConversionHost {
- public:
-  explicit AnalysisHost(const ElementFeed& feed) : feed_(feed) {}
-  void SetStatus(std::string_view) override {}
-  void AddError(std::string_view line) override { errors.emplace_back(line); }
-  int ErrorCount() const override { return int(errors.size()); }
-  void SetButtonCaption(std::string_view) override {}
-  void SetProgressRange(int) override {}
-  void SetProgressPos(int) override {}
-  bool Pump() override { return feed_.stopped(); }
-
-  std::vector<std::string> errors;
-
- private:
-  const ElementFeed& feed_;
-};
-
-// Pass 1 on a second thread, handing final elements to pass 2 as it goes.
-// A document whose header or footer pass 2 would still change (title,
-// exreps, exrepe, ini) cannot be streamed: the feed is marked late then, and
-// the run starts pass 2 again, holding the body whole.
-class ConcurrentAnalysis {
- public:
-  // bounded: pass 2 streams and reads each element once, so pass 1 recycles
-  // what it has passed and stays at most kLag elements ahead of it.
-  ConcurrentAnalysis(const Source& src, ElementList& elements, ArgPool& args,
-                     TextArena& arena, std::string split_key, bool bounded, std::size_t max_line_bytes)
-      : bounded_(bounded),
-        elements_(elements),
-        src_(src),
-        pass1_host_(feed),
-        analyser_(elements, args, arena, pass1_host_, std::move(split_key)) {
-    analyser_.set_max_line_bytes(max_line_bytes);
-  }
-  ~ConcurrentAnalysis() {
-    feed.Stop();
-    if (thread_.joinable()) thread_.join();
-  }
-  ConcurrentAnalysis(const ConcurrentAnalysis&) = delete;
-  ConcurrentAnalysis& operator=(const ConcurrentAnalysis&) = delete;
-
-  void Start() {
-    analyser_.set_pack_plain_lines(true);
-    thread_ = QuietThread("nv-pass1", [this] { Work(); });
-  }
-  // Waits for pass 1; a failure of its thread (out of memory, a line too
-  // long) is thrown here.
-  void Join() {
-    if (thread_.joinable()) thread_.join();
-    if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
-  }
-  const SplitKeys& split_keys() const { return analyser_.split_keys(); }
-  // After Join: pass 1's error lines, in order.
-  std::vector<std::string>& errors() { return pass1_host_.errors; }
-
-  ElementFeed feed;
-
- private:
-  void Work() {
-    try {
-      std::size_t published = 0;
-      bool late = false;
-      auto publish = [&](std::size_t n) {
-        if (!late && AnyLate(elements_, published, n)) {
-          late = true;
-          feed.MarkLate();
-        }
-        published = n;
-        feed.Publish(n);
-      };
-      pass1_host_.line_number = 0;
-      std::size_t lines = 0;
-      const bool complete = ForEachLine(src_.text, [&](std::string_view line) {
-        ++pass1_host_.line_number;
-        if (pass1_host_.Pump()) return false;
-        analyser_.Analyse(line);
-        // Handing over costs an atomic store and a wake-up check: not for every line.
-        if ((++lines & 63) == 0) {
-          publish(analyser_.settled());
-          if (bounded_) {
-            elements_.Recycle(feed.consumed());
-            feed.WaitForRoom(elements_.size(), kLag);
-          }
-        }
-        return true;
-      });
-      if (complete) analyser_.Finish();
-      publish(elements_.size());
-    } catch (...) {
-      failure_ = std::current_exception();
-      feed.Abandon();
-    }
-    feed.Close();
-  }
-
-  static constexpr std::size_t kLag = 64 * ElementList::kChunk;
-
-  bool bounded_;
-  ElementList& elements_;
-  const Source& src_;
-  AnalysisHost pass1_host_;
-  LineAnalyser analyser_;
-  std::thread thread_;
-  std::exception_ptr failure_;
-};
-
-// Pass 2's host while pass 1 runs on its own thread: pass 2's error lines
-// wait until pass 1's are reported, so the report reads as if the passes
-// had run one after the other. Pass 1's are fetched once it is over.
-class HoldingHost : public ConversionHost {
- public:
-  // streamed: the run gives up when the feed turns out late; nothing may
-  // be reported then.
-  HoldingHost(ConversionHost& inner, ConcurrentAnalysis& pass1, bool streamed)
-      : inner_(inner), pass1_(pass1), streamed_(streamed) {}
-  void SetStatus(std::string_view text) override { inner_.SetStatus(text); }
-  void AddError(std::string_view line) override {
-    if (holding_) held_.emplace_back(line);
-    else inner_.AddError(line);
-  }
-  int ErrorCount() const override {
-    return inner_.ErrorCount() + int(held_.size()) +
-           (holding_ && pass1_.feed.closed() ? int(pass1_.errors().size()) : 0);
-  }
-  void SetButtonCaption(std::string_view text) override { inner_.SetButtonCaption(text); }
-  void SetProgressRange(int max) override { inner_.SetProgressRange(max); }
-  void SetProgressPos(int pos) override { inner_.SetProgressPos(pos); }
-  bool Pump() override {
-    if (holding_ && pass1_.feed.closed() && !pass1_.feed.abandoned() && !(streamed_ && pass1_.feed.late()))
-      Release();
-    return inner_.Pump();
-  }
-  // Waits for pass 1, reports its error lines and then the held ones of
-  // pass 2; from then on lines go straight through.
-  void Release() {
-    if (!holding_) return;
-    holding_ = false;
-    // Pass 2 is over: pass 1, if still running (pass 2 failed or was
-    // cancelled), would wait for it for ever.
-    pass1_.feed.Stop();
-    pass1_.Join();
-    for (const std::string& line : pass1_.errors()) inner_.AddError(line);
-    for (const std::string& line : held_) inner_.AddError(line);
-    held_.clear();
-  }
-
- private:
-  ConversionHost& inner_;
-  ConcurrentAnalysis& pass1_;
-  bool streamed_;
-  bool holding_ = true;
-  std::vector<std::string> held_;
-};
 
 // The body goes to the output in pieces of this size when it can be streamed.
 constexpr std::size_t kSpillBytes = std::size_t(1) << 18;
