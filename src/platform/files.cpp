@@ -92,6 +92,7 @@ std::size_t TextModeInPlace(char* d, std::size_t n, bool* cut) {
       r += 16;
     }
     tail = n - r < 16;
+    if (r == n) break;  // the blocks took the last byte: d[n] is none of ours
 #endif
     if (tail && d[r] != '\r') {
       const void* next = std::memchr(d + r, '\r', n - r);

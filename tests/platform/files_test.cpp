@@ -142,6 +142,25 @@ TEST(ReadTextFile, LargeFilesReadInHalves) {
   }
 }
 
+// The first half's scan may reach the cut in whole blocks after a CR LF:
+// the byte after it (the second half's first, here a lone CR) is never taken
+// for one of its own. The CR LF near the start, so that the first half takes
+// longer than the second half's read.
+TEST(ReadTextFile, FirstHalfEndsAtTheCut) {
+  TempDir dir;
+  const std::size_t size = (std::size_t(1) << 20) + 4, half = size / 2;
+  for (std::size_t at : {1, 17, 2, 18}) {  // the cut 16 * k bytes after the LF, or not
+    SCOPED_TRACE(at);
+    std::string bytes(size, 'a');
+    bytes.replace(at, 2, "\r\n");
+    bytes[half] = '\r';
+    ASSERT_TRUE(WriteBytes(dir.File("big.txt"), bytes));
+    std::string out;
+    ASSERT_TRUE(ReadTextFile(dir.File("big.txt"), out));
+    EXPECT_TRUE(out == TextModeRule(bytes));
+  }
+}
+
 // Against the rule itself, on texts where CR, LF and 0x1A fall at every
 // place of the 16-byte steps.
 TEST(ReadTextFile, TextModeAgainstTheRule) {
