@@ -111,15 +111,17 @@ int EscapeInto(EscapeCursor& c, std::string_view text, std::string_view tab, con
       // are, and each blank becomes its piece. A run of lead-range bytes
       // starts at a character start (the byte before it is none of them, or
       // the block starts there), so one of odd length before a blank ends in
-      // a lead byte without a trail byte, which is dropped.
+      // a lead byte without a trail byte, which is dropped. A cut key from
+      // 0x40 on sends the block to the byte loop too.
       if (blanks_in_blocks && e - p >= 32 && (kSized || full - w >= 16 * 8 + 16)) {
         const unsigned at_blanks = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, blanks)));
-        const unsigned below_40 =
+        unsigned others =
             unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(char(0xC0))), _mm_setzero_si128())));
+        if (!t.low) others |= mask & ~unsigned(_mm_movemask_epi8(v));
         // Bytes that are no trail byte (0x7F, 0xFD-0xFF) go to the byte loop.
         const unsigned no_trail = unsigned(_mm_movemask_epi8(_mm_or_si128(
             _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F)), _mm_cmpeq_epi8(_mm_max_epu8(v, _mm_set1_epi8(char(0xFD))), v))));
-        if ((below_40 & ~at_blanks) == 0 && no_trail == 0) {
+        if ((others & ~at_blanks) == 0 && no_trail == 0) {
           const __m128i d1 = _mm_sub_epi8(v, _mm_set1_epi8(char(0x81)));  // 0x81..0x9F -> 0..0x1E
           const __m128i d2 = _mm_sub_epi8(v, _mm_set1_epi8(char(0xE0)));  // 0xE0..0xFC -> 0..0x1C
           const unsigned lead = unsigned(_mm_movemask_epi8(

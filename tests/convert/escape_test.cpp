@@ -237,6 +237,10 @@ TEST(Escape, RandomTextsFollowTheRule) {
     out.clear();
     AppendConvertedCut(out, in, "TT", ',', sep);
     ASSERT_EQ(out, EscapeRule(in, "TT", ',', sep));
+    // A key from 0x40 on, between blanks.
+    out.clear();
+    AppendConvertedCut(out, in, "TT", 'b', sep);
+    ASSERT_EQ(out, EscapeRule(in, "TT", 'b', sep));
   }
 }
 
