@@ -16,6 +16,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/probe.h"
+#include "text/scan.h"
 
 namespace norvelle {
 
@@ -289,22 +290,12 @@ RunOutcome RunJob(ConversionHost& host, const Job& job, const NoteSink& note) {
 bool LooksLikeUtf8(std::string_view text) {
   if (text.substr(0, kBom.size()) == kBom) return true;
   // Per line: whether it has a byte above 0x7F, and whether it is valid UTF-8
-  // from the first such byte on (the ASCII before it always is). Eight bytes
-  // at a time up to that byte or the line feed.
-  constexpr std::uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
-  constexpr std::uint64_t kLfs = kOnes * '\n';
+  // from the first such byte on (the ASCII before it always is).
   std::size_t high = 0, valid = 0;
   const char* p = text.data();
   const char* e = p + text.size();
   while (p < e) {
-    while (e - p >= 8) {
-      std::uint64_t w;
-      std::memcpy(&w, p, 8);
-      const std::uint64_t x = w ^ kLfs;
-      if (((w | ((x - kOnes) & ~x)) & kHigh) != 0) break;
-      p += 8;
-    }
-    while (p < e && *p != '\n' && !(static_cast<unsigned char>(*p) & 0x80)) ++p;
+    p += Scan::FindHighOr(p, e, '\n');
     if (p == e) break;
     if (*p == '\n') {
       ++p;

@@ -1,9 +1,5 @@
 #include "convert/run.h"
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 #include <cstring>
 #include <exception>
 #include <functional>
@@ -27,6 +23,7 @@
 #include "platform/paths.h"
 #include "rules/rule_keys.h"
 #include "rules/rule_store.h"
+#include "text/scan.h"
 
 namespace norvelle {
 
@@ -53,29 +50,6 @@ bool ForEachLine(const std::string& text, F&& line) {
   }
 }
 
-// Sixteen bytes at a time: a call per line would cost more than the bytes.
-std::size_t CountLineFeeds(std::string_view text) {
-  const char* p = text.data();
-  const char* e = p + text.size();
-  std::size_t n = 0;
-#ifdef __SSE2__
-  // Each byte lane counts its matches (a match compares as -1) for up to 255
-  // blocks; the lanes are then summed.
-  const __m128i lf = _mm_set1_epi8('\n');
-  while (e - p >= 16) {
-    __m128i lanes = _mm_setzero_si128();
-    for (int k = 0; k < 255 && e - p >= 16; ++k, p += 16) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(v, lf));
-    }
-    const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
-    n += std::size_t(_mm_cvtsi128_si64(sums)) + std::size_t(_mm_extract_epi16(sums, 4));
-  }
-#endif
-  for (; p < e; ++p) n += *p == '\n';
-  return n;
-}
-
 // The source as read: its text, its line count and its time. The lines are
 // views into the text, cut as pass 1 goes, so no list of them is kept.
 struct Source {
@@ -99,7 +73,7 @@ std::optional<Msg> ReadSource(std::string_view command_line, const RunHooks& hoo
   if (!read) return Msg::kCannotOpenSource;
   if (src.text.empty()) return Msg::kSourceEmpty;
   if (hooks.stream_source || !FileModTime(src.path, src.mtime)) src.mtime = hooks.clock.now();
-  src.lines = 1 + CountLineFeeds(src.text);
+  src.lines = 1 + Scan::CountLineFeeds(src.text);
   src.lines_read = int(src.lines - (src.text.back() == '\n'));
   return std::nullopt;
 }
