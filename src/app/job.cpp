@@ -153,35 +153,19 @@ RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, cons
       problem = {"standard output", err, "cannot be written"};
       return false;
     }
-    errno = 0;
-    if (WriteTextFile(output, views)) return true;
-    const int why = errno;
-    const std::string native = NameToNative(output);
-    problem = {job.output.empty() ? native : job.output, why > 0 ? why : CreateProblem(native),
-               "cannot be written"};
-    return false;
+    const std::error_code why = WriteText(output, views);
+    if (why) problem = {job.output.empty() ? NameToNative(output) : job.output, why.value(), "cannot be written"};
+    return !why;
   };
   // A CP932 page in a file goes out as it is made (when the run can stream).
-  // Pass 2 runs inside the write, so the reason of a failed piece is kept
-  // when it happens, before pass 2 can touch errno again.
+  // The reason is that of the first write that failed, whichever thread made
+  // it; a run that gave up (cancelled, or its frame changed late) is none.
   if (!utf8 && !to_stdout) {
     hooks.write_stream = [&](const std::string& output, const TextProducer& produce) {
-      int put_errno = 0;
-      errno = 0;
-      const bool written = WriteTextFileFrom(output, [&](const TextPut& put) {
-        auto kept = [&](bool ok) {
-          if (!ok && put_errno == 0) put_errno = errno;
-          return ok;
-        };
-        return produce(TextPut([&](std::string_view piece) { return kept(put(piece)); },
-                               [&](std::string& text) { return kept(put.Give(text)); }));
-      });
-      if (written) return true;
-      const int why = put_errno > 0 ? put_errno : errno;
-      const std::string native = NameToNative(output);
-      problem = {job.output.empty() ? native : job.output, why > 0 ? why : CreateProblem(native),
-                 "cannot be written"};
-      return false;
+      const std::error_code why = WriteTextFrom(output, produce);
+      if (why && why != std::errc::operation_canceled)
+        problem = {job.output.empty() ? NameToNative(output) : job.output, why.value(), "cannot be written"};
+      return !why;
     };
   }
   if (!utf8) hooks.title = CarriedAsReferences;
