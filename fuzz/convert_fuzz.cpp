@@ -21,7 +21,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/dbcs.h"
+#include "text/dbcs.h"
 #include "report/host.h"
 #include "convert/run.h"
 #include "platform/files.h"

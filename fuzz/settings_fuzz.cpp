@@ -22,7 +22,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/dbcs.h"
+#include "text/dbcs.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "rules/rule_file.h"

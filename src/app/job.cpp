@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/exit_status.h"
-#include "base/dbcs.h"
+#include "text/dbcs.h"
 #include "base/format.h"
 #include "io/document_io.h"
 #include "report/messages.h"
@@ -17,6 +17,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/probe.h"
+#include "text/scan.h"
 
 namespace norvelle {
 
@@ -173,41 +174,21 @@ void SetWholeWrite(RunHooks& hooks, const Job& job, bool to_stdout, Problem& pro
       problem = {"standard output", err, "cannot be written"};
       return false;
     }
-    errno = 0;
-    if (WriteTextFile(output, views)) return true;
-    const int why = errno;
-    const std::string native = NameToNative(output);
-    problem = {job.output.empty() ? native : job.output, why > 0 ? why : CreateProblem(native), "cannot be written"};
-    return false;
+    const std::error_code why = WriteText(output, views);
+    if (why) problem = {job.output.empty() ? NameToNative(output) : job.output, why.value(), "cannot be written"};
+    return !why;
   };
 }
 
 // A CP932 page in a file goes out as it is made (when the run can stream).
-// Pass 2 runs inside the write, so the reason of a failed piece is kept
-// when it happens, before pass 2 can touch errno again.
+// The reason is that of the first write that failed, whichever thread made
+// it; a run that gave up (cancelled, or its frame changed late) is none.
 void SetStreamedWrite(RunHooks& hooks, const Job& job, Problem& problem) {
   hooks.write_stream = [&job, &problem](const std::string& output, const TextProducer& produce) {
-    int put_errno = 0;
-    bool put_failed = false, stopped = false;
-    errno = 0;
-    const bool written = WriteTextFileFrom(output, [&](const TextPut& put) {
-      auto kept = [&](bool ok) {
-        if (!ok && !put_failed) put_failed = true, put_errno = errno;
-        return ok;
-      };
-      const bool made = produce(TextPut([&](std::string_view piece) { return kept(put(piece)); },
-                                        [&](std::string& text) { return kept(put.Give(text)); }));
-      // The run stopped the page itself (cancelled, failed, or starting again
-      // with the body held whole): no problem of the file.
-      stopped = !made && !put_failed;
-      return made;
-    });
-    if (written) return true;
-    if (stopped) return false;
-    const int why = put_errno > 0 ? put_errno : errno;
-    const std::string native = NameToNative(output);
-    problem = {job.output.empty() ? native : job.output, why > 0 ? why : CreateProblem(native), "cannot be written"};
-    return false;
+    const std::error_code why = WriteTextFrom(output, produce);
+    if (why && why != std::errc::operation_canceled)
+      problem = {job.output.empty() ? NameToNative(output) : job.output, why.value(), "cannot be written"};
+    return !why;
   };
 }
 
@@ -331,22 +312,12 @@ RunOutcome RunJob(ConversionHost& host, const Job& job, const NoteSink& note) {
 bool LooksLikeUtf8(std::string_view text) {
   if (text.substr(0, kBom.size()) == kBom) return true;
   // Per line: whether it has a byte above 0x7F, and whether it is valid UTF-8
-  // from the first such byte on (the ASCII before it always is). Eight bytes
-  // at a time up to that byte or the line feed.
-  constexpr std::uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
-  constexpr std::uint64_t kLfs = kOnes * '\n';
+  // from the first such byte on (the ASCII before it always is).
   std::size_t high = 0, valid = 0;
   const char* p = text.data();
   const char* e = p + text.size();
   while (p < e) {
-    while (e - p >= 8) {
-      std::uint64_t w;
-      std::memcpy(&w, p, 8);
-      const std::uint64_t x = w ^ kLfs;
-      if (((w | ((x - kOnes) & ~x)) & kHigh) != 0) break;
-      p += 8;
-    }
-    while (p < e && *p != '\n' && !(static_cast<unsigned char>(*p) & 0x80)) ++p;
+    p += Scan::FindHighOr(p, e, '\n');
     if (p == e) break;
     if (*p == '\n') {
       ++p;

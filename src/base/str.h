@@ -16,7 +16,7 @@
 #include <new>
 #include <string_view>
 
-#include "base/dbcs.h"
+#include "text/dbcs.h"
 
 namespace norvelle {
 

@@ -1,9 +1,5 @@
 #include "convert/run.h"
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 #include <algorithm>
 #include <cstring>
 #include <exception>
@@ -30,6 +26,7 @@
 #include "platform/paths.h"
 #include "rules/rule_keys.h"
 #include "rules/rule_store.h"
+#include "text/scan.h"
 
 namespace norvelle {
 
@@ -48,29 +45,6 @@ RunOutcome Fail(ConversionHost& host, const RunHooks& hooks, Msg msg) {
 }
 
 
-// Sixteen bytes at a time: a call per line would cost more than the bytes.
-std::size_t CountLineFeeds(std::string_view text) {
-  const char* p = text.data();
-  const char* e = p + text.size();
-  std::size_t n = 0;
-#ifdef __SSE2__
-  // Each byte lane counts its matches (a match compares as -1) for up to 255
-  // blocks; the lanes are then summed.
-  const __m128i lf = _mm_set1_epi8('\n');
-  while (e - p >= 16) {
-    __m128i lanes = _mm_setzero_si128();
-    for (int k = 0; k < 255 && e - p >= 16; ++k, p += 16) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(v, lf));
-    }
-    const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
-    n += std::size_t(_mm_cvtsi128_si64(sums)) + std::size_t(_mm_extract_epi16(sums, 4));
-  }
-#endif
-  for (; p < e; ++p) n += *p == '\n';
-  return n;
-}
-
 // The number of the first line longer than limit, or 0. It jumps ahead
 // limit + 1 bytes at a time and looks back for the last line feed there: no
 // line feed, a line too long. Each byte is looked at once at most, and a
@@ -79,7 +53,7 @@ std::size_t FirstLineLongerThan(std::string_view text, std::size_t limit) {
   std::size_t start = 0;  // of a line
   while (text.size() - start > limit) {
     const void* lf = memrchr(text.data() + start, '\n', limit + 1);
-    if (!lf) return 1 + CountLineFeeds(text.substr(0, start));
+    if (!lf) return 1 + Scan::CountLineFeeds(text.substr(0, start));
     start = std::size_t(static_cast<const char*>(lf) - text.data()) + 1;
   }
   return 0;
@@ -102,7 +76,7 @@ std::optional<Msg> ReadSource(std::string_view command_line, const RunHooks& hoo
   const std::size_t max_line = std::min(hooks.max_line_bytes, kMaxElementBytes);
   if (std::size_t n = FirstLineLongerThan(src.text, max_line)) throw LineTooLong{int(n)};
   if (hooks.stream_source || !FileModTime(src.path, src.mtime)) src.mtime = hooks.clock.now();
-  src.lines = 1 + CountLineFeeds(src.text);
+  src.lines = 1 + Scan::CountLineFeeds(src.text);
   src.lines_read = int(src.lines - (src.text.back() == '\n'));
   return std::nullopt;
 }

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "base/dbcs.h"
+#include "text/dbcs.h"
 #include "html/escape.h"
 
 namespace norvelle {

@@ -17,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/dbcs.h"
+#include "text/dbcs.h"
 
 namespace norvelle {
 

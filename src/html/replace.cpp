@@ -4,7 +4,7 @@
 #include <cstring>
 #include <functional>
 
-#include "base/dbcs.h"
+#include "text/dbcs.h"
 #include "base/number.h"
 #include "html/escape.h"
 #include "rules/rule_keys.h"

@@ -1,6 +1,6 @@
 #include "io/source_path.h"
 
-#include "base/dbcs.h"
+#include "text/dbcs.h"
 #include "platform/paths.h"
 
 namespace norvelle {

@@ -2,44 +2,15 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 
-#include "base/dbcs.h"
 #include "base/format.h"
 #include "base/number.h"
 #include "markup/command_line.h"
 #include "markup/commands.h"
 #include "report/messages.h"
+#include "text/dbcs.h"
 
 namespace norvelle {
-
-std::size_t FindAtCharStart(std::string_view text, std::string_view key) {
-  if (key.empty()) return 0;
-  const char* b = text.data();
-  const char* e = b + text.size();
-  const char* p = b;
-  const char k0 = key[0];
-  // Eight bytes at a time while they hold neither a lead byte (all have the
-  // high bit) nor the key's first byte: most text goes by that way.
-  constexpr std::uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
-  const std::uint64_t k0s = kOnes * static_cast<unsigned char>(k0);
-  while (p < e) {
-    if (e - p >= 8) {
-      std::uint64_t w;
-      std::memcpy(&w, p, 8);
-      const std::uint64_t x = w ^ k0s;
-      if (((w | ((x - kOnes) & ~x)) & kHigh) == 0) {
-        p += 8;
-        continue;
-      }
-    }
-    if (*p == k0 && (key.size() == 1 ||
-                     (std::size_t(e - p) >= key.size() && std::string_view(p, key.size()) == key)))
-      return std::size_t(p - b);
-    p = NextChar(p, e);
-  }
-  return std::string_view::npos;
-}
 
 LineAnalyser::LineAnalyser(ElementList& elements, ArgPool& args, TextArena& arena,
                            ConversionHost& host, std::string split_key)

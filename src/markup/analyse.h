@@ -16,17 +16,9 @@
 #include "markup/element.h"
 #include "report/host.h"
 #include "pattern/regex.h"
+#include "text/split.h"
 
 namespace norvelle {
-
-// Cuts text at every occurrence of key, never at a trail byte. An empty key
-// gives the whole text; n matches give n + 1 pieces, possibly empty.
-template <class F>
-void SplitAtKey(std::string_view text, std::string_view key, F&& piece);
-
-// The offset of the first occurrence of key in text at a character start, or
-// npos; SplitAtKey cuts there first.
-std::size_t FindAtCharStart(std::string_view text, std::string_view key);
 
 // What a source line is, decided before anything is stored.
 enum class LineKind {
@@ -143,20 +135,5 @@ class LineAnalyser {
   // 0 (the placeholder) while there is none.
   std::size_t last_line_start_ = 0;
 };
-
-template <class F>
-void SplitAtKey(std::string_view text, std::string_view key, F&& piece) {
-  if (key.empty()) {
-    piece(text);
-    return;
-  }
-  for (;;) {
-    const std::size_t at = FindAtCharStart(text, key);
-    if (at == std::string_view::npos) break;
-    piece(text.substr(0, at));
-    text.remove_prefix(at + key.size());
-  }
-  piece(text);
-}
 
 }  // namespace norvelle

@@ -1,6 +1,6 @@
 #include "markup/command_line.h"
 
-#include "base/dbcs.h"
+#include "text/dbcs.h"
 
 namespace norvelle {
 

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "base/dbcs.h"
+#include "text/dbcs.h"
 #include "base/number.h"
 #include "markup/element.h"
 

@@ -6,7 +6,7 @@
 #include <climits>
 #include <cstring>
 
-#include "base/dbcs.h"
+#include "text/dbcs.h"
 #include "pattern/regex.h"
 
 namespace norvelle {

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <new>
 
-#include "base/dbcs.h"
+#include "text/dbcs.h"
 #include "pattern/classes.h"
 #include "pattern/matcher.h"
 

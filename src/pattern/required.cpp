@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "base/dbcs.h"
+#include "text/dbcs.h"
 #include "pattern/classes.h"
 
 namespace norvelle {

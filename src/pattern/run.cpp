@@ -2,7 +2,7 @@
 // replacement output, position lists and hit logs; and template expansion.
 #include <cstring>
 
-#include "base/dbcs.h"
+#include "text/dbcs.h"
 #include "pattern/matcher.h"
 
 namespace norvelle {

@@ -1,7 +1,7 @@
 #include "platform/carry.h"
 
-#include "base/dbcs.h"
 #include "platform/encoding.h"
+#include "text/dbcs.h"
 
 namespace norvelle {
 
@@ -213,6 +213,10 @@ bool NameFromNative(std::string_view utf8, std::string& cp932) {
 
 bool NameToNative(std::string_view cp932, std::string& utf8) {
   return ProcessCarry().ToUtf8(cp932, utf8, true);
+}
+
+bool ToSystemPath(std::string_view cp932_path, std::string& native) {
+  return !cp932_path.empty() && cp932_path.find('\0') == std::string_view::npos && NameToNative(cp932_path, native);
 }
 
 std::string DisplayUtf8(std::string_view cp932) {

@@ -77,6 +77,10 @@ std::string NameToNative(std::string_view cp932);
 // CP932 form; a CP932 name with bytes CP932 cannot decode has no native one.
 bool NameFromNative(std::string_view utf8, std::string& cp932);
 bool NameToNative(std::string_view cp932, std::string& utf8);
+// A CP932 path for a system call: false for an empty path, one with no
+// native form, and one holding a NUL byte (the call would read only the part
+// before it, and a document could so cut off a suffix we add).
+bool ToSystemPath(std::string_view cp932_path, std::string& native);
 // CP932 text for a UTF-8 display (terminal, window); never fails.
 std::string DisplayUtf8(std::string_view cp932);
 

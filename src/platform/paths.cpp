@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "base/dbcs.h"
+#include "text/dbcs.h"
 #include "platform/carry.h"
 
 namespace norvelle {

@@ -1,6 +1,6 @@
 #include "rules/rule_file.h"
 
-#include "base/dbcs.h"
+#include "text/dbcs.h"
 #include "pattern/regex.h"
 #include "rules/rule_store.h"
 

@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "base/dbcs.h"
+#include "text/dbcs.h"
 #include "base/str.h"
 
 namespace norvelle {

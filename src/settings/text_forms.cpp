@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "base/dbcs.h"
+#include "text/dbcs.h"
 #include "pattern/regex.h"
 #include "rules/rule_file.h"
 

@@ -8,6 +8,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -54,6 +55,19 @@ TEST_F(Cli, DevicesAndStreamsAreWrittenNotReplaced) {
   reader.join();
   EXPECT_EQ(r.status, kExitOk) << r.err;
   EXPECT_NE(got.find("x<br>\r\n"), std::string::npos);
+}
+
+// A device that fills up while the writing thread has the page: the reason
+// is that write's, not what pass 2 met before (a missing include).
+TEST_F(Cli, FullDeviceGivesTheReasonOfTheWriteThatFailed) {
+  std::string doc = "|include=nothere.html|x\n";
+  for (int i = 0; i < 20000; ++i) doc += "words words words words words words words words words\n";
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("a.txt"), doc));
+  const std::string full = DeviceLike(tmp_, "full", 7);
+  const Result r = Run({"--batch", "-o", full, "a.txt"});
+  EXPECT_EQ(r.status, kExitFatal);
+  const std::string tail = "norvelle: " + full + ": No space left on device\n";
+  EXPECT_EQ(r.err.substr(r.err.size() - std::min(r.err.size(), tail.size())), tail) << r.err;
 }
 
 TEST_F(Cli, StandardOutputNamedAsAFileAppendsWhereTheShellSaid) {

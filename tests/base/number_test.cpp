@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "base/dbcs.h"
+#include "text/dbcs.h"
 
 namespace norvelle {
 namespace {

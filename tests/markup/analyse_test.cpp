@@ -148,38 +148,6 @@ void RunCases(const std::vector<Case>& cases) {
 const std::string kUnknown1 = "[1]：'frob'認識できない命令です。";
 const std::string kBadNumber1 = "[1]：指定した要素番号が無効です";
 
-TEST(SplitAtKey, Pieces) {
-  struct SplitCase {
-    std::string text, key;
-    std::vector<std::string> pieces;
-  };
-  const SplitCase cases[] = {
-      {"a b c", " ", {"a", "b", "c"}},
-      {"a  b", " ", {"a", "", "b"}},
-      {" a ", " ", {"", "a", ""}},
-      {"", " ", {""}},
-      {"a b", "", {"a b"}},
-      {"", "", {""}},
-      {"a, b,c", ", ", {"a", "b,c"}},
-      {"aaa", "aa", {"", "a"}},
-      {"abab", "ab", {"", "", ""}},
-      {"a", "abc", {"a"}},
-      {"x\x82\xA0y", "\x82\xA0", {"x", "y"}},
-      // Never matched at a trail byte.
-      {"x\x95\x5Cy", "\\", {"x\x95\x5Cy"}},
-      {"x\x95\x5C\\y", "\\", {"x\x95\x5C", "y"}},
-      {"\x81\x7C|", "|", {"\x81\x7C", ""}},
-      {"\x82\x82\xA0", "\x82\xA0", {"\x82\x82\xA0"}},
-      {"a\tb\t", "\t", {"a", "b", ""}},
-  };
-  for (const SplitCase& c : cases) {
-    SCOPED_TRACE(c.text + " at " + c.key);
-    std::vector<std::string> got;
-    SplitAtKey(c.text, c.key, [&](std::string_view piece) { got.emplace_back(piece); });
-    EXPECT_EQ(got, c.pieces);
-  }
-}
-
 TEST(LineAnalyser, PlaceholderAndSentinel) {
   Analysis a = Analyse({"x"});
   EXPECT_EQ(a.all, (std::vector<std::string>{"|next", "x|L", "|//"}));

@@ -2,6 +2,10 @@
 // target untouched when the producer gives up or fails.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <iterator>
 #include <stdexcept>
@@ -71,6 +75,42 @@ TEST(WriteTextFileFrom, PiecesAsTheyComeAndNothingLeftOnFailure) {
     return true;
   }));
   EXPECT_FALSE(called);
+}
+
+// Why a write failed, as the caller gets it: from the step that failed, also
+// when the writing thread met it while the producer went on.
+TEST(WriteText, ReasonOfTheStepThatFailed) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("folder"));
+  // A device like /dev/full; root makes its own node, so that a fault cannot replace the real one.
+  std::string full = "/dev/full";
+  if (geteuid() == 0 && mknod(dir.File("full").c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0) full = dir.File("full");
+  const TextProducer small = [](const TextPut& put) { return put("x\n"); };
+  const TextProducer give_up = [](const TextPut& put) { return put("x") && false; };
+  const TextProducer large = [](const TextPut& put) {
+    for (int i = 0; i < 4096; ++i)
+      if (!put(std::string(1024, 'x'))) return false;
+    return true;
+  };
+  using std::errc;
+  const struct {
+    const char* name;
+    std::string path;
+    const TextProducer& produce;
+    errc why;
+  } cases[] = {
+      {"missing folder", dir.File("no/such/out.htm"), small, errc::no_such_file_or_directory},
+      {"NUL in the name", dir.File("out.htm") + std::string(1, '\0'), small, errc::no_such_file_or_directory},
+      {"a folder in the way", dir.File("folder"), small, errc::is_a_directory},
+      {"the producer gives up", dir.File("out.htm"), give_up, errc::operation_canceled},
+      {"a full device, small", full, small, errc::no_space_on_device},
+      {"a full device, on the writing thread", full, large, errc::no_space_on_device},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(WriteTextFrom(c.path, c.produce), c.why);
+  }
+  EXPECT_EQ(Entries(dir.path()), full == "/dev/full" ? 1 : 2);  // no temporary file stays
 }
 
 }  // namespace

@@ -182,22 +182,28 @@ TEST(ReadTextFile, TextModeAgainstTheRule) {
 TEST(ReadTextFile, FailsForWhatIsNoReadableFile) {
   TempDir dir;
   std::filesystem::create_directory(dir.File("folder"));
-  const std::string paths[] = {
-      dir.File("missing.txt"),
-      dir.File("folder"),
-      "",
-      dir.File("bad\x82"),  // a name that is no CP932 text
-      dir.File("fifo"),      // no writer: opening must not wait
-      "/dev/zero",           // a device that never ends
-      dir.File("plain.txt") + std::string(1, '\0') + ".qdx",  // a NUL ends nothing silently
-      dir.File("plain.txt") + std::string(1, '\0'),
+  using std::errc;
+  const struct {
+    std::string path;
+    errc why;
+  } cases[] = {
+      {dir.File("missing.txt"), errc::no_such_file_or_directory},
+      {dir.File("folder"), errc::is_a_directory},
+      {"", errc::no_such_file_or_directory},
+      {dir.File("bad\x82"), errc::no_such_file_or_directory},  // a name that is no CP932 text
+      {dir.File("fifo"), errc::invalid_argument},                // no writer: opening must not wait
+      {"/dev/zero", errc::invalid_argument},                     // a device that never ends
+      {dir.File("plain.txt") + std::string(1, '\0') + ".qdx", errc::no_such_file_or_directory},  // a NUL ends nothing silently
+      {dir.File("plain.txt") + std::string(1, '\0'), errc::no_such_file_or_directory},
   };
   ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
   ASSERT_TRUE(WriteBytes(dir.File("plain.txt"), "text"));
-  for (const std::string& p : paths) {
+  for (const auto& c : cases) {
+    const std::string& p = c.path;
     SCOPED_TRACE(p);
     std::string out;
     EXPECT_FALSE(ReadTextFile(p, out));
+    EXPECT_EQ(ReadText(p, out), c.why);
     TextFileReader reader(p);
     EXPECT_FALSE(reader.is_open());
     char buf[8];
