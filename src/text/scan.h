@@ -46,24 +46,22 @@ struct BlankPiece {
 
 struct ScalarScan {
   // The escaping scan over one text, prepared once for it (stops must
-  // outlive it).
+  // outlive it; wide: the text has sixteen bytes or more).
   class EscapeBlocks {
    public:
     EscapeBlocks(const EscapeStops& stops, BlankPiece blank, bool wide);
-    // One step over the block of sixteen bytes at p, p and w advanced over
-    // what it read and wrote; true when the step is whole, false when the
-    // byte at p is the byte loop's. The block (p a character start, p + 16
-    // <= e; w has
-    // room for 16 bytes). A block without a stop byte is copied whole. One
-    // whose only bytes below 0x80 that are stop bytes or below 0x40 are
-    // blanks, and that holds no byte that can be no trail byte (0x7F,
-    // 0xFD-0xFF), when `roomy` (room for 144 bytes at w) and sixteen more
-    // bytes can be read after it, is written with its blanks as the piece:
-    // pairs copied, a lead byte before a blank dropped when it ends a run of
-    // lead-range bytes of odd length, and a lead byte that ends such a run
-    // last in the block left for the next step. Else the bytes before the
-    // first stop byte are copied (not whole). May write up to 16 bytes past
-    // the new w.
+    // One step over the sixteen bytes at p (a character start, p + 16 <= e;
+    // w has room for 16 bytes); p and w advance over what it read and wrote.
+    // A block without a stop byte is copied whole (true). A block whose only
+    // bytes below 0x80 that stop or lie below 0x40 are blanks, and that holds
+    // no byte that can be no trail byte (0x7F, 0xFD-0xFF), is written with
+    // its blanks as the piece when `roomy` (room for 144 bytes at w) and
+    // sixteen more bytes can be read after it (true): pairs copied, a lead
+    // byte before a blank dropped when it ends a run of lead-range bytes of
+    // odd length, and one that ends such a run last in the block left for
+    // the next step. Otherwise the bytes before the first stop byte are
+    // copied and p stops at that byte, the byte loop's (false). May write up
+    // to 16 bytes past the new w.
     bool Block(const unsigned char*& p, const unsigned char* e, char*& w, bool roomy) const;
 
    private:

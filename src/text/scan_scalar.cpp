@@ -65,6 +65,8 @@ std::size_t ScalarScan::CountLineFeeds(std::string_view text) {
 }
 
 std::size_t ScalarScan::TextModeInPlace(char* d, std::size_t n, bool* cut) {
+  *cut = false;
+  if (n == 0) return 0;  // d may be null then, which memchr does not take
   const void* eof = std::memchr(d, '\x1A', n);
   *cut = eof != nullptr;
   if (eof) n = std::size_t(static_cast<const char*>(eof) - d);
