@@ -78,7 +78,7 @@ void ElementWriter::ReportError(int msg, const std::string& path) {
   host_.AddError(line.view());
 }
 
-bool ElementWriter::Has(std::size_t i) {
+bool ElementWriter::WaitFor(std::size_t i) {
   if (i < available_) return true;
   if (!feed_) return false;
   available_ = feed_->WaitBeyond(i, idle_);
@@ -108,7 +108,7 @@ bool ElementWriter::Run() {
   if (!feed_) body_.reserve(std::size_t(elements_.size()) * 8);
   host_.line_number = 0;
   tags_.Clear();
-  for (std::size_t i = 1; Has(i); ++i) {
+  for (std::size_t i = 1; WaitFor(i); ++i) {
     // Every 16th element: the position and the pump go through several
     // hosts, and an element takes well under a microsecond.
     if ((i & (kPumpEvery - 1)) == 1) {
@@ -219,7 +219,7 @@ void ElementWriter::PackedLine(const TarnStruct& e, std::size_t i) {
 
 void ElementWriter::PromoteLineStart(bool line_start, std::size_t i) {
   // The next element of the line takes over the line start.
-  if (line_start && Has(i + 1) && !elements_[i + 1].Has(kLineStart)) {
+  if (line_start && WaitFor(i + 1) && !elements_[i + 1].Has(kLineStart)) {
     --host_.line_number;
     promoted_ = i + 1;
   }
@@ -347,7 +347,7 @@ bool ElementWriter::SourceBlock(std::size_t& i) {
   const char* const first = elements_[i].text;
   const char* stop = first + elements_[i].len;
   bool one_piece = true;
-  for (; Has(end) && elements_[end].Has(kSourceLine); ++end) {
+  for (; WaitFor(end) && elements_[end].Has(kSourceLine); ++end) {
     const TarnStruct& e = elements_[end];
     one_piece = one_piece && e.text == stop + 1 && *stop == '\n';
     stop = e.text + e.len;

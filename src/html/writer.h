@@ -101,7 +101,8 @@ class ElementWriter {
   std::function<bool()> idle_;
   bool stop_when_late_ = false;
   std::size_t available_ = 0;  // elements known to be final
-  bool Has(std::size_t i);
+  // Whether element i exists, waiting for pass 1 to hand it over if need be.
+  bool WaitFor(std::size_t i);
   void SpillIfFull();
   Spill spill_;
   std::size_t spill_at_ = 0;
