@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "support/permissions.h"
+#include "support/full_disk.h"
 #include "support/test_support.h"
 
 namespace norvelle::test {
@@ -24,19 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Takes `room` bytes in all, then fails with ENOSPC; short writes on the way.
-WriteStep FullAfter(std::size_t room) {
-  auto left = std::make_shared<std::size_t>(room);
-  return [left](int fd, const void* data, std::size_t size) -> ssize_t {
-    if (*left == 0) {
-      errno = ENOSPC;
-      return -1;
-    }
-    const std::size_t take = std::min(size, *left);
-    *left -= take;
-    return ::write(fd, data, take);
-  };
-}
+using test::FullAfter;
 
 // What the set-up writes to its stream.
 class Note {
