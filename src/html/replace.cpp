@@ -284,13 +284,16 @@ void AutoReplacer::WriteUnremembered(std::string& out, std::string_view text, bo
       subject_.Assign(t.data(), t.size());
       copied = true;
     }
-    bool cut = false;
-    if (RegexMatch(subject_, p.root, "", &hits_, p.tmpl.c_str(), nullptr, 0, nullptr, nullptr, &cut) > 0) {
+    MatchOptions o;
+    o.hits = &hits_;
+    o.tmpl = p.tmpl.c_str();
+    const MatchResult m = Match(subject_, p.root, o);
+    if (m.matches > 0) {
       matched = true;
       present = ByteSet();
       present.Add(subject_.view());  // the subject has changed
     }
-    cut_off_ = cut_off_ || cut;
+    cut_off_ = cut_off_ || m.cut_off;
   }
   if (matched) AppendSubstituted(out, subject_.view(), t); else out.append(t);
 }

@@ -171,4 +171,26 @@ int RegexSearch(std::string_view text, const char* pattern, const char* flags,
 // Expands a replacement template with the hits, appending to out.
 void RegexExpandTemplate(const char* tmpl, const CStrHitList& hits, CStr& out);
 
+// Form 1 for the program's own callers: the optional parts by name, and
+// what came of the call in one value.
+struct MatchOptions {
+  const char* flags = "";
+  const char* tmpl = nullptr;  // replaces each match in the subject
+  int start = 0;
+  CStrHitList* hits = nullptr;
+  CStrHitLog* hit_log = nullptr;
+  CStrPositionList* positions = nullptr;
+  const RegexCallback* callback = nullptr;
+};
+struct MatchResult {
+  int matches = 0;
+  bool cut_off = false;  // a budget ended the call early
+};
+inline MatchResult Match(CStr& subject, const CStrRegexStruct& root, const MatchOptions& o) {
+  MatchResult r;
+  r.matches = RegexMatch(subject, root, o.flags, o.hits, o.tmpl, o.hit_log, o.start, o.positions, o.callback,
+                         &r.cut_off);
+  return r;
+}
+
 }  // namespace norvelle

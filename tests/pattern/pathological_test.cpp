@@ -133,10 +133,11 @@ namespace {
 // One match without "g"; tells whether an attempt broke a budget.
 bool CutOff(const std::string& text, const std::string& pattern, int* count = nullptr) {
   CStr subject(text);
-  bool cut = false;
-  const int n = RegexMatch(subject, RegexCompile(pattern), "", nullptr, "-", nullptr, 0, nullptr,
-                           nullptr, &cut);
-  if (count) *count = n;
+  MatchOptions o;
+  o.tmpl = "-";
+  const MatchResult m = Match(subject, RegexCompile(pattern), o);
+  const bool cut = m.cut_off;
+  if (count) *count = m.matches;
   if (cut) {
     EXPECT_EQ(subject.view(), text);  // written as if nothing matched
   }
