@@ -26,6 +26,7 @@
 #include "convert/run.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "support/browser_decode.h"
 #include "support/recording_host.h"
 
 namespace {
@@ -68,26 +69,6 @@ bool MayLeaveFolder(std::string_view s) {
   return false;
 }
 
-// What a browser's Shift_JIS decoder (WHATWG) makes of the bytes, reduced to
-// ASCII: a lead byte (0x81-0x9F, 0xE0-0xFC) takes a following byte in
-// 0x40-0x7E or 0x80-0xFC (an unmapped pair gives back an ASCII byte of that
-// range, none of < > " &); before any other byte it is an error and the byte
-// is read on its own. Everything else non-ASCII becomes '?'.
-std::string BrowserAscii(std::string_view bytes) {
-  std::string out;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const auto c = static_cast<unsigned char>(bytes[i]);
-    if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
-      const auto t = i + 1 < bytes.size() ? static_cast<unsigned char>(bytes[i + 1]) : 0;
-      if ((t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFC)) ++i;
-      out += '?';
-    } else {
-      out += c < 0x80 ? char(c) : '?';
-    }
-  }
-  return out;
-}
-
 // The tags the program itself writes for the commands of SafeDocument.
 bool OwnTag(std::string_view tag) {
   static constexpr std::string_view kTags[] = {"br", "b", "/b", "i", "/i", "table", "/table", "tr", "/tr",
@@ -100,7 +81,7 @@ bool OwnTag(std::string_view tag) {
 // Aborts when text (decoded as a browser does) holds markup of its own: a
 // < > " outside the program's tags, or an '&' that starts no entity.
 void CheckEscaped(std::string_view text) {
-  const std::string seen = BrowserAscii(text);
+  const std::string seen = test::BrowserAscii(text);
   for (std::size_t i = 0; i < seen.size(); ++i) {
     if (seen[i] == '<') {
       const std::size_t end = seen.find('>', i);
@@ -110,9 +91,7 @@ void CheckEscaped(std::string_view text) {
       std::abort();
     } else if (seen[i] == '&') {
       const std::string_view rest = std::string_view(seen).substr(i);
-      if (!(rest.starts_with("&nbsp;") || rest.starts_with("&quot;") || rest.starts_with("&amp;") ||
-            rest.starts_with("&lt;") || rest.starts_with("&gt;")))
-        std::abort();
+      if (!test::StartsWithEntity(rest)) std::abort();
     }
   }
 }
