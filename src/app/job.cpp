@@ -9,7 +9,6 @@
 
 #include "app/exit_status.h"
 #include "text/dbcs.h"
-#include "base/format.h"
 #include "io/document_io.h"
 #include "report/messages.h"
 #include "io/source_path.h"
@@ -68,9 +67,7 @@ void DecodeUtf8Document(ConversionHost& host, std::string& text) {
     if (lf != std::string_view::npos) out += '\n';
     for (Msg m : {Msg::kInvalidUtf8, Msg::kTooManyCarried}) {
       if ((m == Msg::kInvalidUtf8 ? st.invalid : st.overflow) == 0) continue;
-      CStr report;
-      Format(report, Message(m).c_str(), line);
-      host.AddError(report.view());
+      Report(host, m, line);
     }
     start = end + 1;
   }

@@ -48,11 +48,11 @@ void ConcurrentAnalysis::Work() {
       published = n;
       feed.Publish(n);
     };
-    pass1_host_.line_number = 0;
+    pass1_report_.line_number = 0;
     std::size_t lines = 0;
     const bool complete = ForEachLine(src_.text, [&](std::string_view line) {
-      ++pass1_host_.line_number;
-      if (pass1_host_.Pump()) return false;
+      ++pass1_report_.line_number;
+      if (feed.stopped()) return false;
       analyser_.Analyse(line);
       // Handing over costs an atomic store and a wake-up check: not for every line.
       if ((++lines & 63) == 0) {

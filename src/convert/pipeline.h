@@ -51,23 +51,14 @@ bool AnalyseLines(ConversionHost& host, const Source& src, LineAnalyser& analyse
 // Nothing in pass 2 can change the header or the footer.
 bool FrameIsFixed(const ElementList& elements);
 
-// Pass 1's host on its own thread: it keeps its error lines for pass 2's
-// thread to report, and asks the feed whether to stop.
-class AnalysisHost : public ConversionHost {
+// Pass 1's report on its own thread: it keeps its error lines for pass 2's
+// thread to report.
+class HeldReport : public Diagnostics {
  public:
-  explicit AnalysisHost(const ElementFeed& feed) : feed_(feed) {}
-  void SetStatus(std::string_view) override {}
   void AddError(std::string_view line) override { errors.emplace_back(line); }
   int ErrorCount() const override { return int(errors.size()); }
-  void SetButtonCaption(std::string_view) override {}
-  void SetProgressRange(int) override {}
-  void SetProgressPos(int) override {}
-  bool Pump() override { return feed_.stopped(); }
 
   std::vector<std::string> errors;
-
- private:
-  const ElementFeed& feed_;
 };
 
 // Pass 1 on a second thread, handing final elements to pass 2 as it goes.
@@ -83,8 +74,7 @@ class ConcurrentAnalysis {
       : bounded_(bounded),
         elements_(elements),
         src_(src),
-        pass1_host_(feed),
-        analyser_(elements, args, arena, pass1_host_, std::move(split_key)) {
+        analyser_(elements, args, arena, pass1_report_, std::move(split_key)) {
     analyser_.set_max_line_bytes(max_line_bytes);
   }
   ~ConcurrentAnalysis() {
@@ -106,7 +96,7 @@ class ConcurrentAnalysis {
   }
   const SplitKeys& split_keys() const { return analyser_.split_keys(); }
   // After Join: pass 1's error lines, in order.
-  std::vector<std::string>& errors() { return pass1_host_.errors; }
+  std::vector<std::string>& errors() { return pass1_report_.errors; }
 
   ElementFeed feed;
 
@@ -118,7 +108,7 @@ class ConcurrentAnalysis {
   bool bounded_;
   ElementList& elements_;
   const Source& src_;
-  AnalysisHost pass1_host_;
+  HeldReport pass1_report_;
   LineAnalyser analyser_;
   std::thread thread_;
   std::exception_ptr failure_;

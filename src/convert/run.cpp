@@ -13,7 +13,6 @@
 #include <utility>
 #include <vector>
 
-#include "base/format.h"
 #include "convert/pipeline.h"
 #include "markup/analyse.h"
 #include "report/messages.h"
@@ -32,18 +31,15 @@ namespace norvelle {
 
 namespace {
 
-RunOutcome Fail(ConversionHost& host, const RunHooks& hooks, Msg msg, std::string_view report_line) {
+// line: for a message that quotes one; 0 for one that does not.
+RunOutcome Fail(ConversionHost& host, const RunHooks& hooks, Msg msg, int line = 0) {
   if (hooks.fatal) *hooks.fatal = msg;
-  host.AddError(report_line);
+  if (line > 0) Report(host, msg, line);
+  else host.AddError(Message(msg));
   host.SetStatus(Message(Msg::kStatusFailed));
   host.SetButtonCaption(Message(Msg::kCaptionClose));
   return RunOutcome::kFailed;
 }
-
-RunOutcome Fail(ConversionHost& host, const RunHooks& hooks, Msg msg) {
-  return Fail(host, hooks, msg, Message(msg));
-}
-
 
 // The number of the first line longer than limit, or 0. It jumps ahead
 // limit + 1 bytes at a time and looks back for the last line feed there: no
@@ -92,9 +88,7 @@ RunOutcome Finished(ConversionHost& host) {
     return RunOutcome::kDone;
   }
   host.SetStatus(Message(Msg::kStatusDoneErrors));
-  CStr line;
-  Format(line, Message(Msg::kErrorCount).c_str(), errors);
-  host.AddError(line.view());
+  Report(host, Msg::kErrorCount, errors);
   host.SetButtonCaption(Message(Msg::kCaptionClose));
   return RunOutcome::kDoneErrors;
 }
@@ -200,7 +194,7 @@ std::optional<RunOutcome> WriteDocument(ConversionHost& host, const Pass2Input& 
   // Included files and rules beside the document are found from the
   // source's folder, wherever the output goes.
   const std::string folder = FolderOf(src.path.empty() ? src.output : src.path);
-  ElementWriter writer(host, in.elements, in.args, src.lines_read, in.io, in.rules, folder);
+  ElementWriter writer(host, host, in.elements, in.args, src.lines_read, in.io, in.rules, folder);
   SetUpWriter(writer, host, in, marks, frame_fixed, feed);
   // The frame was taken as fixed, and pass 1 found otherwise.
   auto given_up = [feed, frame_fixed] { return feed && frame_fixed && feed->late(); };
@@ -297,9 +291,7 @@ RunOutcome ConvertWith(ConversionHost& host, std::string_view command_line, cons
   } catch (const std::bad_alloc&) {
     return Fail(host, hooks, Msg::kOutOfMemory);
   } catch (const LineTooLong& e) {
-    CStr line;
-    Format(line, Message(Msg::kLineTooLong).c_str(), e.line);
-    return Fail(host, hooks, Msg::kLineTooLong, line.view());
+    return Fail(host, hooks, Msg::kLineTooLong, e.line);
   } catch (...) {
     return Fail(host, hooks, Msg::kInternalError);
   }

@@ -33,10 +33,11 @@ void AppendTag(std::string& out, const char* open, std::string_view arg, char cl
 
 }  // namespace
 
-ElementWriter::ElementWriter(ConversionHost& host, const ElementList& elements,
+ElementWriter::ElementWriter(Diagnostics& report, ProgressSink& progress, const ElementList& elements,
                              const ArgPool& args, int lines_read, DocumentIO& io, const RuleSource& rules,
                              std::string output_folder)
-    : host_(host),
+    : report_(report),
+      progress_(progress),
       elements_(elements),
       args_(args),
       lines_read_(lines_read),
@@ -72,11 +73,7 @@ bool ElementWriter::Converts(const TarnStruct& e) const {
   return (conv_ && !e.Has(kPlain)) || e.Has(kLconv);
 }
 
-void ElementWriter::ReportError(int msg, const std::string& path) {
-  CStr line;
-  Format(line, Message(static_cast<Msg>(msg)).c_str(), host_.line_number, path.c_str());
-  host_.AddError(line.view());
-}
+void ElementWriter::ReportError(Msg msg, std::string_view arg) { Report(report_, msg, report_.line_number, arg); }
 
 bool ElementWriter::WaitFor(std::size_t i) {
   if (i < available_) return true;
@@ -106,14 +103,14 @@ bool ElementWriter::Run() {
   // known only through the feed.
   available_ = feed_ ? 0 : elements_.size();
   if (!feed_) body_.reserve(std::size_t(elements_.size()) * 8);
-  host_.line_number = 0;
+  report_.line_number = 0;
   tags_.Clear();
   for (std::size_t i = 1; WaitFor(i); ++i) {
     // Every 16th element: the position and the pump go through several
     // hosts, and an element takes well under a microsecond.
     if ((i & (kPumpEvery - 1)) == 1) {
-      host_.SetProgressPos(lines_read_ + host_.line_number);
-      if (host_.Pump()) return false;
+      progress_.SetProgressPos(lines_read_ + report_.line_number);
+      if (progress_.Pump()) return false;
     }
     if (feed_ && (i & (ElementList::kChunk - 1)) == 0) feed_->Consumed(i);
     // Pass 1 wrote the elements on another core, long before.
@@ -130,7 +127,7 @@ bool ElementWriter::Run() {
 
 void ElementWriter::Element(const TarnStruct& e, std::size_t& i) {
   bool line_start = e.Has(kLineStart) || promoted_ == i;
-  if (line_start) ++host_.line_number;
+  if (line_start) ++report_.line_number;
   if (e.Has(kCommentOpen)) ++comment_depth_;
   if (e.Has(kCommentClose) && comment_depth_ > 0) --comment_depth_;
   if (e.Has(kComment)) {
@@ -157,9 +154,9 @@ void ElementWriter::Element(const TarnStruct& e, std::size_t& i) {
   } else if (e.Has(kTitle)) {
     title_.Assign(e.text, e.len);
   } else if (e.Has(kExreps)) {
-    FillMarker(header_, args_.Get(e, kExreps), e.Text(), int(Msg::kHeaderTooLong));
+    FillMarker(header_, args_.Get(e, kExreps), e.Text(), Msg::kHeaderTooLong);
   } else if (e.Has(kExrepe)) {
-    FillMarker(footer_, args_.Get(e, kExrepe), e.Text(), int(Msg::kFooterTooLong));
+    FillMarker(footer_, args_.Get(e, kExrepe), e.Text(), Msg::kFooterTooLong);
   } else if (!control) {
     OpeningStep(e);
     WriteText(e);
@@ -180,7 +177,7 @@ void ElementWriter::PackedLine(const TarnStruct& e, std::size_t i) {
   constexpr std::uint64_t kPlainLine = (std::uint64_t(1) << kPackedLine) | (std::uint64_t(1) << kLineStart);
   if (e.codes == kPlainLine && conv_ && replacer_.empty() && comment_depth_ == 0 && tags_.empty() &&
       tags_.Depth(kTable) == 0 && key.size() == 1 && CanCutWhileConverting(key[0])) {
-    ++host_.line_number;
+    ++report_.line_number;
     LineBreakOrSeparator(e, true);
     AppendConvertedCut(body_, e.Text(), tab_string_, key[0], join_escaped_);
     return;
@@ -220,7 +217,7 @@ void ElementWriter::PackedLine(const TarnStruct& e, std::size_t i) {
 void ElementWriter::PromoteLineStart(bool line_start, std::size_t i) {
   // The next element of the line takes over the line start.
   if (line_start && WaitFor(i + 1) && !elements_[i + 1].Has(kLineStart)) {
-    --host_.line_number;
+    --report_.line_number;
     promoted_ = i + 1;
   }
 }
@@ -299,7 +296,7 @@ void ElementWriter::WriteText(const TarnStruct& e) {
   bool convert = Converts(e);
   if (!replacer_.empty()) {
     replacer_.WriteElementText(body_, e.Text(), convert, tab_string_);
-    if (replacer_.cut_off()) ReportError(int(Msg::kPatternCutOff), "");
+    if (replacer_.cut_off()) ReportError(Msg::kPatternCutOff, "");
   } else if (convert) {
     AppendConverted(body_, e.Text(), tab_string_);
   } else {
@@ -310,16 +307,16 @@ void ElementWriter::WriteText(const TarnStruct& e) {
 // A fill that would pass the limit is reported and not made: the marker stays
 // as it was, so a later line may still fill it with a shorter text.
 void ElementWriter::FillMarker(CStr& frame, std::string_view digits, std::string_view with,
-                               int too_long_msg) {
+                               Msg too_long) {
   if (!Placeholders::FillExrep(frame, digits, with, max_frame_))
-    ReportError(too_long_msg, Placeholders::ExrepMarker(digits));
+    ReportError(too_long, Placeholders::ExrepMarker(digits));
 }
 
 void ElementWriter::Include(const TarnStruct& e) {
   std::string path = CleanPath(DocumentPath(args_.Get(e, kInclude)), output_folder_);
   std::string text;
   if (path.empty() || !io_.Read(FileRole::kInclude, path, text)) {
-    ReportError(int(Msg::kCannotOpenInclude), path.empty() ? output_folder_ : path);
+    ReportError(Msg::kCannotOpenInclude, path.empty() ? output_folder_ : path);
     return;
   }
   body_ += text;
@@ -331,7 +328,7 @@ void ElementWriter::SwitchRules(const TarnStruct& e) {
     RuleStore store;
     std::string tried;
     if (!rules_.LoadNamed(e.Text(), store, tried)) {
-      ReportError(int(Msg::kCannotAccessRule), tried);
+      ReportError(Msg::kCannotAccessRule, tried);
       return;
     }
     ReadSettings(std::move(store), settings);
@@ -367,18 +364,18 @@ bool ElementWriter::SourceBlock(std::size_t& i) {
   in.line_numbers = src_line_out_;
   in.colours = &colours_;
   in.tab_string = tab_string_;
-  in.progress_base = lines_read_ + host_.line_number;
+  in.progress_base = lines_read_ + report_.line_number;
   bool ok = WriteSourceBlock(
       in, keywords_, body_,
       [this](int pos) {
-        host_.SetProgressPos(pos);
-        if (host_.Pump()) return true;
+        progress_.SetProgressPos(pos);
+        if (progress_.Pump()) return true;
         SpillIfFull();  // a long listing is one element
         return false;
       });
   if (!ok) return false;
   suppress_break_ = true;
-  host_.line_number += int(end - i) - 1;
+  report_.line_number += int(end - i) - 1;
   i = end - 1;
   return true;
 }

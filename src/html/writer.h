@@ -17,7 +17,8 @@
 #include "io/document_io.h"
 #include "markup/element.h"
 #include "markup/feed.h"
-#include "report/host.h"
+#include "report/diagnostics.h"
+#include "report/progress.h"
 #include "html/placeholders.h"
 #include "html/replace.h"
 #include "io/rule_source.h"
@@ -29,8 +30,9 @@ namespace norvelle {
 class ElementWriter {
  public:
   // Included files are read through io, relative to output_folder; `ini`
-  // rules come from rules.
-  ElementWriter(ConversionHost& host, const ElementList& elements, const ArgPool& args,
+  // rules come from rules. Errors go to report, the bar and the pump to
+  // progress.
+  ElementWriter(Diagnostics& report, ProgressSink& progress, const ElementList& elements, const ArgPool& args,
                 int lines_read, DocumentIO& io, const RuleSource& rules, std::string output_folder);
 
   // Takes the settings of a rule; `initial` also builds the tab string.
@@ -84,12 +86,13 @@ class ElementWriter {
   void WriteText(const TarnStruct& e);
   bool SourceBlock(std::size_t& i);
   void SwitchRules(const TarnStruct& e);
-  void FillMarker(CStr& frame, std::string_view digits, std::string_view with, int too_long_msg);
+  void FillMarker(CStr& frame, std::string_view digits, std::string_view with, Msg too_long);
   void Include(const TarnStruct& e);
   void SetTabString();
-  void ReportError(int msg, const std::string& path);
+  void ReportError(Msg msg, std::string_view arg);
 
-  ConversionHost& host_;
+  Diagnostics& report_;
+  ProgressSink& progress_;
   const ElementList& elements_;
   const ArgPool& args_;
   int lines_read_;

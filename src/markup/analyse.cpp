@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "base/format.h"
 #include "base/number.h"
 #include "markup/command_line.h"
 #include "markup/commands.h"
@@ -13,11 +12,11 @@
 namespace norvelle {
 
 LineAnalyser::LineAnalyser(ElementList& elements, ArgPool& args, TextArena& arena,
-                           ConversionHost& host, std::string split_key)
+                           Diagnostics& report, std::string split_key)
     : elements_(elements),
       args_(args),
       arena_(arena),
-      host_(host),
+      report_(report),
       split_key_(std::move(split_key)),
       command_pattern_(RegexCompile(kCommandLinePattern)) {
   // The placeholder: marks the lower end for prev and is never converted.
@@ -26,12 +25,7 @@ LineAnalyser::LineAnalyser(ElementList& elements, ArgPool& args, TextArena& aren
   elements_.push_back(placeholder);
 }
 
-void LineAnalyser::Error(int msg, std::string_view word) {
-  CStr line;
-  std::string w(word);
-  Format(line, Message(static_cast<Msg>(msg)).c_str(), host_.line_number, w.c_str());
-  host_.AddError(line.view());
-}
+void LineAnalyser::Error(Msg msg, std::string_view word) { Report(report_, msg, report_.line_number, word); }
 
 bool LineAnalyser::MatchCommandLine(std::string_view line) {
   words_.clear();
@@ -213,7 +207,7 @@ bool LineAnalyser::RematchWithBase(std::string_view line, bool command) {
     scratch_.append(line);
   }
   // The joined text may become one element.
-  if (scratch_.size() > max_line_) throw LineTooLong{host_.line_number};
+  if (scratch_.size() > max_line_) throw LineTooLong{report_.line_number};
   if (MatchCommandLine(arena_.Store(scratch_))) return true;
   PlainElements(line);
   return false;
@@ -227,7 +221,7 @@ void LineAnalyser::ApplyWord(std::string_view word) {
   int code = CommandCode(word);
   CommandClass cls = ClassOf(code);
   if (cls == CommandClass::kAlone || cls == CommandClass::kBlock) {
-    Error(int(Msg::kMustBeAlone), word);
+    Error(Msg::kMustBeAlone, word);
   } else if (cls == CommandClass::kLineAction) {
     Store(0, code, word);
   } else {
@@ -261,11 +255,11 @@ void LineAnalyser::ApplyNumbered(std::string_view word) {
     }
     for (long k = n; k <= m; ++k) {
       if (std::size_t(k) >= line_.size()) {
-        Error(int(Msg::kBadElementNumber), {});
+        Error(Msg::kBadElementNumber, {});
         break;
       }
       if (cls == CommandClass::kAlone || cls == CommandClass::kBlock) {
-        Error(int(Msg::kMustBeAlone), cmd);
+        Error(Msg::kMustBeAlone, cmd);
         break;
       }
       Store(std::size_t(k), code, cmd);
@@ -282,7 +276,7 @@ void LineAnalyser::ApplyNumbered(std::string_view word) {
 void LineAnalyser::Store(std::size_t k, int code, std::string_view word) {
   TarnStruct& e = line_[k];
   switch (code) {
-    case kUnknown: Error(int(Msg::kUnknownCommand), word); return;
+    case kUnknown: Error(Msg::kUnknownCommand, word); return;
     case kStart: e.Set(kConv); e.Set(kAutobr); return;
     case kStop: e.Set(kNoconv); e.Set(kAutobr); return;
     case kNobrStart: e.Set(kConv); e.Set(kNoautobr); return;
@@ -291,7 +285,7 @@ void LineAnalyser::Store(std::size_t k, int code, std::string_view word) {
     case kPrev: Prev(k); return;
     case kHeading:
       if (word.size() < 2 || word[1] < '1' || word[1] > '6') {
-        Error(int(Msg::kBadHeading), word);
+        Error(Msg::kBadHeading, word);
         return;
       }
       e.Set(kHeading);
@@ -301,7 +295,7 @@ void LineAnalyser::Store(std::size_t k, int code, std::string_view word) {
     default: break;
   }
   if (code < 0) {
-    Error(int(Msg::kUnknownCommand), word);
+    Error(Msg::kUnknownCommand, word);
     return;
   }
   std::string_view arg = CommandArgument(word, code);

@@ -14,7 +14,7 @@
 
 #include "base/str.h"
 #include "markup/element.h"
-#include "report/host.h"
+#include "report/diagnostics.h"
 #include "pattern/regex.h"
 #include "text/split.h"
 
@@ -45,7 +45,7 @@ struct LineTooLong {
 class LineAnalyser {
  public:
   LineAnalyser(ElementList& elements, ArgPool& args, TextArena& arena,
-               ConversionHost& host, std::string split_key);
+               Diagnostics& report, std::string split_key);
 
   // One source line, its line feed removed, no longer than the line limit
   // (the run refuses longer ones first). The text must stay alive for the
@@ -94,12 +94,12 @@ class LineAnalyser {
   void StoreExtra(std::size_t k, int code, std::string_view arg);
   void Prev(std::size_t k);
   void FlushLine();
-  void Error(int msg, std::string_view word);
+  void Error(Msg msg, std::string_view word);
 
   ElementList& elements_;
   ArgPool& args_;
   TextArena& arena_;
-  ConversionHost& host_;
+  Diagnostics& report_;
 
   std::string split_key_;
   std::size_t long_line_ = kMaxSubjectLength;

@@ -1,59 +1,73 @@
 #include "report/messages.h"
 
 #include <array>
+#include <cstddef>
 
 #include "platform/encoding.h"
 
 namespace norvelle {
+
 namespace {
-constexpr int kMsgCount = int(Msg::kFooterTooLong) + 1;
-}  // namespace
-}  // namespace norvelle
 
-namespace norvelle {
+struct MessageRow {
+  Msg id;
+  const char* utf8;
+};
 
-const char* MessageUtf8(Msg m) {
-  switch (m) {
-    case Msg::kStatusReading: return "ファイル読み込み中";
-    case Msg::kStatusAnalysing: return "命令解析中";
-    case Msg::kStatusConverting: return "変換中";
-    case Msg::kStatusWriting: return "書き込み中";
-    case Msg::kStatusDone: return "完了";
-    case Msg::kStatusDoneErrors: return "エラーが発生しましたが、最後まで終了しました";
-    case Msg::kStatusFailed: return "変換失敗";
-    case Msg::kStatusPreparing: return "準備中";
-    case Msg::kCaptionClose: return "閉じる";
-    case Msg::kCaptionCancel: return "ｷｬﾝｾﾙ";
-    case Msg::kSameName: return "変換元ファイル名と変換先ファイル名が同じです";
-    case Msg::kCannotOpenSource: return "変換元ファイルを開けません";
-    case Msg::kSourceEmpty: return "変換元ファイルが空です";
-    case Msg::kCannotCreateOutput: return "変換先ファイルを作成できません";
-    case Msg::kErrorCount: return "%d 個のエラーが発生しました";
-    case Msg::kUnknownCommand: return "[%d]：'%s'認識できない命令です。";
-    case Msg::kBadHeading: return "[%d]：'%s'認識できない命令です。(hX命令は半角数字1-6を使用してください)";
-    case Msg::kMustBeAlone: return "[%d]：'%s'命令は単独使用しなければいけません";
-    case Msg::kBadElementNumber: return "[%d]：指定した要素番号が無効です";
-    case Msg::kCannotAccessRule: return "[%d]：指定された設定ファイル\"%s\"にアクセスできません";
-    case Msg::kCannotOpenInclude: return "[%d]：ファイル\"%s\"を開けません";
-    case Msg::kOutOfMemory: return "メモリが足りないため変換できません";
-    case Msg::kInternalError: return "内部エラーのため変換できません";
-    case Msg::kInvalidUtf8: return "[%d]：UTF-8として正しくないバイト列をU+FFFDに置き換えました";
-    case Msg::kTooManyCarried: return "[%d]：CP932にない文字が多すぎるため、U+FFFDに置き換えました";
-    case Msg::kPatternCutOff: return "[%d]：自動置換パターンの照合が打ち切られました";
-    case Msg::kLineTooLong: return "[%d]：行が長すぎるため変換できません";
-    case Msg::kHeaderTooLong: return "[%d]：HTML先頭タグが長くなりすぎるため、'%s'を置き換えませんでした";
-    case Msg::kFooterTooLong: return "[%d]：HTML終了タグが長くなりすぎるため、'%s'を置き換えませんでした";
-  }
-  return "";
+// In the order of Msg; the check below keeps the two in step.
+constexpr MessageRow kMessages[] = {
+    {Msg::kStatusReading, "ファイル読み込み中"},
+    {Msg::kStatusAnalysing, "命令解析中"},
+    {Msg::kStatusConverting, "変換中"},
+    {Msg::kStatusWriting, "書き込み中"},
+    {Msg::kStatusDone, "完了"},
+    {Msg::kStatusDoneErrors, "エラーが発生しましたが、最後まで終了しました"},
+    {Msg::kStatusFailed, "変換失敗"},
+    {Msg::kStatusPreparing, "準備中"},
+    {Msg::kCaptionClose, "閉じる"},
+    {Msg::kCaptionCancel, "ｷｬﾝｾﾙ"},
+    {Msg::kLabelErrorReport, "エラーレポート"},
+    {Msg::kSameName, "変換元ファイル名と変換先ファイル名が同じです"},
+    {Msg::kCannotOpenSource, "変換元ファイルを開けません"},
+    {Msg::kSourceEmpty, "変換元ファイルが空です"},
+    {Msg::kCannotCreateOutput, "変換先ファイルを作成できません"},
+    {Msg::kErrorCount, "%d 個のエラーが発生しました"},
+    {Msg::kUnknownCommand, "[%d]：'%s'認識できない命令です。"},
+    {Msg::kBadHeading, "[%d]：'%s'認識できない命令です。(hX命令は半角数字1-6を使用してください)"},
+    {Msg::kMustBeAlone, "[%d]：'%s'命令は単独使用しなければいけません"},
+    {Msg::kBadElementNumber, "[%d]：指定した要素番号が無効です"},
+    {Msg::kCannotAccessRule, "[%d]：指定された設定ファイル\"%s\"にアクセスできません"},
+    {Msg::kCannotOpenInclude, "[%d]：ファイル\"%s\"を開けません"},
+    {Msg::kOutOfMemory, "メモリが足りないため変換できません"},
+    {Msg::kInternalError, "内部エラーのため変換できません"},
+    {Msg::kInvalidUtf8, "[%d]：UTF-8として正しくないバイト列をU+FFFDに置き換えました"},
+    {Msg::kTooManyCarried, "[%d]：CP932にない文字が多すぎるため、U+FFFDに置き換えました"},
+    {Msg::kPatternCutOff, "[%d]：自動置換パターンの照合が打ち切られました"},
+    {Msg::kLineTooLong, "[%d]：行が長すぎるため変換できません"},
+    {Msg::kHeaderTooLong, "[%d]：HTML先頭タグが長くなりすぎるため、'%s'を置き換えませんでした"},
+    {Msg::kFooterTooLong, "[%d]：HTML終了タグが長くなりすぎるため、'%s'を置き換えませんでした"},
+};
+
+constexpr std::size_t kMsgCount = std::size(kMessages);
+
+constexpr bool InOrder() {
+  for (std::size_t i = 0; i < kMsgCount; ++i)
+    if (static_cast<std::size_t>(kMessages[i].id) != i) return false;
+  return static_cast<std::size_t>(Msg::kFooterTooLong) + 1 == kMsgCount;
 }
+static_assert(InOrder(), "kMessages must list every Msg, in order");
+
+}  // namespace
+
+const char* MessageUtf8(Msg m) { return kMessages[static_cast<std::size_t>(m)].utf8; }
 
 const std::string& Message(Msg m) {
   static const auto table = [] {
     std::array<std::string, kMsgCount> t;
-    for (int i = 0; i < kMsgCount; ++i) {
+    for (std::size_t i = 0; i < kMsgCount; ++i) {
       std::string cp;
-      Utf8ToCp932(MessageUtf8(static_cast<Msg>(i)), cp);
-      t[std::size_t(i)] = cp;
+      Utf8ToCp932(kMessages[i].utf8, cp);
+      t[i] = cp;
     }
     return t;
   }();

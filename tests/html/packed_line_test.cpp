@@ -29,7 +29,7 @@ std::string Body(const std::vector<std::string>& lines, bool pack, const RuleSet
   analyser.Finish();
   DocumentIO io;
   const RuleSource rules(io, "", "");
-  ElementWriter writer(host, elements, args, int(lines.size()), io, rules, "");
+  ElementWriter writer(host, host, elements, args, int(lines.size()), io, rules, "");
   writer.set_split_keys(&analyser.split_keys());
   writer.ApplyRules(settings, true);
   EXPECT_TRUE(writer.Run());

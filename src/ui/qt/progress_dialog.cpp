@@ -11,6 +11,7 @@
 
 #include "app/cli.h"
 #include "platform/carry.h"
+#include "report/messages.h"
 #include "ui/qt/look.h"
 
 namespace norvelle {
@@ -32,7 +33,7 @@ ProgressDialog::ProgressDialog(std::string command_line, ProgressHost::Run run, 
   const qt::DialogUnits du(font());
   setFixedSize(du.Size(209, 145));
 
-  status_ = new QLabel(QStringLiteral("準備中"), this);
+  status_ = new QLabel(QString::fromUtf8(MessageUtf8(Msg::kStatusPreparing)), this);
   status_->setObjectName(QStringLiteral("status"));
   status_->setGeometry(du.Rect(5, 5, 165, 8));
 
@@ -43,7 +44,7 @@ ProgressDialog::ProgressDialog(std::string command_line, ProgressHost::Run run, 
   bar_->setRange(0, 100);
   bar_->setValue(0);
 
-  auto* label = new QLabel(QStringLiteral("エラーレポート"), this);
+  auto* label = new QLabel(QString::fromUtf8(MessageUtf8(Msg::kLabelErrorReport)), this);
   label->setGeometry(du.Rect(5, 30, 70, 8));
 
   report_ = new QListWidget(this);
@@ -55,7 +56,7 @@ ProgressDialog::ProgressDialog(std::string command_line, ProgressHost::Run run, 
   report_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
   label->setBuddy(report_);
 
-  button_ = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
+  button_ = new QPushButton(QString::fromUtf8(MessageUtf8(Msg::kCaptionCancel)), this);
   button_->setObjectName(QStringLiteral("cancel"));
   button_->setGeometry(du.Rect(150, 125, 50, 14));
   button_->setDefault(true);
