@@ -3,9 +3,11 @@
 run: each round runs every program once, in turn, so that the machine's
 state changes alike for all. Whole processes: read, convert, write a file.
 
-Usage: run_bench.py BUILD_DIR WORK_DIR [--quick] [--full]
+Usage: run_bench.py BUILD_DIR WORK_DIR [--quick] [--full] [--against BIN]
   --quick  the 1 MB sizes only, one round: checks that everything still runs
   --full   adds the 1 GB document to the size and linearity tables
+  --against BIN  runs another Norvelle program (an earlier build) in every
+           round beside this one, and ends with a before-and-after table
 
 Prints, per size: median time, MB/s, peak RSS and the ratio to md4c
 (md4c time / Norvelle time: above 1 Norvelle is faster); the run with the
@@ -73,6 +75,7 @@ def twin(work, mb):
 def main(argv):
     build, work = Path(argv[0]), Path(argv[1])
     quick, full = "--quick" in argv, "--full" in argv
+    against = Path(argv[argv.index("--against") + 1]).resolve() if "--against" in argv else None
     work.mkdir(parents=True, exist_ok=True)
     norvelle = build / "src/app/norvelle"
     md4c = build / "bench/md4c_html"
@@ -83,12 +86,28 @@ def main(argv):
     # Norvelle with its default rules: a copy of the program in a folder of
     # its own, so that no rule file of the build folder is used.
     plain_dir, rules_dir = work / "plain", work / "rules"
-    for d in (plain_dir, rules_dir):
+    copies = [(plain_dir, norvelle), (rules_dir, norvelle)]
+    if against:
+        copies += [(work / "plain-before", against), (work / "rules-before", against)]
+    for d, program in copies:
         d.mkdir(exist_ok=True)
-        shutil.copy2(norvelle, d / "norvelle")
-    (plain_dir / "norvelle.ini").write_bytes(b"")
-    subprocess.run([sys.executable, str(HERE / "gen_twin.py"), "--rules", str(rules_dir / "norvelle.ini")],
-                   check=True)
+        shutil.copy2(program, d / "norvelle")
+        if d.name.startswith("plain"):
+            (d / "norvelle.ini").write_bytes(b"")
+        else:
+            subprocess.run([sys.executable, str(HERE / "gen_twin.py"), "--rules", str(d / "norvelle.ini")],
+                           check=True)
+    compared = []  # (row, seconds before, seconds now)
+
+    def beside(progs, row):
+        """Adds the earlier program, run like "norvelle" from its own folder."""
+        if against:
+            cmd = progs["norvelle"]
+            progs["before"] = [work / (Path(cmd[0]).parent.name + "-before") / "norvelle"] + cmd[1:]
+        res = rounds(progs, n_rounds(row[1]))
+        if against:
+            compared.append((row[0], res["before"][0], res["norvelle"][0]))
+        return res
 
     sizes = [1] if quick else [1, 10, 100] + ([1000] if full else [])
     # The shared machine's speed varies from second to second: more rounds
@@ -107,11 +126,11 @@ def main(argv):
                  "norvelle": [plain_dir / "norvelle", "--batch", txt]}
         if cmark and mb <= 100:
             progs["cmark"] = ["sh", "-c", '"$0" --unsafe "$1" >"$2"', cmark, md, out / "cmark.html"]
-        res = rounds(progs, n_rounds(mb))
+        res = beside(progs, ("plain %g MB" % mb, mb))
         results[mb] = res
         base = res["md4c"][0]
         for name, (sec, peak) in res.items():
-            size = md.stat().st_size if name != "norvelle" else txt.stat().st_size
+            size = txt.stat().st_size if name in ("norvelle", "before") else md.stat().st_size
             print("%-8s %-9s %9.3f %9.1f %9.0f %9.2f %12.2f" % ("%g MB" % mb, name, sec, size / 1e6 / sec,
                                                                 peak, peak * 2**20 / size,
                                                                 base / sec))
@@ -119,11 +138,13 @@ def main(argv):
     print("\n== With the auto-replace list (100 exact, 20 search, 10 pattern entries)")
     for mb in ([1] if quick else [10]):
         md, txt = twin(work, mb)
-        res = rounds({"md4c": [md4c, md, out / "md4c.html"],
-                      "norvelle": [rules_dir / "norvelle", "--batch", txt]}, n_rounds(mb))
+        res = beside({"md4c": [md4c, md, out / "md4c.html"],
+                      "norvelle": [rules_dir / "norvelle", "--batch", txt]}, ("130 entries %g MB" % mb, mb))
         print("%-8s md4c %.3f s, Norvelle with rules %.3f s (%.1f MB peak): %.2fx md4c's time" %
               ("%g MB" % mb, res["md4c"][0], res["norvelle"][0], res["norvelle"][1],
                res["norvelle"][0] / res["md4c"][0]))
+        if against:
+            print("%-8s the earlier program with rules %.3f s" % ("", res["before"][0]))
 
     print("\n== A C++ file as one listing")
     cmb = 0.2 if quick else 2
@@ -133,7 +154,7 @@ def main(argv):
     if highlight:
         progs["source-highlight"] = [highlight, "-s", "cpp", "-f", "html", "-i", str(prefix) + ".cpp",
                                      "-o", str(out / "hl.html")]
-    res = rounds(progs, 1 if quick else 5)
+    res = beside(progs, ("listing %g MB" % cmb, 1 if quick else 100))
     line = "%g MB: Norvelle %.3f s" % (cmb, res["norvelle"][0])
     if highlight:
         line += ", source-highlight %.3f s: Norvelle %.0fx its throughput" % (
@@ -153,6 +174,12 @@ def main(argv):
             ratio = "" if prev is None else "%.2f" % (sec / prev)
             print("%-8s %9.3f s %9.2f ms/MB %8s" % ("%g MB" % mb, sec, sec * 1000 / mb, ratio))
             prev = sec
+
+    if compared:
+        print("\n== Before (%s) and now, side by side in the same rounds" % against)
+        print("%-20s %10s %10s %10s" % ("row", "before s", "now s", "now/before"))
+        for row, before, now in compared:
+            print("%-20s %10.4f %10.4f %10.3f" % (row, before, now, now / before))
 
 
 if __name__ == "__main__":

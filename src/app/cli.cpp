@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 
@@ -48,6 +49,31 @@ bool EncodingNamed(std::string name, DocEncoding& e) {
   return true;
 }
 
+// A conversion option at args[i] (a value may take the next word) into cl;
+// the usage error, if any. False when the word is no conversion option.
+bool ConversionOption(const std::vector<std::string>& args, std::size_t& i, CommandLine& cl, std::string& error) {
+  const std::string& a = args[i];
+  std::string value;
+  if (a == "--quiet" || a == "-q") {
+    cl.quiet = true;
+  } else if (a == "--strict" || a == "--watch") {
+    (a == "--strict" ? cl.strict : cl.watch) = true;
+  } else if (a == "--deps" || a.rfind("--deps=", 0) == 0) {
+    cl.deps = a == "--deps" ? DepsMode::kBeside : DepsMode::kNamed;
+    cl.deps_file = a == "--deps" ? std::string() : a.substr(7);
+    if (cl.deps == DepsMode::kNamed && cl.deps_file.empty()) error = "option '--deps=' needs a file name";
+  } else if (OptionValue(args, i, "-e", "--encoding", value, error)) {
+    if (error.empty() && !EncodingNamed(value, cl.encoding))
+      error = "unknown encoding '" + value + "' (cp932 or utf-8)";
+  } else if (OptionValue(args, i, "-o", "--output", value, error)) {
+    if (error.empty() && value.empty()) error = "option '-o' needs a file name";
+    cl.output = value;
+  } else {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
@@ -60,30 +86,18 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   };
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    std::string value, error;
+    std::string error;
     if (!options || a == "-" || a.empty() || a[0] != '-') {
       cl.words.push_back(a);
     } else if (a == "--") {
       options = false;
     } else if (a == "--batch") {
       batch = true;
-    } else if (a == "--help" || a == "-h") {
-      cl.mode = Mode::kHelp;
+    } else if (a == "--help" || a == "-h" || a == "--version" || a == "-V") {
+      cl.mode = a == "--help" || a == "-h" ? Mode::kHelp : Mode::kVersion;
       return cl;
-    } else if (a == "--version" || a == "-V") {
-      cl.mode = Mode::kVersion;
-      return cl;
-    } else if (a == "--quiet" || a == "-q") {
-      cl.quiet = set = true;
-    } else if (OptionValue(args, i, "-e", "--encoding", value, error)) {
+    } else if (ConversionOption(args, i, cl, error)) {
       if (!error.empty()) return usage(error);
-      if (!EncodingNamed(value, cl.encoding))
-        return usage("unknown encoding '" + value + "' (cp932 or utf-8)");
-      set = true;
-    } else if (OptionValue(args, i, "-o", "--output", value, error)) {
-      if (!error.empty()) return usage(error);
-      if (value.empty()) return usage("option '-o' needs a file name");
-      cl.output = value;
       set = true;
     } else {
       return usage("unknown option '" + a + "'");
@@ -104,7 +118,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   }
   // A pipe is no job for a window.
   const bool streams = cl.output == "-" || (cl.words.size() == 1 && cl.words[0] == "-");
-  cl.mode = (batch || streams || !HasDisplay()) ? Mode::kConvertBatch : Mode::kConvertDialog;
+  // Watching lives in the terminal that started it.
+  cl.mode = (batch || streams || cl.watch || !HasDisplay()) ? Mode::kConvertBatch : Mode::kConvertDialog;
   return cl;
 }
 
@@ -112,11 +127,18 @@ bool JobOf(const CommandLine& cl, Job& job, std::string& error) {
   job.encoding = cl.encoding;
   job.output = cl.output;
   job.inputs = InputsOf(cl.words);
-  if (job.inputs.size() > 1 && !job.output.empty()) {
-    error = "option '-o' takes exactly one input file";
-    return false;
-  }
-  return true;
+  job.deps = cl.deps;
+  job.deps_file = cl.deps_file;
+  job.strict = cl.strict;
+  const bool one = job.inputs.size() == 1;
+  const bool to_stdout = job.output == "-" || (one && job.inputs[0] == "-" && job.output.empty());
+  const bool stdin_named = std::find(job.inputs.begin(), job.inputs.end(), "-") != job.inputs.end();
+  if (!one && !job.output.empty()) error = "option '-o' takes exactly one input file";
+  else if (!one && cl.deps == DepsMode::kNamed) error = "option '--deps=FILE' takes exactly one input file";
+  else if (to_stdout && cl.deps == DepsMode::kBeside)
+    error = "option '--deps' needs a file name (--deps=FILE) when the page goes to standard output";
+  else if (cl.watch && stdin_named) error = "option '--watch' cannot watch standard input";
+  return error.empty();
 }
 
 std::string UsageLine(const std::string& error) {
@@ -144,6 +166,13 @@ const char* HelpText() {
          "  -o, --output=FILE   write the HTML to FILE (one input only); '-o -' writes\n"
          "                      it to standard output\n"
          "  -q, --quiet         no progress line\n"
+         "      --deps[=FILE]   also write a dependency file for make and ninja:\n"
+         "                      PAGE.d beside each page, or FILE (one input only)\n"
+         "      --strict        a page whose run reports an error is not written (the\n"
+         "                      old one stays) and the exit status is 1\n"
+         "      --watch         convert, then convert a page again whenever a file it\n"
+         "                      was made of changes (the document, included files,\n"
+         "                      rule files) or a file it looked for appears; Ctrl-C ends it\n"
          "      --batch         convert without any window; errors on standard error\n"
          "  -h, --help          show this help and exit\n"
          "  -V, --version       show the version and exit\n"

@@ -3,6 +3,7 @@
 //   norvelle                  the settings dialog
 //   norvelle [OPTION]... PATH...  convert (progress dialog, or batch without a display)
 //   norvelle --batch PATH...  convert without any window
+//   norvelle --watch PATH...  convert, then again whenever what a page was made of changes
 //   norvelle --help | --version
 // The words after the options are joined by single blanks into one path,
 // unless they name several files (app/job.h). Options may stand anywhere
@@ -30,6 +31,10 @@ struct CommandLine {
   DocEncoding encoding = DocEncoding::kCp932;
   std::string output;              // -o/--output; "-" is standard output
   bool quiet = false;              // no progress line
+  DepsMode deps = DepsMode::kNone;  // --deps, --deps=FILE
+  std::string deps_file;
+  bool strict = false;             // --strict
+  bool watch = false;              // --watch
 };
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/depfile.h"
 #include "app/exit_status.h"
 #include "text/dbcs.h"
 #include "io/document_io.h"
@@ -16,6 +17,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/probe.h"
+#include "platform/whole_file.h"
 #include "text/scan.h"
 
 namespace norvelle {
@@ -151,10 +153,13 @@ class JobIO : public DocumentIO {
 
 // Header, body and footer at once: UTF-8 pages, standard output, and pages
 // whose frame changes while pass 2 runs.
-void SetWholeWrite(RunHooks& hooks, const Job& job, bool to_stdout, Problem& problem) {
+// Strict: a run that reported an error leaves the old page (held_back).
+void SetWholeWrite(RunHooks& hooks, const Job& job, bool to_stdout, Problem& problem, const Diagnostics& report,
+                   bool& held_back) {
   const bool utf8 = job.encoding == DocEncoding::kUtf8;
-  hooks.write = [&job, to_stdout, utf8, &problem](const std::string& output,
-                                                  const std::vector<std::string_view>& pieces) {
+  hooks.write = [&job, to_stdout, utf8, &problem, &report, &held_back](
+                    const std::string& output, const std::vector<std::string_view>& pieces) {
+    if (job.strict && report.ErrorCount() > 0) return held_back = true;
     std::vector<std::string> encoded;
     std::vector<std::string_view> views = pieces;
     if (utf8) {
@@ -204,6 +209,39 @@ std::string FailureReason(Msg fatal, const Problem& problem, const std::string& 
   }
 }
 
+// The page as the user would name it: -o's name, or the source's with its
+// extension replaced (blanks and dots at the end dropped, as the run does).
+std::string PageName(const Job& job, const std::string& input, bool to_stdout) {
+  if (to_stdout) return "-";
+  if (!job.output.empty()) return job.output;
+  std::string page = input;
+  const std::size_t keep = page.find_last_not_of(" .");
+  page.resize(keep == std::string::npos ? 0 : keep + 1);
+  const std::size_t slash = page.rfind('/'), dot = page.rfind('.');
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) page.resize(dot);
+  return page + ".htm";
+}
+
+// The dependency file of a run, written whole; false (with a line of our
+// own) when it cannot be. A page on standard output is named by the file's
+// stem ("page.htm" for "page.htm.d"), or "-".
+bool WriteDeps(const Job& job, const RunRecord& rec, const NoteSink& note) {
+  const bool named = job.deps == DepsMode::kNamed;
+  const std::string path = named ? job.deps_file : rec.page + ".d";
+  std::string target = rec.page;
+  if (target == "-" && path.size() > 2 && path.compare(path.size() - 2, 2, ".d") == 0)
+    target = path.substr(0, path.size() - 2);
+  std::string text, bad;
+  if (!DepfileText(target, PrerequisitesOf(rec.reads, CurrentFolder(), {rec.page, path}), text, bad)) {
+    note(NoteKind::kReason, "norvelle: " + path + ": a dependency file cannot hold the name " + bad);
+    return false;
+  }
+  int err = 0;
+  if (PutWholeFile(path, text, err)) return true;
+  note(NoteKind::kReason, "norvelle: " + path + ": " + SystemReason(err));
+  return false;
+}
+
 RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, const NoteSink& note) {
   const bool from_stdin = input == "-";
   const bool to_stdout = job.output == "-" || (from_stdin && job.output.empty());
@@ -222,16 +260,25 @@ RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, cons
     if (!FullPath(NameFromNative(job.output), hooks.output)) hooks.output = NameFromNative(job.output);
   }
   if (from_stdin) hooks.title_text = to_stdout ? "stdin" : DefaultTitle(hooks.output);
-  SetWholeWrite(hooks, job, to_stdout, problem);
-  if (!utf8 && !to_stdout) SetStreamedWrite(hooks, job, problem);
+  bool held_back = false;
+  SetWholeWrite(hooks, job, to_stdout, problem, host, held_back);
+  // Strict needs the whole page before it may write it.
+  if (!utf8 && !to_stdout && !job.strict) SetStreamedWrite(hooks, job, problem);
   if (!utf8) hooks.title = CarriedAsReferences;
 
   Msg fatal = Msg::kInternalError;
   hooks.fatal = &fatal;
-  const RunOutcome r = ConvertWith(host, from_stdin ? "-" : NameFromNative(input), hooks);
-  if (r == RunOutcome::kFailed) note(NoteKind::kReason, "norvelle: " + FailureReason(fatal, problem, shown_source));
+  RunRecord record{input, ConvertWith(host, from_stdin ? "-" : NameFromNative(input), hooks), 0, io.reads(),
+                   PageName(job, input, to_stdout), held_back};
+  record.errors = host.ErrorCount();
+  if (record.outcome == RunOutcome::kFailed)
+    note(NoteKind::kReason, "norvelle: " + FailureReason(fatal, problem, shown_source));
   if (io.hint()) note(NoteKind::kHint, "norvelle: " + input + " looks like UTF-8 text; convert it with --encoding=utf-8");
-  return r;
+  if (held_back) note(NoteKind::kReason, "norvelle: " + shown_source + ": not written: errors reported (--strict)");
+  if (job.deps != DepsMode::kNone && record.outcome != RunOutcome::kCancelled && !WriteDeps(job, record, note))
+    record.outcome = RunOutcome::kFailed;
+  if (job.on_run) job.on_run(record);
+  return record.outcome;
 }
 
 }  // namespace

@@ -20,11 +20,31 @@ namespace norvelle {
 
 enum class DocEncoding { kCp932, kUtf8 };
 
+// Where a dependency file goes: none, NAME.htm.d beside each page, or a file
+// named on the command line (one input only).
+enum class DepsMode { kNone, kBeside, kNamed };
+
+// What one input's run did, for a caller that acts on it (watch mode).
+struct RunRecord {
+  std::string input;           // as the user wrote it (UTF-8)
+  RunOutcome outcome;
+  int errors = 0;              // report lines of the run
+  std::vector<FileRead> reads;  // every file it read or looked for
+  std::string page;            // the page as the user would name it; "-": standard output
+  bool held_back = false;      // strict: errors, so the page was not written
+};
+
 struct Job {
   DocEncoding encoding = DocEncoding::kCp932;
   std::vector<std::string> inputs;  // UTF-8 words, one path each; "-" is standard input
   std::string output;               // UTF-8; empty: beside each source; "-": standard output
   bool concurrent_passes = false;   // RunHooks::concurrent_passes
+  DepsMode deps = DepsMode::kNone;
+  std::string deps_file;            // UTF-8, with DepsMode::kNamed
+  // A run that reports an error writes no page (the old one stays) and
+  // exits 1, so that make tries again.
+  bool strict = false;
+  std::function<void(const RunRecord&)> on_run;  // after each input's run
 };
 
 // What the words name: each its own file when there are at least two, every

@@ -84,4 +84,12 @@ bool WriteTextStream(int fd, const std::vector<std::string_view>& pieces, int& e
   return flush();
 }
 
+std::string CurrentFolder() {
+  char* cwd = ::getcwd(nullptr, 0);
+  if (!cwd) return {};
+  std::string out(cwd);
+  std::free(cwd);
+  return out;
+}
+
 }  // namespace norvelle

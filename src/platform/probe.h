@@ -11,6 +11,8 @@ namespace norvelle {
 
 bool IsRegularFile(const std::string& native_path);
 bool PathExists(const std::string& native_path);
+// The current folder (native); empty when it cannot be told.
+std::string CurrentFolder();
 
 // Why a file cannot be read (EISDIR for a folder), or 0 when it can.
 int ReadProblem(const std::string& native_path);
