@@ -50,5 +50,20 @@ TEST(ManPage, SaysWhatTheHelpSays) {
       << "the page's header names another version than " << version;
 }
 
+// Each shell's completion offers every long option of the help.
+TEST(Completions, OfferEveryOptionOfTheHelp) {
+  const std::string help = Output(std::string(NORVELLE_BIN_PATH) + " --help");
+  for (const char* file : {"norvelle.bash", "_norvelle", "norvelle.fish"}) {
+    const std::string text = test::ReadBytes(test::TestDataDir() + "/../data/completions/" + file);
+    ASSERT_FALSE(text.empty()) << file;
+    for (const std::string& o : Options(help)) {
+      if (o.rfind("--", 0) != 0 || o == "--") continue;
+      // fish names long options without their dashes
+      const std::string name = std::string(file).find("fish") != std::string::npos ? "-l " + o.substr(2) : o;
+      EXPECT_NE(text.find(name), std::string::npos) << file << " lacks " << o;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace norvelle

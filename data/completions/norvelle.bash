@@ -1,0 +1,20 @@
+# bash completion for norvelle
+_norvelle() {
+  local cur prev
+  cur=${COMP_WORDS[COMP_CWORD]}
+  prev=${COMP_WORDS[COMP_CWORD-1]}
+  case $prev in
+    -e|--encoding) COMPREPLY=($(compgen -W "cp932 utf-8" -- "$cur")); return ;;
+    -o|--output) COMPREPLY=($(compgen -f -- "$cur")); return ;;
+  esac
+  case $cur in
+    --encoding=*) COMPREPLY=($(compgen -W "cp932 utf-8" -- "${cur#--encoding=}")); return ;;
+    --deps=*|--output=*) COMPREPLY=($(compgen -f -- "${cur#*=}")); return ;;
+    -*)
+      COMPREPLY=($(compgen -W "-e --encoding= -o --output= -q --quiet --batch --deps --deps= --strict --watch
+                                -h --help -V --version --" -- "$cur"))
+      return ;;
+  esac
+  COMPREPLY=($(compgen -f -X '!*.@(txt|TXT)' -- "$cur") $(compgen -d -- "$cur"))
+}
+complete -o filenames -o nospace -F _norvelle norvelle

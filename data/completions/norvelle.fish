@@ -1,0 +1,10 @@
+# fish completion for norvelle
+complete -c norvelle -s e -l encoding -x -a 'cp932 utf-8' -d 'Encoding of the document'
+complete -c norvelle -s o -l output -r -F -d 'Write the HTML to FILE'
+complete -c norvelle -s q -l quiet -d 'No progress line'
+complete -c norvelle -l batch -d 'Convert without any window'
+complete -c norvelle -l deps -F -d 'Write a dependency file for make and ninja'
+complete -c norvelle -l strict -d 'Do not write a page whose run reports an error'
+complete -c norvelle -l watch -d 'Convert again whenever a file a page was made of changes'
+complete -c norvelle -s h -l help -d 'Show the help'
+complete -c norvelle -s V -l version -d 'Show the version'
