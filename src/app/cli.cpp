@@ -56,8 +56,11 @@ bool ConversionOption(const std::vector<std::string>& args, std::size_t& i, Comm
   std::string value;
   if (a == "--quiet" || a == "-q") {
     cl.quiet = true;
-  } else if (a == "--strict" || a == "--watch") {
-    (a == "--strict" ? cl.strict : cl.watch) = true;
+  } else if (a == "--strict") {
+    cl.strict = true;
+  } else if (a == "--watch" || a == "--watch=poll") {
+    cl.watch = true;
+    cl.watch_poll = a == "--watch=poll";
   } else if (a == "--deps" || a.rfind("--deps=", 0) == 0) {
     cl.deps = a == "--deps" ? DepsMode::kBeside : DepsMode::kNamed;
     cl.deps_file = a == "--deps" ? std::string() : a.substr(7);
@@ -170,9 +173,11 @@ const char* HelpText() {
          "                      PAGE.d beside each page, or FILE (one input only)\n"
          "      --strict        a page whose run reports an error is not written (the\n"
          "                      old one stays) and the exit status is 1\n"
-         "      --watch         convert, then convert a page again whenever a file it\n"
+         "      --watch[=poll]  convert, then convert a page again whenever a file it\n"
          "                      was made of changes (the document, included files,\n"
-         "                      rule files) or a file it looked for appears; Ctrl-C ends it\n"
+         "                      rule files) or a file it looked for appears; Ctrl-C ends\n"
+         "                      it. =poll looks at the files every second instead of\n"
+         "                      waiting for the system's word (for network file systems)\n"
          "      --batch         convert without any window; errors on standard error\n"
          "  -h, --help          show this help and exit\n"
          "  -V, --version       show the version and exit\n"

@@ -35,6 +35,7 @@ struct CommandLine {
   std::string deps_file;
   bool strict = false;             // --strict
   bool watch = false;              // --watch
+  bool watch_poll = false;         // --watch=poll: look at the files every second
 };
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);

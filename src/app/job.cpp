@@ -338,7 +338,7 @@ RunOutcome RunJob(ConversionHost& host, const Job& job, const NoteSink& note) {
       worst = Worse(worst, RunOutcome::kFailed);
       continue;
     }
-    FileHost file(host, several ? NameFromNative(input) + ": " : std::string(), !several);
+    FileHost file(host, several || job.name_reports ? NameFromNative(input) + ": " : std::string(), !several);
     const RunOutcome r = RunOne(file, job, input, note);
     worst = Worse(worst, r);
     if (r == RunOutcome::kCancelled) return r;

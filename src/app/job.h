@@ -45,6 +45,7 @@ struct Job {
   // exits 1, so that make tries again.
   bool strict = false;
   std::function<void(const RunRecord&)> on_run;  // after each input's run
+  bool name_reports = false;  // report lines start with the file's name also for one input
 };
 
 // What the words name: each its own file when there are at least two, every

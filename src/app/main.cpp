@@ -6,6 +6,7 @@
 #include "app/cli.h"
 #include "app/dialog_entry.h"
 #include "app/first_run.h"
+#include "app/watch.h"
 
 #ifndef NORVELLE_VERSION
 #define NORVELLE_VERSION "0.1.0"
@@ -21,8 +22,11 @@ int Convert(const norvelle::CommandLine& cl, const std::vector<std::string>& arg
     std::fprintf(stderr, "%s\n", UsageLine(error).c_str());
     return kExitFatal;
   }
-  int status = cl.mode == Mode::kConvertDialog ? RunProgressWindow(args, job, cl.quiet)
-                                               : RunBatch(job, cl.quiet);
+  FileWatchOptions watching;
+  watching.force_polling = cl.watch_poll;
+  int status = cl.watch                         ? RunWatch(job, cl.quiet, watching)
+               : cl.mode == Mode::kConvertDialog ? RunProgressWindow(args, job, cl.quiet)
+                                                 : RunBatch(job, cl.quiet);
   if (status == kExitCancelled) std::fputs("norvelle: cancelled\n", stderr);
   return status;
 }

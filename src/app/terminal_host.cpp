@@ -9,8 +9,12 @@ namespace norvelle {
 namespace {
 
 volatile std::sig_atomic_t g_cancel = 0;
+void (*volatile g_hook)() = nullptr;
 
-extern "C" void OnSignal(int) { g_cancel = 1; }
+extern "C" void OnSignal(int) {
+  g_cancel = 1;
+  if (void (*hook)() = g_hook) hook();
+}
 
 }  // namespace
 
@@ -35,6 +39,7 @@ void TerminalHost::InstallSignalHandlers() {
 
 void TerminalHost::RequestCancel() { g_cancel = 1; }
 void TerminalHost::ResetCancel() { g_cancel = 0; }
+void TerminalHost::SetSignalHook(void (*hook)()) { g_hook = hook; }
 
 void TerminalHost::SetStatus(std::string_view text) {
   status_ = DisplayUtf8(text);

@@ -33,6 +33,9 @@ class TerminalHost : public ConversionHost {
   static void InstallSignalHandlers();
   static void RequestCancel();
   static void ResetCancel();
+  // Called from the handlers too, after the flag is set (async-signal-safe
+  // code only); null for none.
+  static void SetSignalHook(void (*hook)());
 
  private:
   void Draw(bool force);
