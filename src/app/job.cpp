@@ -270,7 +270,8 @@ RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, cons
   hooks.fatal = &fatal;
   RunRecord record{input, ConvertWith(host, from_stdin ? "-" : NameFromNative(input), hooks), 0, io.reads(),
                    PageName(job, input, to_stdout), held_back};
-  record.errors = host.ErrorCount();
+  // Without the last line, which counts the others.
+  record.errors = host.ErrorCount() - (record.outcome == RunOutcome::kDoneErrors ? 1 : 0);
   if (record.outcome == RunOutcome::kFailed)
     note(NoteKind::kReason, "norvelle: " + FailureReason(fatal, problem, shown_source));
   if (io.hint()) note(NoteKind::kHint, "norvelle: " + input + " looks like UTF-8 text; convert it with --encoding=utf-8");

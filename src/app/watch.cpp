@@ -102,8 +102,11 @@ bool WatchLoop::Convert(const std::vector<std::string>& inputs, bool first) {
   };
   TerminalHost host(err_, !quiet_ && isatty(fileno(err_)) != 0);
   const RunOutcome r = RunJob(host, job, [this](NoteKind, const std::string& line) { Note(line); });
+  // An input the job refused (its page would replace another's) ran no
+  // conversion: it has nothing to watch, and it failed.
   if (first)
-    for (const std::string& in : inputs) docs_.try_emplace(in, Watched{in});
+    for (const std::string& in : inputs)
+      if (!docs_.count(in)) docs_[in].last = RunOutcome::kFailed;
   return r != RunOutcome::kCancelled;
 }
 
