@@ -4,14 +4,16 @@ _norvelle() {
   cur=${COMP_WORDS[COMP_CWORD]}
   prev=${COMP_WORDS[COMP_CWORD-1]}
   case $prev in
-    -e|--encoding) COMPREPLY=($(compgen -W "cp932 utf-8" -- "$cur")); return ;;
-    -o|--output) COMPREPLY=($(compgen -f -- "$cur")); return ;;
+    -e|--encoding) COMPREPLY=($(compgen -W "cp932 utf-8 auto" -- "$cur")); return ;;
+    -o|--output|--rules) COMPREPLY=($(compgen -f -- "$cur")); return ;;
   esac
   case $cur in
-    --encoding=*) COMPREPLY=($(compgen -W "cp932 utf-8" -- "${cur#--encoding=}")); return ;;
-    --deps=*|--output=*) COMPREPLY=($(compgen -f -- "${cur#*=}")); return ;;
+    --encoding=*) COMPREPLY=($(compgen -W "cp932 utf-8 auto" -- "${cur#--encoding=}")); return ;;
+    --diagnostics=*) COMPREPLY=($(compgen -W "plain gnu" -- "${cur#--diagnostics=}")); return ;;
+    --deps=*|--output=*|--rules=*) COMPREPLY=($(compgen -f -- "${cur#*=}")); return ;;
     -*)
-      COMPREPLY=($(compgen -W "-e --encoding= -o --output= -q --quiet --batch --deps --deps= --strict --watch --watch=poll
+      COMPREPLY=($(compgen -W "-e --encoding= -o --output= --rules= -q --quiet -v --verbose --diagnostics=
+                                --batch --window --deps --deps= --strict --watch --watch=poll
                                 -h --help -V --version --" -- "$cur"))
       return ;;
   esac

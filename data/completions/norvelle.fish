@@ -1,7 +1,11 @@
 # fish completion for norvelle
-complete -c norvelle -s e -l encoding -x -a 'cp932 utf-8' -d 'Encoding of the document'
+complete -c norvelle -s e -l encoding -x -a 'cp932 utf-8 auto' -d 'Encoding of the document'
 complete -c norvelle -s o -l output -r -F -d 'Write the HTML to FILE'
-complete -c norvelle -s q -l quiet -d 'No progress line'
+complete -c norvelle -l rules -r -F -d 'The default rule file of this run'
+complete -c norvelle -s q -l quiet -d 'No progress line, no hints'
+complete -c norvelle -s v -l verbose -d 'Name the rule files and the page of each document'
+complete -c norvelle -l diagnostics -x -a 'plain gnu' -d 'Format of the report lines'
+complete -c norvelle -l window -d 'Show the progress window even from a terminal'
 complete -c norvelle -l batch -d 'Convert without any window'
 complete -c norvelle -l deps -F -d 'Write a dependency file for make and ninja'
 complete -c norvelle -l strict -d 'Do not write a page whose run reports an error'

@@ -1,5 +1,6 @@
 #include "app/cli.h"
 
+#include <getopt.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,96 +17,143 @@ namespace norvelle {
 
 namespace {
 
-// The value of an option given as "--name=V", "--name V", "-xV" or "-x V";
-// false when the word is not that option. A missing value is a usage error.
-bool OptionValue(const std::vector<std::string>& args, std::size_t& i, std::string_view shrt,
-                 std::string_view lng, std::string& value, std::string& error) {
-  std::string_view a = args[i];
-  if (a == shrt || a == lng) {
-    if (i + 1 >= args.size()) {
-      error = "option '" + std::string(a) + "' needs an argument";
-      return true;
-    }
-    value = args[++i];
-    return true;
-  }
-  if (a.size() > lng.size() && a.substr(0, lng.size()) == lng && a[lng.size()] == '=') {
-    value = a.substr(lng.size() + 1);
-    return true;
-  }
-  if (a.size() > shrt.size() && a.substr(0, shrt.size()) == shrt) {
-    value = a.substr(shrt.size());
-    return true;
-  }
-  return false;
-}
-
 bool EncodingNamed(std::string name, DocEncoding& e) {
   for (char& c : name)
     if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
   if (name == "cp932" || name == "shift_jis" || name == "sjis") e = DocEncoding::kCp932;
   else if (name == "utf-8" || name == "utf8") e = DocEncoding::kUtf8;
+  else if (name == "auto") e = DocEncoding::kAuto;
   else return false;
   return true;
 }
 
-// A conversion option at args[i] (a value may take the next word) into cl;
-// the usage error, if any. False when the word is no conversion option.
-bool ConversionOption(const std::vector<std::string>& args, std::size_t& i, CommandLine& cl, std::string& error) {
-  const std::string& a = args[i];
-  std::string value;
-  if (a == "--quiet" || a == "-q") {
-    cl.quiet = true;
-  } else if (a == "--strict") {
-    cl.strict = true;
-  } else if (a == "--watch" || a == "--watch=poll") {
-    cl.watch = true;
-    cl.watch_poll = a == "--watch=poll";
-  } else if (a == "--deps" || a.rfind("--deps=", 0) == 0) {
-    cl.deps = a == "--deps" ? DepsMode::kBeside : DepsMode::kNamed;
-    cl.deps_file = a == "--deps" ? std::string() : a.substr(7);
-    if (cl.deps == DepsMode::kNamed && cl.deps_file.empty()) error = "option '--deps=' needs a file name";
-  } else if (OptionValue(args, i, "-e", "--encoding", value, error)) {
-    if (error.empty() && !EncodingNamed(value, cl.encoding))
-      error = "unknown encoding '" + value + "' (cp932 or utf-8)";
-  } else if (OptionValue(args, i, "-o", "--output", value, error)) {
-    if (error.empty() && value.empty()) error = "option '-o' needs a file name";
-    cl.output = value;
-  } else {
-    return false;
+// Long options without a short form.
+enum : int { kBatch = 256, kDeps, kStrict, kWatch, kWindow, kRules, kDiagnostics };
+
+constexpr option kLongOptions[] = {
+    {"batch", no_argument, nullptr, kBatch},
+    {"encoding", required_argument, nullptr, 'e'},
+    {"output", required_argument, nullptr, 'o'},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"verbose", no_argument, nullptr, 'v'},
+    {"deps", optional_argument, nullptr, kDeps},
+    {"strict", no_argument, nullptr, kStrict},
+    {"watch", optional_argument, nullptr, kWatch},
+    {"window", no_argument, nullptr, kWindow},
+    {"rules", required_argument, nullptr, kRules},
+    {"diagnostics", required_argument, nullptr, kDiagnostics},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
+};
+// ':' first: a missing value is told apart from an unknown option.
+constexpr const char* kShortOptions = ":e:o:qvhV";
+
+// The long options whose name starts with `prefix`, as "--a, --b".
+std::string LongOptionsFrom(std::string_view prefix, int& count, int& val) {
+  std::string matches;
+  count = 0;
+  for (const option* o = kLongOptions; o->name; ++o) {
+    if (!std::string_view(o->name).starts_with(prefix)) continue;
+    matches += std::string(count++ ? ", " : "") + "--" + o->name;
+    val = o->val;
   }
+  return matches;
+}
+
+// What getopt_long refused, as one line: `word` is the last word it took,
+// `letter` the short option it names (0 for a long one).
+std::string Refusal(int got, int letter, const std::string& word) {
+  const std::string name = word.substr(0, word.find('='));
+  int count = 0, val = 0;
+  const std::string matches = name.rfind("--", 0) == 0 ? LongOptionsFrom(name.substr(2), count, val) : "";
+  // A short letter after a long word: the error is the letter's, inside a bundle.
+  const bool long_form = !matches.empty() ? (letter <= 0 || letter > 255 || val == letter)
+                                          : name.rfind("--", 0) == 0 && (letter <= 0 || letter > 255);
+  const std::string shown = long_form ? name : std::string("-") + char(letter);
+  if (got == ':') return "option '" + shown + "' needs an argument";
+  if (long_form && count > 1) return "option '" + shown + "' is ambiguous (" + matches + ")";
+  if (long_form && count == 1 && word.find('=') != std::string::npos) return "option '" + shown + "' takes no value";
+  return "unknown option '" + shown + "'";
+}
+
+// One option getopt_long found, with its value, into cl; the usage error, if any.
+std::string TakeOption(int id, const char* value, CommandLine& cl) {
+  const std::string v = value ? value : "";
+  switch (id) {
+    case 'e': return EncodingNamed(v, cl.encoding) ? "" : "unknown encoding '" + v + "' (cp932, utf-8 or auto)";
+    case 'o':
+      cl.output = v;
+      return v.empty() ? "option '-o' needs a file name" : "";
+    case 'q': cl.quiet = true; return "";
+    case 'v': cl.verbose = true; return "";
+    case kStrict: cl.strict = true; return "";
+    case kWindow: cl.window = true; return "";
+    case kRules:
+      cl.rules = v;
+      return v.empty() ? "option '--rules' needs a file name" : "";
+    case kDiagnostics:
+      cl.gnu_diagnostics = v == "gnu";
+      return v == "gnu" || v == "plain" ? "" : "unknown diagnostics format '" + v + "' (plain or gnu)";
+    case kDeps:
+      cl.deps = value ? DepsMode::kNamed : DepsMode::kBeside;
+      cl.deps_file = v;
+      return value && v.empty() ? "option '--deps=' needs a file name" : "";
+    case kWatch:
+      cl.watch = true;
+      cl.watch_poll = v == "poll";
+      return value && v != "poll" ? "unknown watch method '" + v + "' (poll)" : "";
+  }
+  return "unknown option";
+}
+
+// The options into cl and the other words, in order, into cl.words; false
+// with cl.error set on a usage error. Sets `batch`, `set` (any conversion
+// option) and the mode for --help and --version.
+bool ReadOptions(const std::vector<std::string>& args, CommandLine& cl, bool& batch, bool& set) {
+  std::vector<std::string> words = args;
+  std::vector<char*> argv;
+  static char program[] = "norvelle";
+  argv.push_back(program);
+  for (std::string& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  optind = 0;  // a fresh scan, also for a second command line
+  opterr = 0;
+  for (int id; (id = getopt_long(int(argv.size() - 1), argv.data(), kShortOptions, kLongOptions, nullptr)) != -1;) {
+    if (id == '?' || id == ':') {
+      cl.error = Refusal(id, optopt, argv[std::size_t(optind - 1)]);
+      return false;
+    }
+    if (id == 'h' || id == 'V') {
+      cl.mode = id == 'h' ? Mode::kHelp : Mode::kVersion;
+      return true;
+    }
+    if (id == kBatch) {
+      batch = true;
+      continue;
+    }
+    set = true;
+    cl.error = TakeOption(id, optarg, cl);
+    if (!cl.error.empty()) return false;
+  }
+  for (std::size_t i = std::size_t(optind); i + 1 < argv.size(); ++i) cl.words.emplace_back(argv[i]);
   return true;
 }
 
 }  // namespace
 
+bool TerminalAttached() { return isatty(STDERR_FILENO) != 0; }
+
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   CommandLine cl;
-  bool batch = false, options = true, set = false;
+  bool batch = false, set = false;
   auto usage = [&cl](std::string error) {
     cl.mode = Mode::kUsageError;
     cl.error = std::move(error);
     return cl;
   };
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    std::string error;
-    if (!options || a == "-" || a.empty() || a[0] != '-') {
-      cl.words.push_back(a);
-    } else if (a == "--") {
-      options = false;
-    } else if (a == "--batch") {
-      batch = true;
-    } else if (a == "--help" || a == "-h" || a == "--version" || a == "-V") {
-      cl.mode = a == "--help" || a == "-h" ? Mode::kHelp : Mode::kVersion;
-      return cl;
-    } else if (ConversionOption(args, i, cl, error)) {
-      if (!error.empty()) return usage(error);
-      set = true;
-    } else {
-      return usage("unknown option '" + a + "'");
-    }
-  }
+  if (!ReadOptions(args, cl, batch, set)) return usage(cl.error);
+  if (cl.mode == Mode::kHelp || cl.mode == Mode::kVersion) return cl;
   for (std::size_t i = 0; i < cl.words.size(); ++i) {
     if (i) cl.path += ' ';
     cl.path += cl.words[i];
@@ -119,10 +167,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     cl.mode = Mode::kSettings;
     return cl;
   }
-  // A pipe is no job for a window.
+  if (batch && cl.window) return usage("options '--batch' and '--window' exclude each other");
+  if (cl.window && !HasDisplay()) return usage("option '--window' needs a display (DISPLAY or WAYLAND_DISPLAY)");
+  // A pipe is no job for a window; watching lives in the terminal that
+  // started it; a conversion typed in a terminal stays in it.
   const bool streams = cl.output == "-" || (cl.words.size() == 1 && cl.words[0] == "-");
-  // Watching lives in the terminal that started it.
-  cl.mode = (batch || streams || cl.watch || !HasDisplay()) ? Mode::kConvertBatch : Mode::kConvertDialog;
+  const bool in_terminal = batch || streams || cl.watch || !HasDisplay() || (!cl.window && TerminalAttached());
+  cl.mode = in_terminal ? Mode::kConvertBatch : Mode::kConvertDialog;
   return cl;
 }
 
@@ -133,6 +184,9 @@ bool JobOf(const CommandLine& cl, Job& job, std::string& error) {
   job.deps = cl.deps;
   job.deps_file = cl.deps_file;
   job.strict = cl.strict;
+  job.rules = cl.rules;
+  job.gnu_diagnostics = cl.gnu_diagnostics;
+  job.verbose = cl.verbose;
   const bool one = job.inputs.size() == 1;
   const bool to_stdout = job.output == "-" || (one && job.inputs[0] == "-" && job.output.empty());
   const bool stdin_named = std::find(job.inputs.begin(), job.inputs.end(), "-") != job.inputs.end();
@@ -162,13 +216,22 @@ const char* HelpText() {
          "\n"
          "Converts a text file with markup commands to HTML (FILE.htm beside it).\n"
          "Without FILE, opens the settings dialog for rule files.\n"
+         "Typed in a terminal, it converts in the terminal; started from the desktop\n"
+         "(no terminal), or with --window, it shows a progress window. Without a\n"
+         "display it always converts in the terminal.\n"
          "\n"
          "Options:\n"
-         "  -e, --encoding=ENC  the document's encoding: cp932 (Shift_JIS, the default)\n"
-         "                      or utf-8; the HTML is written in the same encoding\n"
+         "  -e, --encoding=ENC  the document's encoding: cp932 (Shift_JIS, the default),\n"
+         "                      utf-8, or auto (UTF-8 when the file has a byte order\n"
+         "                      mark, or is valid UTF-8 with non-ASCII text); the HTML\n"
+         "                      is written in the same encoding\n"
          "  -o, --output=FILE   write the HTML to FILE (one input only); '-o -' writes\n"
          "                      it to standard output\n"
-         "  -q, --quiet         no progress line\n"
+         "      --rules=FILE    use FILE as the default rule file of this run\n"
+         "  -q, --quiet         no progress line, no hints\n"
+         "  -v, --verbose       one line per document: the rule files used, the page\n"
+         "      --diagnostics=FORMAT  report lines as they are (plain, the default) or\n"
+         "                      as FILE:LINE: message (gnu), for editors\n"
          "      --deps[=FILE]   also write a dependency file for make and ninja:\n"
          "                      PAGE.d beside each page, or FILE (one input only)\n"
          "      --strict        a page whose run reports an error is not written (the\n"
@@ -179,18 +242,21 @@ const char* HelpText() {
          "                      it. =poll looks at the files every second instead of\n"
          "                      waiting for the system's word (for network file systems)\n"
          "      --batch         convert without any window; errors on standard error\n"
+         "      --window        show the progress window even from a terminal\n"
          "  -h, --help          show this help and exit\n"
          "  -V, --version       show the version and exit\n"
          "  --                  end of options (for file names beginning with \"-\")\n"
+         "Short options may be bundled (-qv) and long ones shortened (--enc=utf-8).\n"
          "\n"
          "Files:\n"
          "  FILE '-' reads standard input; the HTML then goes to standard output unless\n"
          "  -o names a file, and its title is that file's name without extension\n"
          "  (\"stdin\" when it goes to standard output).\n"
-         "  Several words are joined by single blanks into one path, unless each word\n"
-         "  names an existing file and the joined text names none: then each file is\n"
-         "  converted in turn, every report line starts with its file's name, and the\n"
-         "  exit status is the worst of the runs (cancel stops the rest).\n"
+         "  Several words are joined by single blanks into one path (my notes.txt),\n"
+         "  unless the joined text names no file and a word names one: then each word\n"
+         "  is converted in turn (a word that names no file fails with its reason),\n"
+         "  every report line starts with its file's name, and the exit status is the\n"
+         "  worst of the runs (cancel stops the rest).\n"
          "  Any file name works, also one that Shift_JIS cannot spell (café.txt,\n"
          "  한국어.txt); in a Shift_JIS page's title such characters are written\n"
          "  as HTML character references (&#233;).\n"
@@ -199,17 +265,19 @@ const char* HelpText() {
          "  A byte order mark is dropped, charset=Shift_JIS in the header becomes\n"
          "  charset=UTF-8, and characters Shift_JIS lacks come out as they went in.\n"
          "  Invalid UTF-8 is reported with its line number and shown as U+FFFD.\n"
-         "  Rule files stay Shift_JIS. Reading a UTF-8 file without the option\n"
-         "  converts it as Shift_JIS and prints a hint in batch mode.\n"
+         "  Reading a UTF-8 file without the option converts it as Shift_JIS and\n"
+         "  prints a hint in batch mode.\n"
          "\n"
          "Rule files:\n"
          "  |ini|NAME loads NAME.qdx from the rules folder beside the program and,\n"
-         "  when it is not there, from a qdx/ folder beside the document.\n"
+         "  when it is not there, from a qdx/ folder beside the document. Rule files\n"
+         "  are Shift_JIS; one that begins with a UTF-8 byte order mark is UTF-8.\n"
          "\n"
          "Examples:\n"
-         "  norvelle --batch page.txt          page.htm beside page.txt\n"
+         "  norvelle page.txt                  page.htm beside page.txt\n"
          "  norvelle -e utf-8 notes/*.txt      every file, UTF-8 in and out\n"
          "  cat page.txt | norvelle -e utf-8 - > page.htm\n"
+         "  norvelle --watch --deps site/*.txt\n"
          "\n"
          "Exit status: 0 converted, 1 converted with errors reported,\n"
          "             2 nothing written (fatal error or bad usage), 130 cancelled.\n";
@@ -222,7 +290,9 @@ int RunBatch(const Job& job, bool quiet) {
   Job concurrent = job;
   concurrent.concurrent_passes = true;
   return ExitStatusOf(
-      RunJob(host, concurrent, [&host](NoteKind, const std::string& line) { host.Note(line); }));
+      RunJob(host, concurrent, [&host, quiet](NoteKind kind, const std::string& line) {
+        if (!(quiet && kind == NoteKind::kHint)) host.Note(line);
+      }));
 }
 
 }  // namespace norvelle

@@ -36,6 +36,10 @@ struct CommandLine {
   bool strict = false;             // --strict
   bool watch = false;              // --watch
   bool watch_poll = false;         // --watch=poll: look at the files every second
+  bool window = false;             // --window: the progress dialog even from a terminal
+  bool verbose = false;            // -v: the rule files and the page of each document
+  bool gnu_diagnostics = false;    // --diagnostics=gnu: FILE:LINE: message
+  std::string rules;               // --rules FILE: the default rule file of this run
 };
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
@@ -43,6 +47,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args);
 // when its parts do not fit together (-o with several files).
 bool JobOf(const CommandLine& cl, Job& job, std::string& error);
 bool HasDisplay();
+// Is standard error a terminal (the program was typed in one)?
+bool TerminalAttached();
 const char* HelpText();
 // "norvelle: ERROR (Try 'norvelle --help')": the one line of a usage error.
 std::string UsageLine(const std::string& error);

@@ -1,5 +1,6 @@
 #include "app/job.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -30,12 +31,13 @@ constexpr std::string_view kBom = "\xEF\xBB\xBF";
 // several files, starts each report line with the file's name.
 class FileHost : public ConversionHost {
  public:
-  FileHost(ConversionHost& inner, std::string prefix, bool captions)
-      : inner_(inner), prefix_(std::move(prefix)), captions_(captions) {}
+  // gnu: lines as "NAME:LINE: message" (NAME: the prefix without its ": ").
+  FileHost(ConversionHost& inner, std::string prefix, bool captions, bool gnu)
+      : inner_(inner), prefix_(std::move(prefix)), captions_(captions), gnu_(gnu) {}
   void SetStatus(std::string_view text) override { inner_.SetStatus(text); }
   void AddError(std::string_view line) override {
     ++errors_;
-    inner_.AddError(prefix_.empty() ? std::string(line) : prefix_ + std::string(line));
+    inner_.AddError(gnu_ ? GnuLine(line) : prefix_.empty() ? std::string(line) : prefix_ + std::string(line));
   }
   int ErrorCount() const override { return errors_; }
   void SetButtonCaption(std::string_view text) override {
@@ -46,9 +48,22 @@ class FileHost : public ConversionHost {
   bool Pump() override { return inner_.Pump(); }
 
  private:
+  // "[12]：text" -> "NAME:12: text"; a line with no number -> "NAME: text".
+  std::string GnuLine(std::string_view line) const {
+    const std::string name = prefix_.substr(0, prefix_.size() - 2);
+    constexpr std::string_view kColon = "\x81\x46";  // the full-width colon after the number
+    const std::size_t close = line.find(']');
+    const bool numbered = line.size() > 2 && line[0] == '[' && close != std::string_view::npos && close > 1 &&
+                          line.substr(1, close - 1).find_first_not_of("0123456789") == std::string_view::npos;
+    if (!numbered) return name + ": " + std::string(line);
+    std::string_view rest = line.substr(close + 1);
+    if (rest.substr(0, kColon.size()) == kColon) rest.remove_prefix(kColon.size());
+    return name + ":" + std::string(line.substr(1, close - 1)) + ": " + std::string(rest);
+  }
+
   ConversionHost& inner_;
   std::string prefix_;
-  bool captions_;
+  bool captions_, gnu_;
   int errors_ = 0;
 };
 
@@ -107,13 +122,17 @@ constexpr std::size_t kHintBytes = std::size_t(64) << 10;
 // could not be read. Standard input is no file to record.
 class JobIO : public DocumentIO {
  public:
-  JobIO(FileHost& host, const std::string& shown_source, bool from_stdin, bool utf8, Problem& problem)
-      : host_(host), shown_source_(shown_source), from_stdin_(from_stdin), utf8_(utf8), problem_(problem) {}
+  // preread: the source as already read (-e auto), or null.
+  JobIO(FileHost& host, const std::string& shown_source, bool from_stdin, bool utf8, Problem& problem,
+        std::string* preread)
+      : host_(host), shown_source_(shown_source), from_stdin_(from_stdin), utf8_(utf8), problem_(problem),
+        preread_(preread) {}
   bool hint() const { return hint_; }
 
  protected:
   bool ReadFile(FileRole role, const std::string& path, std::string& text) override {
     if (role == FileRole::kSource) return ReadSource(path, text);
+    if (role == FileRole::kRules) return ReadRules(path, text);
     if (role == FileRole::kInclude && utf8_) return ReadUtf8(path, text);
     return DocumentIO::ReadFile(role, path, text);
   }
@@ -122,7 +141,10 @@ class JobIO : public DocumentIO {
  private:
   bool ReadSource(const std::string& source, std::string& text) {
     const std::string path = from_stdin_ ? std::string("/dev/stdin") : source;
-    if (!(from_stdin_ ? ReadTextStandardInput(text) : ReadTextFile(path, text))) {
+    if (preread_) {
+      text = std::move(*preread_);
+      preread_ = nullptr;
+    } else if (!(from_stdin_ ? ReadTextStandardInput(text) : ReadTextFile(path, text))) {
       const std::string native = NameToNative(path);
       problem_ = {shown_source_, ReadProblem(native),
                   PathExists(native) && !IsRegularFile(native) ? "not a regular file" : "cannot be read"};
@@ -130,6 +152,17 @@ class JobIO : public DocumentIO {
     }
     if (utf8_) DecodeUtf8Document(host_, text);
     else hint_ = LooksLikeUtf8(std::string_view(text).substr(0, kHintBytes));
+    return true;
+  }
+  // A rule file that begins with a UTF-8 byte order mark is UTF-8; in a
+  // Shift_JIS page the characters Shift_JIS lacks become references.
+  bool ReadRules(const std::string& path, std::string& text) {
+    if (!DocumentIO::ReadFile(FileRole::kRules, path, text)) return false;
+    if (!text.starts_with(kUtf8Mark)) return true;
+    std::string cp;
+    ProcessCarry().TextToCp932(std::string_view(text).substr(kUtf8Mark.size()), cp);
+    if (!utf8_) CarriedAsReferences(cp);
+    text = std::move(cp);
     return true;
   }
   // An included file is copied as it is, so in a UTF-8 page it is UTF-8 too:
@@ -148,15 +181,16 @@ class JobIO : public DocumentIO {
   const std::string& shown_source_;
   bool from_stdin_, utf8_;
   Problem& problem_;
+  std::string* preread_;
   bool hint_ = false;
 };
 
 // Header, body and footer at once: UTF-8 pages, standard output, and pages
 // whose frame changes while pass 2 runs.
 // Strict: a run that reported an error leaves the old page (held_back).
-void SetWholeWrite(RunHooks& hooks, const Job& job, bool to_stdout, Problem& problem, const Diagnostics& report,
-                   bool& held_back) {
-  const bool utf8 = job.encoding == DocEncoding::kUtf8;
+// utf8: the page is written as UTF-8.
+void SetWholeWrite(RunHooks& hooks, const Job& job, bool to_stdout, bool utf8, Problem& problem,
+                   const Diagnostics& report, bool& held_back) {
   hooks.write = [&job, to_stdout, utf8, &problem, &report, &held_back](
                     const std::string& output, const std::vector<std::string_view>& pieces) {
     if (job.strict && report.ErrorCount() > 0) return held_back = true;
@@ -242,16 +276,38 @@ bool WriteDeps(const Job& job, const RunRecord& rec, const NoteSink& note) {
   return false;
 }
 
+// -v: the rule files a run read and the page it wrote.
+std::string VerboseLine(const RunRecord& r, bool written) {
+  std::string rules;
+  for (const FileRead& f : r.reads)
+    if (f.role == FileRole::kRules && f.found) rules += (rules.empty() ? "" : ", ") + f.path;
+  return "norvelle: " + r.input + " -> " + (written ? r.page : std::string("nothing written")) +
+         " (rules: " + (rules.empty() ? std::string("none, every setting its default") : rules) + ")";
+}
+
+// Is the document UTF-8 (-e auto)? A byte order mark, or valid UTF-8 that
+// holds a byte above 0x7F.
+bool IsUtf8Document(std::string_view text) {
+  if (text.substr(0, kBom.size()) == kBom) return true;
+  return std::any_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; }) && IsValidUtf8(text);
+}
+
 RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, const NoteSink& note) {
   const bool from_stdin = input == "-";
   const bool to_stdout = job.output == "-" || (from_stdin && job.output.empty());
-  const bool utf8 = job.encoding == DocEncoding::kUtf8;
+  std::string preread;
+  const bool have_preread = job.encoding == DocEncoding::kAuto &&
+                            (from_stdin ? ReadTextStandardInput(preread) : ReadTextFile(NameFromNative(input), preread));
+  const bool utf8 = job.encoding == DocEncoding::kUtf8 || (have_preread && IsUtf8Document(preread));
   const std::string shown_source = from_stdin ? "standard input" : input;
   Problem problem;
-  JobIO io(host, shown_source, from_stdin, utf8, problem);
+  JobIO io(host, shown_source, from_stdin, utf8, problem, have_preread ? &preread : nullptr);
 
   RunHooks hooks;
   hooks.io = &io;
+  // Absolute, so that every list of the files read names it alike.
+  if (!job.rules.empty() && !FullPath(NameFromNative(job.rules), hooks.default_rules))
+    hooks.default_rules = NameFromNative(job.rules);
   hooks.stream_source = from_stdin;
   hooks.concurrent_passes = job.concurrent_passes;
   if (to_stdout) {
@@ -261,7 +317,7 @@ RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, cons
   }
   if (from_stdin) hooks.title_text = to_stdout ? "stdin" : DefaultTitle(hooks.output);
   bool held_back = false;
-  SetWholeWrite(hooks, job, to_stdout, problem, host, held_back);
+  SetWholeWrite(hooks, job, to_stdout, utf8, problem, host, held_back);
   // Strict needs the whole page before it may write it.
   if (!utf8 && !to_stdout && !job.strict) SetStreamedWrite(hooks, job, problem);
   if (!utf8) hooks.title = CarriedAsReferences;
@@ -276,6 +332,9 @@ RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, cons
     note(NoteKind::kReason, "norvelle: " + FailureReason(fatal, problem, shown_source));
   if (io.hint()) note(NoteKind::kHint, "norvelle: " + input + " looks like UTF-8 text; convert it with --encoding=utf-8");
   if (held_back) note(NoteKind::kReason, "norvelle: " + shown_source + ": not written: errors reported (--strict)");
+  if (job.verbose)
+    note(NoteKind::kVerbose, VerboseLine(record, !held_back && (record.outcome == RunOutcome::kDone ||
+                                                                 record.outcome == RunOutcome::kDoneErrors)));
   if (job.deps != DepsMode::kNone && record.outcome != RunOutcome::kCancelled && !WriteDeps(job, record, note))
     record.outcome = RunOutcome::kFailed;
   if (job.on_run) job.on_run(record);
@@ -291,10 +350,11 @@ std::vector<std::string> InputsOf(const std::vector<std::string>& words) {
     joined += words[i];
   }
   if (words.size() < 2) return {joined};
-  for (const std::string& w : words)
-    if (!IsRegularFile(w)) return {joined};
-  // Words whose joined text names a file stay one path.
+  // Words whose joined text names a file stay one path; so do words none of
+  // which names a file (a name with blanks that is not there).
   if (PathExists(NameToNative(CleanPath(NameFromNative(joined))))) return {joined};
+  if (std::none_of(words.begin(), words.end(), [](const std::string& w) { return IsRegularFile(w); }))
+    return {joined};
   return words;
 }
 
@@ -339,7 +399,8 @@ RunOutcome RunJob(ConversionHost& host, const Job& job, const NoteSink& note) {
       worst = Worse(worst, RunOutcome::kFailed);
       continue;
     }
-    FileHost file(host, several || job.name_reports ? NameFromNative(input) + ": " : std::string(), !several);
+    const bool named = several || job.name_reports || job.gnu_diagnostics;
+    FileHost file(host, named ? NameFromNative(input) + ": " : std::string(), !several, job.gnu_diagnostics);
     const RunOutcome r = RunOne(file, job, input, note);
     worst = Worse(worst, r);
     if (r == RunOutcome::kCancelled) return r;

@@ -18,7 +18,9 @@
 
 namespace norvelle {
 
-enum class DocEncoding { kCp932, kUtf8 };
+// kAuto: UTF-8 for a document with a byte order mark, or valid UTF-8 that
+// holds a byte above 0x7F; Shift_JIS otherwise.
+enum class DocEncoding { kCp932, kUtf8, kAuto };
 
 // Where a dependency file goes: none, NAME.htm.d beside each page, or a file
 // named on the command line (one input only).
@@ -46,17 +48,22 @@ struct Job {
   bool strict = false;
   std::function<void(const RunRecord&)> on_run;  // after each input's run
   bool name_reports = false;  // report lines start with the file's name also for one input
+  std::string rules;          // UTF-8; the default rule file of this run instead of the program's
+  bool gnu_diagnostics = false;  // report lines as "FILE:LINE: message"
+  bool verbose = false;          // a note per document: the rule files used, the page written
 };
 
-// What the words name: each its own file when there are at least two, every
-// one names an existing regular file and their blank-joined text names no
-// existing file; otherwise the joined text as one path, as it always was.
+// What the words name: each its own file when there are at least two, their
+// blank-joined text names no existing file and at least one word names an
+// existing regular file (a word that names none is then converted, and
+// fails, on its own); otherwise the joined text as one path, as it always was.
 std::vector<std::string> InputsOf(const std::vector<std::string>& words);
 
 // Lines of our own ("norvelle: ..."), UTF-8.
 enum class NoteKind {
   kReason,  // why a file failed: after its report line
   kHint,    // a file read as CP932 looks like UTF-8 (batch mode only)
+  kVerbose, // the rule files a document used and the page written (-v)
 };
 using NoteSink = std::function<void(NoteKind, const std::string& line)>;
 

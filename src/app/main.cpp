@@ -7,6 +7,7 @@
 #include "app/dialog_entry.h"
 #include "app/first_run.h"
 #include "app/watch.h"
+#include "platform/probe.h"
 
 #ifndef NORVELLE_VERSION
 #define NORVELLE_VERSION "0.1.0"
@@ -20,6 +21,14 @@ int Convert(const norvelle::CommandLine& cl, const std::vector<std::string>& arg
   std::string error;
   if (!JobOf(cl, job, error)) {
     std::fprintf(stderr, "%s\n", UsageLine(error).c_str());
+    return kExitFatal;
+  }
+  // A rule file named on the command line must be there: every page would
+  // otherwise be made with rules the user did not ask for.
+  if (!job.rules.empty() && !IsRegularFile(job.rules)) {
+    const int why = ReadProblem(job.rules);
+    std::fprintf(stderr, "norvelle: %s: %s\n", job.rules.c_str(),
+                 why ? SystemReason(why).c_str() : "not a regular file");
     return kExitFatal;
   }
   FileWatchOptions watching;

@@ -101,7 +101,9 @@ bool WatchLoop::Convert(const std::vector<std::string>& inputs, bool first) {
     started = Clock::now();
   };
   TerminalHost host(err_, !quiet_ && isatty(fileno(err_)) != 0);
-  const RunOutcome r = RunJob(host, job, [this](NoteKind, const std::string& line) { Note(line); });
+  const RunOutcome r = RunJob(host, job, [this](NoteKind kind, const std::string& line) {
+    if (!(quiet_ && kind == NoteKind::kHint)) Note(line);
+  });
   // An input the job refused (its page would replace another's) ran no
   // conversion: it has nothing to watch, and it failed.
   if (first)

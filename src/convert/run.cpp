@@ -239,7 +239,7 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
   RuleSettings settings;
   {
     RuleStore store;
-    RuleSource(io, {}, {}).LoadDefault(store);
+    RuleSource(io, {}, {}, hooks.default_rules).LoadDefault(store);
     ReadSettings(std::move(store), settings);
   }
   host.SetStatus(Message(Msg::kStatusReading));

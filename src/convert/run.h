@@ -50,6 +50,7 @@ struct RunHooks {
   // Rewrites the escaped title before it fills "<title_rep>".
   std::function<void(std::string& escaped_title)> title;
   std::string output;      // CP932 path; empty: beside the source
+  std::string default_rules;  // CP932 path of the default rule file; empty: the program's
   std::string title_text;  // the title before any `title` command; empty: from the source name
   bool stream_source = false;  // the source is no file: its date is the current one
   // Pass 1 runs on a second thread ahead of pass 2 when the output is

@@ -7,10 +7,12 @@
 
 namespace norvelle {
 
-RuleSource::RuleSource(DocumentIO& io, std::string rules_folder, std::string document_folder)
+RuleSource::RuleSource(DocumentIO& io, std::string rules_folder, std::string document_folder,
+                       std::string default_file)
     : io_(io),
       rules_folder_(std::move(rules_folder)),
-      beside_document_(document_folder.empty() ? std::string() : document_folder + "/qdx") {}
+      beside_document_(document_folder.empty() ? std::string() : document_folder + "/qdx"),
+      default_file_(std::move(default_file)) {}
 
 bool RuleSource::LoadFile(const std::string& path, RuleStore& store) const {
   store.Clear();
@@ -20,6 +22,7 @@ bool RuleSource::LoadFile(const std::string& path, RuleStore& store) const {
 
 bool RuleSource::LoadDefault(RuleStore& store) const {
   store.Clear();
+  if (!default_file_.empty()) return LoadFile(default_file_, store);
   // A program path too short to hold a name has no rule file beside it.
   if (ProgramPath().size() < 6) return false;
   const std::string path = DefaultRuleFile();

@@ -15,7 +15,9 @@ namespace norvelle {
 class RuleSource {
  public:
   // rules_folder and document_folder: CP932; either may be empty.
-  RuleSource(DocumentIO& io, std::string rules_folder, std::string document_folder);
+  // default_file: the default rule file instead of the program's (CP932).
+  RuleSource(DocumentIO& io, std::string rules_folder, std::string document_folder,
+             std::string default_file = {});
 
   // The default rule file into a cleared store; false (store empty, every
   // setting its default) when there is none.
@@ -28,7 +30,7 @@ class RuleSource {
   bool LoadFile(const std::string& path, RuleStore& store) const;
 
   DocumentIO& io_;
-  std::string rules_folder_, beside_document_;
+  std::string rules_folder_, beside_document_, default_file_;
 };
 
 }  // namespace norvelle

@@ -86,6 +86,8 @@ std::string DisplayUtf8(std::string_view cp932);
 
 // Is the text valid UTF-8 (no overlong forms, surrogates or values above U+10FFFF)?
 bool IsValidUtf8(std::string_view s);
+// The UTF-8 byte order mark, which marks a rule file written in UTF-8.
+inline constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 // Appends the UTF-8 form of c.
 void AppendUtf8(std::string& out, char32_t c);
 

@@ -1,23 +1,18 @@
 #include "platform/folders.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <memory>
+#include <filesystem>
+#include <system_error>
 
 namespace norvelle {
 
 std::vector<std::string> FilesIn(const std::string& folder, const std::string& suffix) {
   std::vector<std::string> names;
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
-  if (!dir) return names;
-  while (dirent* e = readdir(dir.get())) {
-    std::string name = e->d_name;
-    if (name.size() < suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix))
-      continue;
-    struct stat st {};
-    if (stat((folder + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) names.push_back(name);
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    std::error_code unreadable;  // an entry that cannot be looked at is no file to copy
+    if (name.ends_with(suffix) && it->is_regular_file(unreadable)) names.push_back(name);
   }
   std::sort(names.begin(), names.end());
   return names;

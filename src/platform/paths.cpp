@@ -42,6 +42,12 @@ bool Exists(const std::string& cp932_path) {
   return NameToNative(cp932_path, u) && access(u.c_str(), F_OK) == 0;
 }
 
+bool IsFolder(const std::string& cp932_path) {
+  std::string u;
+  struct stat st;
+  return NameToNative(cp932_path, u) && ::stat(u.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 // Folder that holds the rule files: beside the program when that is usable,
 // else the user's configuration folder.
 std::string RuleBase(std::string& ini_name) {
@@ -51,7 +57,12 @@ std::string RuleBase(std::string& ini_name) {
   SplitLast(prog, folder, name);
   std::size_t dot = name.rfind('.');
   ini_name = (dot == std::string::npos || dot == 0 ? name : name.substr(0, dot)) + ".ini";
-  if (!ProgramPathOverride().empty() || Writable(folder) || Exists(folder + "/" + ini_name))
+  // Installed (<prefix>/bin beside <prefix>/share/norvelle), or in a folder
+  // the user cannot write: the rules are the user's own. A build or an
+  // unpacked folder keeps them beside the program, as does any folder that
+  // already holds the default rule file.
+  const bool installed = IsFolder(folder + "/../share/norvelle");
+  if (!ProgramPathOverride().empty() || Exists(folder + "/" + ini_name) || (!installed && Writable(folder)))
     return folder;
   std::string config;
   if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x) config = x;

@@ -3,9 +3,10 @@
 // All paths here are CP932 text, as the rest of the program sees them. The
 // program path is the resolved /proc/self/exe. The default rule file is the
 // program path with its extension replaced by ".ini" (or ".ini" appended), and
-// the rules folder is "<program folder>/qdx"; for a program installed where
-// its folder is not writable (and holds no norvelle.ini) both move to
-// ${XDG_CONFIG_HOME:-$HOME/.config}/norvelle/.
+// the rules folder is "<program folder>/qdx"; for an installed program (one
+// with <folder>/../share/norvelle) or one whose folder is not writable, both
+// move to ${XDG_CONFIG_HOME:-$HOME/.config}/norvelle/ unless the program's
+// folder already holds norvelle.ini.
 #pragma once
 
 #include <string>
@@ -19,7 +20,7 @@ std::string DefaultRuleFile();
 std::string RulesFolder();
 
 // True when the rule files live in the user's configuration folder: the
-// program is installed where its folder is not writable.
+// program is installed, or its folder is not writable.
 bool RulesInConfigFolder();
 
 // Test seam: overrides the program path (empty string restores the real one).

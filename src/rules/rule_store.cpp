@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "platform/carry.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/whole_file.h"
@@ -74,8 +75,16 @@ bool RuleStore::Load(bool clear) {
 bool RuleStore::Load(std::string_view path, bool clear) {
   if (clear) Clear();
   file_path_.assign(path);
+  utf8_file_ = false;
   std::string text;
   if (!ReadTextFile(file_path_, text)) return false;
+  if (text.starts_with(kUtf8Mark)) {
+    // Characters CP932 lacks are carried, so a save gives them back.
+    std::string cp;
+    ProcessCarry().TextToCp932(std::string_view(text).substr(kUtf8Mark.size()), cp);
+    text = std::move(cp);
+    utf8_file_ = true;
+  }
   return Parse(text, false);
 }
 
@@ -96,10 +105,16 @@ bool RuleStore::Save(std::string_view path) const {
   WriteRuleText(*this, text);
   if (text.view().find('\x1A') != std::string_view::npos) return false;
   const std::string target(path);
-  if (WriteTextFile(target, {text.view()})) return true;
+  std::string utf8;
+  if (utf8_file_) {
+    ProcessCarry().ToUtf8(text.view(), utf8, false);
+    utf8.insert(0, kUtf8Mark);
+  }
+  const std::string_view bytes = utf8_file_ ? std::string_view(utf8) : text.view();
+  if (WriteTextFile(target, {bytes})) return true;
   // A folder the user may not write still lets a writable file in it be
   // rewritten where it is, as editors do, rather than not at all.
-  return FolderRefusesNewFiles(errno) && RewriteTextInPlace(target, text.view());
+  return FolderRefusesNewFiles(errno) && RewriteTextInPlace(target, bytes);
 }
 
 bool RuleStore::CreateSection(std::string_view name) {

@@ -189,6 +189,8 @@ class RuleStore {
   Section* current_ = nullptr;
   CStr current_path_;
   std::string file_path_;
+  // The file began with a UTF-8 byte order mark: read as UTF-8 and saved so.
+  bool utf8_file_ = false;
 };
 
 }  // namespace norvelle

@@ -420,9 +420,16 @@ TEST_F(Cli, UsageErrorsAreOneLine) {
     std::vector<std::string> args;
     const char* error;
   } cases[] = {
-      {{"-v", "a.txt"}, "unknown option '-v'"},
+      {{"-x", "a.txt"}, "unknown option '-x'"},
+      {{"-qx", "a.txt"}, "unknown option '-x'"},
+      {{"--frob=1", "a.txt"}, "unknown option '--frob'"},
+      {{"--w", "a.txt"}, "option '--w' is ambiguous (--watch, --window)"},
+      {{"--strict=yes", "a.txt"}, "option '--strict' takes no value"},
       {{"a.txt", "-o"}, "option '-o' needs an argument"},
-      {{"-e", "latin1", "a.txt"}, "unknown encoding 'latin1' (cp932 or utf-8)"},
+      {{"a.txt", "--rules"}, "option '--rules' needs an argument"},
+      {{"--diagnostics=xml", "a.txt"}, "unknown diagnostics format 'xml' (plain or gnu)"},
+      {{"--batch", "--window", "a.txt"}, "options '--batch' and '--window' exclude each other"},
+      {{"-e", "latin1", "a.txt"}, "unknown encoding 'latin1' (cp932, utf-8 or auto)"},
       {{"-o", "x.htm", "a.txt", "b.txt"}, "option '-o' takes exactly one input file"},
       {{"-q"}, "no file to convert"},
   };
@@ -481,6 +488,9 @@ TEST(CommandLineParsing, ModesAndJoinedPath) {
       {{"-q", "--batch", "-", "-e", "utf-8"}, Mode::kConvertBatch, "-"},
       {{"-ofile.htm", "--batch", "--", "-x"}, Mode::kConvertBatch, "-x"},
       {{"-x"}, Mode::kUsageError, ""},
+      {{"-qve", "utf-8", "--batch", "a"}, Mode::kConvertBatch, "a"},      // bundled, value after
+      {{"--enc=auto", "--verb", "--bat", "a", "b"}, Mode::kConvertBatch, "a b"},  // shortened
+      {{"a", "--batch", "--", "-q", "b"}, Mode::kConvertBatch, "a -q b"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));

@@ -63,4 +63,18 @@ run || fail "second run exited $?"
 [ ! -s "$work/err" ] || fail "second run said: $(cat "$work/err")"
 grep -q "<p>my footer</p>" "$home/page.htm" || fail "the user's rule file was not used"
 [ ! -e "$prefix/bin/norvelle.ini" ] || fail "wrote beside the installed program"
+
+# A prefix the user owns (~/.local): its bin/ is writable, and still the
+# program is installed, so the rules are the user's own and the shipped
+# ones are found.
+own=$work/own
+cmake --install "$build" --prefix "$own" >/dev/null
+home2=$work/home2
+mkdir -p "$home2"
+printf '|ini|tour\nhello\n' >"$home2/tour-page.txt"
+env -i PATH=/usr/bin:/bin HOME="$home2" ASAN_OPTIONS="${ASAN_OPTIONS:-}" \
+  "$own/bin/norvelle" --batch "$home2/tour-page.txt" 2>"$work/err" || fail "user prefix: exited $? ($(cat "$work/err"))"
+grep -q "^norvelle: first run: created $home2/.config/norvelle" "$work/err" || fail "user prefix: no first run: $(cat "$work/err")"
+grep -q "tour.qdx" "$home2/tour-page.htm" || fail "user prefix: the shipped tour rules were not used"
+[ ! -e "$own/bin/norvelle.ini" ] || fail "user prefix: wrote beside the installed program"
 echo "install test passed"

@@ -426,5 +426,23 @@ TEST(RuleStoreValues, LargeSectionKeepsTheMapOrder) {
   EXPECT_EQ(store.GetValue("/k4999")->view(), "2321");
 }
 
+// A rule file marked as UTF-8 is read as such and saved back with its mark,
+// its characters (also those Shift_JIS lacks) unchanged.
+TEST(RuleStoreFiles, Utf8FileKeepsItsMarkAndCharacters) {
+  test::TempDir dir;
+  const std::string path = dir.File("u.qdx");
+  const std::string header = "HeaderStr=\xC2\xA9 Caf\xC3\xA9 \xE6\x97\xA5";
+  ASSERT_TRUE(test::WriteBytes(path, "\xEF\xBB\xBF" + header + "\r\n"));
+  RuleStore store;
+  ASSERT_TRUE(store.Load(path, true));
+  ASSERT_NE(store.GetValue("/HeaderStr"), nullptr);
+  EXPECT_EQ(store.GetValue("/HeaderStr")->view().size(), 11u);  // ©, é carried (2 bytes each), 日 in Shift_JIS, 5 ASCII
+  store.ValueSlot("/EndStr") = "x";
+  ASSERT_TRUE(store.Save());
+  const std::string saved = test::ReadBytes(path);
+  EXPECT_EQ(saved.rfind("\xEF\xBB\xBF", 0), 0u);
+  EXPECT_NE(saved.find(header + "\r\n"), std::string::npos) << saved;
+}
+
 }  // namespace
 }  // namespace norvelle
