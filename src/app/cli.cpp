@@ -210,8 +210,10 @@ bool HasDisplay() {
   return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
 }
 
-const char* HelpText() {
-  return "Usage: norvelle [OPTION]... [--] FILE...\n"
+namespace {
+
+constexpr const char kHelp[] =
+         "Usage: norvelle [OPTION]... [--] FILE...\n"
          "       norvelle\n"
          "\n"
          "Converts a text file with markup commands to HTML (FILE.htm beside it).\n"
@@ -281,7 +283,10 @@ const char* HelpText() {
          "\n"
          "Exit status: 0 converted, 1 converted with errors reported,\n"
          "             2 nothing written (fatal error or bad usage), 130 cancelled.\n";
-}
+
+}  // namespace
+
+const char* HelpText() { return kHelp; }
 
 int RunBatch(const Job& job, bool quiet) {
   TerminalHost::InstallSignalHandlers();
