@@ -17,7 +17,8 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/norvelle lib/norvelle/norvelle-dialogs.so share/applications/norvelle.desktop \
          share/icons/hicolor/48x48/apps/norvelle.png share/icons/hicolor/16x16/apps/norvelle.png \
          share/norvelle/qdx/tour.qdx share/doc/norvelle/LICENSE share/bash-completion/completions/norvelle \
-         share/zsh/site-functions/_norvelle share/fish/vendor_completions.d/norvelle.fish; do
+         share/zsh/site-functions/_norvelle share/fish/vendor_completions.d/norvelle.fish \
+         share/org.kde.syntax-highlighting/syntax/norvelle.xml share/vim/vimfiles/syntax/norvelle.vim; do
   [ -f "$prefix/$f" ] || fail "not installed: $f"
 done
 if [ -f "$source/docs/norvelle.1" ]; then
