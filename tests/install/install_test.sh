@@ -57,6 +57,12 @@ for key in HeaderStr EndStr TabStop SrcColorNormal SplitKey JoinKey SrcLineOut '
 done
 [ -f "$config/qdx/tour.qdx" ] || fail "example rules not copied"
 [ -f "$home/page.htm" ] || fail "no output"
+# The shipped rules are found by name.
+printf '|ini|tour\nhello\n' >"$home/tour-page.txt"
+[ "$(id -u)" -ne 0 ] || chown 65534:65534 "$home/tour-page.txt"
+env -i PATH=/usr/bin:/bin HOME="$home" ASAN_OPTIONS="${ASAN_OPTIONS:-}" \
+  "${as_user[@]}" "$prefix/bin/norvelle" --batch "$home/tour-page.txt" 2>"$work/err" || fail "|ini|tour: $(cat "$work/err")"
+grep -q "tour.qdx" "$home/tour-page.htm" || fail "the shipped tour rules were not used"
 
 # The user's rules are the ones used, and the note is not repeated.
 sed -i 's|^EndStr=.*|EndStr=<p>my footer</p>|' "$config/norvelle.ini"
