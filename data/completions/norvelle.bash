@@ -11,7 +11,7 @@ _norvelle() {
     --encoding=*) COMPREPLY=($(compgen -W "cp932 utf-8" -- "${cur#--encoding=}")); return ;;
     --deps=*|--output=*) COMPREPLY=($(compgen -f -- "${cur#*=}")); return ;;
     -*)
-      COMPREPLY=($(compgen -W "-e --encoding= -o --output= -q --quiet --batch --deps --deps= --strict --watch --watch=poll
+      COMPREPLY=($(compgen -W "-e --encoding= -o --output= -q --quiet --batch --deps --deps= --strict --watch --watch=poll --preview --write
                                 -h --help -V --version --" -- "$cur"))
       return ;;
   esac

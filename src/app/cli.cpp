@@ -61,6 +61,8 @@ bool ConversionOption(const std::vector<std::string>& args, std::size_t& i, Comm
   } else if (a == "--watch" || a == "--watch=poll") {
     cl.watch = true;
     cl.watch_poll = a == "--watch=poll";
+  } else if (a == "--preview" || a == "--write") {
+    (a == "--preview" ? cl.preview : cl.preview_write) = true;
   } else if (a == "--deps" || a.rfind("--deps=", 0) == 0) {
     cl.deps = a == "--deps" ? DepsMode::kBeside : DepsMode::kNamed;
     cl.deps_file = a == "--deps" ? std::string() : a.substr(7);
@@ -141,6 +143,8 @@ bool JobOf(const CommandLine& cl, Job& job, std::string& error) {
   else if (to_stdout && cl.deps == DepsMode::kBeside)
     error = "option '--deps' needs a file name (--deps=FILE) when the page goes to standard output";
   else if (cl.watch && stdin_named) error = "option '--watch' cannot watch standard input";
+  else if (cl.preview_write && !cl.preview) error = "option '--write' goes with --preview";
+  else if (cl.preview && (!one || stdin_named)) error = "option '--preview' takes exactly one file";
   return error.empty();
 }
 
@@ -178,6 +182,8 @@ const char* HelpText() {
          "                      rule files) or a file it looked for appears; Ctrl-C ends\n"
          "                      it. =poll looks at the files every second instead of\n"
          "                      waiting for the system's word (for network file systems)\n"
+         "      --preview [--write]  one file in a window, converted again at each save;\n"
+         "                      written by its button, or at every run with --write\n"
          "      --batch         convert without any window; errors on standard error\n"
          "  -h, --help          show this help and exit\n"
          "  -V, --version       show the version and exit\n"

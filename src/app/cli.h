@@ -4,6 +4,7 @@
 //   norvelle [OPTION]... PATH...  convert (progress dialog, or batch without a display)
 //   norvelle --batch PATH...  convert without any window
 //   norvelle --watch PATH...  convert, then again whenever what a page was made of changes
+//   norvelle --preview [--write] PATH  a window showing the page, converted again on each save
 //   norvelle --help | --version
 // The words after the options are joined by single blanks into one path,
 // unless they name several files (app/job.h). Options may stand anywhere
@@ -36,6 +37,8 @@ struct CommandLine {
   bool strict = false;             // --strict
   bool watch = false;              // --watch
   bool watch_poll = false;         // --watch=poll: look at the files every second
+  bool preview = false;            // --preview: the preview window
+  bool preview_write = false;      // --write (with --preview): every run writes the page
 };
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);

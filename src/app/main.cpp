@@ -22,6 +22,7 @@ int Convert(const norvelle::CommandLine& cl, const std::vector<std::string>& arg
     std::fprintf(stderr, "%s\n", UsageLine(error).c_str());
     return kExitFatal;
   }
+  if (cl.preview) return RunPreviewWindow(args);
   FileWatchOptions watching;
   watching.force_polling = cl.watch_poll;
   int status = cl.watch                         ? RunWatch(job, cl.quiet, watching)
