@@ -4,7 +4,8 @@
 // view put back on its source line). Offscreen; no display needed.
 //
 // Usage: preview_bench DOCUMENT [ROUNDS]   (DOCUMENT: e.g. gen_doc.py 1 doc.txt)
-// Prints the median of the rounds in milliseconds; asserts nothing.
+// Prints the median of the rounds in milliseconds; asserts nothing. With
+// NO_ANCHORS=1 the page-alone figure is for the page without line anchors.
 #include <QApplication>
 #include <QScrollBar>
 #include <QTextBrowser>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "platform/carry.h"
+#include "platform/encoding.h"
 #include "preview/memory_run.h"
 #include "ui/qt/preview_window.h"
 
@@ -54,7 +56,7 @@ int main(int argc, char** argv) {
   norvelle::PreviewRequest request;
   request.source = norvelle::NameFromNative(path);
 
-  std::vector<double> run, first, again;
+  std::vector<double> run, first, again, html;
   for (int r = 0; r < rounds; ++r) {
     Write(path, original);
     auto t = Clock::now();
@@ -63,6 +65,23 @@ int main(int argc, char** argv) {
     if (!page.shown()) {
       std::fprintf(stderr, "norvelle: %s did not convert\n", path.c_str());
       return 2;
+    }
+    {
+      QTextBrowser alone;
+      std::string utf8 = norvelle::Cp932ToUtf8Lossy(page.html);
+      // NO_ANCHORS=1: the page as written, to tell the anchors' cost apart.
+      if (std::getenv("NO_ANCHORS")) {
+        std::string bare;
+        for (std::size_t at = 0, a; at < utf8.size(); at = utf8.find("</a>", a) + 4) {
+          a = utf8.find("<a name=\"nvl", at);
+          bare.append(utf8, at, a == std::string::npos ? std::string::npos : a - at);
+          if (a == std::string::npos) break;
+        }
+        utf8.swap(bare);
+      }
+      t = Clock::now();
+      alone.setHtml(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
+      html.push_back(Ms(t));
     }
     norvelle::PreviewWindow window({QStringLiteral("bench"), QStringLiteral("bench")},
                                    [&](bool) { return norvelle::ConvertToMemory(request); });
@@ -82,6 +101,7 @@ int main(int argc, char** argv) {
   Write(path, original);
   std::printf("document %zu bytes, %d rounds (median ms)\n", original.size(), rounds);
   std::printf("  run into memory      %8.1f\n", Median(run));
+  std::printf("  QTextBrowser::setHtml %8.1f  (the page alone)\n", Median(html));
   std::printf("  first preview        %8.1f  (run + window)\n", Median(first));
   std::printf("  re-preview           %8.1f  (run + window, view kept)\n", Median(again));
   return 0;
