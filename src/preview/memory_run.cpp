@@ -1,6 +1,9 @@
 #include "preview/memory_run.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
+#include <iterator>
 #include <utility>
 
 #include "platform/files.h"
@@ -93,6 +96,27 @@ int LineOfAnchor(std::string_view name) {
   return line;
 }
 
+namespace {
+
+// Whether the body before `at` ends with a tag that closes or is a block
+// (</h1>, </center>, <hr>...). An empty anchor there is taken by QTextBrowser
+// into the block before, pulling the next line's text into it; an anchor
+// holding a zero-width space starts the new block as the page does.
+bool AfterBlockTag(std::string_view body, std::size_t at) {
+  if (at == 0 || body[at - 1] != '>') return false;
+  const std::size_t open = body.rfind('<', at - 1);
+  if (open == std::string_view::npos) return false;
+  std::size_t i = open + 1 + (open + 1 < at && body[open + 1] == '/');
+  std::string name;
+  for (; i < at && name.size() < 12 && std::isalnum(static_cast<unsigned char>(body[i])); ++i)
+    name += char(std::tolower(static_cast<unsigned char>(body[i])));
+  static constexpr std::string_view kBlocks[] = {"h1", "h2", "h3", "h4", "h5", "h6", "p", "div", "center", "table",
+                                                 "pre", "ul", "ol", "dl", "li", "blockquote", "hr", "tr", "td", "th"};
+  return std::find(std::begin(kBlocks), std::end(kBlocks), name) != std::end(kBlocks);
+}
+
+}  // namespace
+
 std::string BodyWithAnchors(std::string_view body, const std::vector<LineMark>& marks) {
   std::string out;
   out.reserve(body.size() + marks.size() * 24);
@@ -102,7 +126,9 @@ std::string BodyWithAnchors(std::string_view body, const std::vector<LineMark>& 
     // Lines only go forward; an offset past the body (none should be) is dropped.
     if (m.line <= last || m.offset < at || m.offset > body.size()) continue;
     out.append(body.substr(at, m.offset - at));
-    out.append("<a name=\"").append(LineAnchorName(m.line)).append("\"></a>");
+    out.append("<a name=\"").append(LineAnchorName(m.line)).append("\">");
+    if (AfterBlockTag(body, m.offset)) out.append("&#8203;");
+    out.append("</a>");
     at = m.offset;
     last = m.line;
   }

@@ -87,6 +87,10 @@ TEST(Debounce, EachEditPushesTheRunBack) {
 TEST(Anchors, OnePerLineAtItsStart) {
   EXPECT_EQ(BodyWithAnchors("ab<br>cd", {{1, 0}, {2, 2}, {2, 6}}),
             "<a name=\"nvl1\"></a>ab<a name=\"nvl2\"></a><br>cd");
+  // After a block's end the anchor holds a zero-width space, so that the
+  // next line's text is not drawn into the block.
+  EXPECT_EQ(BodyWithAnchors("<H2>h</H2>x<hr>y", {{2, 10}, {3, 15}}),
+            "<H2>h</H2><a name=\"nvl2\">&#8203;</a>x<hr><a name=\"nvl3\">&#8203;</a>y");
   EXPECT_EQ(LineOfAnchor("nvl42"), 42);
   EXPECT_EQ(LineOfAnchor("nvl"), 0);
   EXPECT_EQ(LineOfAnchor("top"), 0);
