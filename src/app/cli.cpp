@@ -28,7 +28,7 @@ bool EncodingNamed(std::string name, DocEncoding& e) {
 }
 
 // Long options without a short form.
-enum : int { kBatch = 256, kDeps, kStrict, kWatch, kWindow, kRules, kDiagnostics };
+enum : int { kBatch = 256, kDeps, kStrict, kWatch, kWindow, kRules, kDiagnostics, kPreview, kWrite };
 
 constexpr option kLongOptions[] = {
     {"batch", no_argument, nullptr, kBatch},
@@ -42,6 +42,8 @@ constexpr option kLongOptions[] = {
     {"window", no_argument, nullptr, kWindow},
     {"rules", required_argument, nullptr, kRules},
     {"diagnostics", required_argument, nullptr, kDiagnostics},
+    {"preview", no_argument, nullptr, kPreview},
+    {"write", no_argument, nullptr, kWrite},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -89,6 +91,8 @@ std::string TakeOption(int id, const char* value, CommandLine& cl) {
     case 'v': cl.verbose = true; return "";
     case kStrict: cl.strict = true; return "";
     case kWindow: cl.window = true; return "";
+    case kPreview: cl.preview = true; return "";
+    case kWrite: cl.preview_write = true; return "";
     case kRules:
       cl.rules = v;
       return v.empty() ? "option '--rules' needs a file name" : "";
@@ -195,6 +199,8 @@ bool JobOf(const CommandLine& cl, Job& job, std::string& error) {
   else if (to_stdout && cl.deps == DepsMode::kBeside)
     error = "option '--deps' needs a file name (--deps=FILE) when the page goes to standard output";
   else if (cl.watch && stdin_named) error = "option '--watch' cannot watch standard input";
+  else if (cl.preview_write && !cl.preview) error = "option '--write' goes with --preview";
+  else if (cl.preview && (!one || stdin_named)) error = "option '--preview' takes exactly one file";
   return error.empty();
 }
 
@@ -243,6 +249,8 @@ constexpr const char kHelp[] =
          "                      rule files) or a file it looked for appears; Ctrl-C ends\n"
          "                      it. =poll looks at the files every second instead of\n"
          "                      waiting for the system's word (for network file systems)\n"
+         "      --preview [--write]  one file in a window, converted again at each save;\n"
+         "                      written by its button, or at every run with --write\n"
          "      --batch         convert without any window; errors on standard error\n"
          "      --window        show the progress window even from a terminal\n"
          "  -h, --help          show this help and exit\n"

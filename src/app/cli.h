@@ -4,6 +4,7 @@
 //   norvelle [OPTION]... PATH...  convert (progress dialog, or batch without a display)
 //   norvelle --batch PATH...  convert without any window
 //   norvelle --watch PATH...  convert, then again whenever what a page was made of changes
+//   norvelle --preview [--write] PATH  a window showing the page, converted again on each save
 //   norvelle --help | --version
 // The words after the options are joined by single blanks into one path,
 // unless they name several files (app/job.h). Options may stand anywhere
@@ -40,6 +41,8 @@ struct CommandLine {
   bool verbose = false;            // -v: the rule files and the page of each document
   bool gnu_diagnostics = false;    // --diagnostics=gnu: FILE:LINE: message
   std::string rules;               // --rules FILE: the default rule file of this run
+  bool preview = false;            // --preview: the preview window
+  bool preview_write = false;      // --write (with --preview): every run writes the page
 };
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);

@@ -34,4 +34,19 @@ int RunSettingsWindow() {
   return kExitFatal;
 }
 
+int RunPreviewWindow(const std::vector<std::string>& args) {
+  std::string why;
+  auto entry = reinterpret_cast<PreviewEntry>(LoadModuleSymbol(kDialogModule, kPreviewEntry, why));
+  if (entry) {
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    argv.push_back(nullptr);
+    int status = entry(int(args.size()), argv.data());
+    if (status != kNoDisplay) return status;
+    why = "no display can be opened";
+  }
+  std::fprintf(stderr, "norvelle: the preview needs a display: %s\n", why.c_str());
+  return kExitFatal;
+}
+
 }  // namespace norvelle

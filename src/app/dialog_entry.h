@@ -22,6 +22,11 @@ using ProgressEntry = int (*)(int argc, const char* const* argv);
 inline constexpr const char* kSettingsEntry = "norvelle_settings_dialog";
 using SettingsEntry = int (*)();
 
+// int norvelle_preview_window(int argc, const char* const* argv): the preview
+// window of the one file the words name (--preview); returns the exit status.
+inline constexpr const char* kPreviewEntry = "norvelle_preview_window";
+using PreviewEntry = int (*)(int argc, const char* const* argv);
+
 // A module entry returns this when no window can be shown at all.
 inline constexpr int kNoDisplay = -1;
 
@@ -30,5 +35,7 @@ inline constexpr int kNoDisplay = -1;
 // `job` is what `args` ask for, for the terminal.
 int RunProgressWindow(const std::vector<std::string>& args, const Job& job, bool quiet);
 int RunSettingsWindow();
+// The preview needs a display: without one it fails with status 2.
+int RunPreviewWindow(const std::vector<std::string>& args);
 
 }  // namespace norvelle

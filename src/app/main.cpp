@@ -31,6 +31,7 @@ int Convert(const norvelle::CommandLine& cl, const std::vector<std::string>& arg
                  why ? SystemReason(why).c_str() : "not a regular file");
     return kExitFatal;
   }
+  if (cl.preview) return RunPreviewWindow(args);
   FileWatchOptions watching;
   watching.force_polling = cl.watch_poll;
   int status = cl.watch                         ? RunWatch(job, cl.quiet, watching)

@@ -124,6 +124,7 @@ void SetUpWriter(ElementWriter& writer, ConversionHost& host, const Pass2Input& 
         frame_fixed);
   }
   writer.set_max_frame_bytes(in.hooks.max_frame_bytes);
+  if (!feed) writer.set_line_marks(in.hooks.line_marks);
   writer.ApplyRules(in.settings, true);
   writer.SetFixedSlots(marks);
 }
@@ -239,7 +240,8 @@ RunOutcome ConvertUnguarded(ConversionHost& host, std::string_view command_line,
   RuleSettings settings;
   {
     RuleStore store;
-    RuleSource(io, {}, {}, hooks.default_rules).LoadDefault(store);
+    if (hooks.default_rule_store) store.CopyFrom(*hooks.default_rule_store);
+    else RuleSource(io, {}, {}, hooks.default_rules).LoadDefault(store);
     ReadSettings(std::move(store), settings);
   }
   host.SetStatus(Message(Msg::kStatusReading));

@@ -17,9 +17,12 @@
 #include "report/host.h"
 #include "report/messages.h"
 #include "html/placeholders.h"
+#include "html/writer.h"
 #include "platform/files.h"
 
 namespace norvelle {
+
+class RuleStore;
 
 // How a run ended.
 enum class RunOutcome {
@@ -63,6 +66,13 @@ struct RunHooks {
   std::size_t max_line_bytes = kMaxElementBytes;
   // The most an exreps or exrepe text may make the header or footer; lower for tests.
   std::size_t max_frame_bytes = kMaxFrameBytes;
+  // The default rules from memory instead of the default rule file (a rule
+  // being edited and not saved); null: the file, as always.
+  const RuleStore* default_rule_store = nullptr;
+  // Filled with where each source line starts in the body (a preview's
+  // scroll anchors). Only a run whose body is held whole (`write` set, no
+  // `write_stream`, no concurrent passes) fills it.
+  std::vector<LineMark>* line_marks = nullptr;
 };
 
 RunOutcome ConvertWith(ConversionHost& host, std::string_view command_line, const RunHooks& hooks);

@@ -104,6 +104,7 @@ bool ElementWriter::Run() {
   available_ = feed_ ? 0 : elements_.size();
   if (!feed_) body_.reserve(std::size_t(elements_.size()) * 8);
   report_.line_number = 0;
+  if (marks_) marks_->clear();
   tags_.Clear();
   for (std::size_t i = 1; WaitFor(i); ++i) {
     // Every 16th element: the position and the pump go through several
@@ -148,6 +149,8 @@ void ElementWriter::Element(const TarnStruct& e, std::size_t& i) {
   } else if (e.Has(kNext)) {
     suppress_break_ = true;
   }
+  // After the break, so that a mark stands where the line is shown.
+  if (line_start) MarkLine();
   if (e.Has(kRawOpen)) AppendTag(body_, "<", args_.Get(e, kRawOpen), '>');
   if (e.Has(kSourceLine)) {
     if (!SourceBlock(i)) cancelled_ = true;
@@ -179,6 +182,7 @@ void ElementWriter::PackedLine(const TarnStruct& e, std::size_t i) {
       tags_.Depth(kTable) == 0 && key.size() == 1 && CanCutWhileConverting(key[0])) {
     ++report_.line_number;
     LineBreakOrSeparator(e, true);
+    MarkLine();
     AppendConvertedCut(body_, e.Text(), tab_string_, key[0], join_escaped_);
     return;
   }

@@ -27,6 +27,13 @@
 
 namespace norvelle {
 
+// Where a source line's output starts in the body: for a preview that marks
+// lines in its own copy of the page.
+struct LineMark {
+  int line;            // 1-based source line
+  std::size_t offset;  // into body(), after the line's break
+};
+
 class ElementWriter {
  public:
   // Included files are read through io, relative to output_folder; `ini`
@@ -63,6 +70,10 @@ class ElementWriter {
     spill_at_ = bytes;
   }
   bool spill_failed() const { return spill_failed_; }
+
+  // Records where each source line's output starts (a listing: one mark for
+  // its first line). Offsets are into the body as a whole: not with a spill.
+  void set_line_marks(std::vector<LineMark>* marks) { marks_ = marks; }
 
   // The most exreps and exrepe may make the header or the footer (kMaxFrameBytes).
   void set_max_frame_bytes(std::size_t n) { max_frame_ = n; }
@@ -131,6 +142,10 @@ class ElementWriter {
   std::string block_text_;  // a listing's joined lines when they are not one piece of the source
   bool cancelled_ = false;
   std::size_t promoted_ = 0;  // element that took over a commented line start
+  std::vector<LineMark>* marks_ = nullptr;
+  void MarkLine() {
+    if (marks_) marks_->push_back({report_.line_number, body_.size()});
+  }
 };
 
 }  // namespace norvelle

@@ -170,12 +170,22 @@ void SettingsEditor::ShowRule() {
   FillAutoList();
 }
 
-bool SettingsEditor::SaveRule(std::string_view path) {
-  store_.ValueSlot("/HeaderStr") = CrLfToLf(controls_.Text(ctl::kHeader));
-  store_.ValueSlot("/EndStr") = CrLfToLf(controls_.Text(ctl::kFooter));
+void SettingsEditor::GatherFields(RuleStore& into) const {
+  into.ValueSlot("/HeaderStr") = CrLfToLf(controls_.Text(ctl::kHeader));
+  into.ValueSlot("/EndStr") = CrLfToLf(controls_.Text(ctl::kFooter));
   for (const FieldKey& f : kPlainFields)
-    store_.ValueSlot(RuleKeyOf(f.key).path) = CStr(controls_.Text(f.id));
-  store_.SetFlag("/SrcLineOut", controls_.Check(ctl::kLineOut));
+    into.ValueSlot(RuleKeyOf(f.key).path) = CStr(controls_.Text(f.id));
+  into.SetFlag("/SrcLineOut", controls_.Check(ctl::kLineOut));
+}
+
+void SettingsEditor::CurrentRule(RuleStore& out) const {
+  out.CopyFrom(store_);
+  GatherFields(out);
+  out.ChangeSection("/");
+}
+
+bool SettingsEditor::SaveRule(std::string_view path) {
+  GatherFields(store_);
 
   auto partial = std::find(partial_paths_.begin(), partial_paths_.end(), path);
   if (partial != partial_paths_.end() &&

@@ -44,12 +44,18 @@ class SettingsEditor {
   bool SaveAsCommand();
   bool AskSaveIfModified();
 
+  // The rule as the fields and editors show it, saved or not, into `out`
+  // (the store itself stays as it is): what a preview converts with.
+  void CurrentRule(RuleStore& out) const;
+
   bool modified() const { return modified_; }
   bool word_in_sync() const { return word_in_sync_; }
   const std::string& rule_file_path() const { return rule_file_path_; }
   RuleStore& store() { return store_; }
 
  private:
+  // The fields into a store's root keys (the lists live in the store already).
+  void GatherFields(RuleStore& into) const;
   // Sets a field and runs its change handler, as the user's typing would.
   void SetField(int id, std::string_view text);
   void SetCaptionFor(const std::string& path);

@@ -423,7 +423,7 @@ TEST_F(Cli, UsageErrorsAreOneLine) {
       {{"-x", "a.txt"}, "unknown option '-x'"},
       {{"-qx", "a.txt"}, "unknown option '-x'"},
       {{"--frob=1", "a.txt"}, "unknown option '--frob'"},
-      {{"--w", "a.txt"}, "option '--w' is ambiguous (--watch, --window)"},
+      {{"--w", "a.txt"}, "option '--w' is ambiguous (--watch, --window, --write)"},
       {{"--strict=yes", "a.txt"}, "option '--strict' takes no value"},
       {{"a.txt", "-o"}, "option '-o' needs an argument"},
       {{"a.txt", "--rules"}, "option '--rules' needs an argument"},

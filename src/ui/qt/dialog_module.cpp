@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "app/cli.h"
+#include "preview/sample.h"
 #include "ui/qt/look.h"
+#include "ui/qt/preview_window.h"
 #include "ui/qt/progress_dialog.h"
 #include "ui/qt/settings_dialog.h"
 #include <xcb/xcb.h>
@@ -98,7 +100,14 @@ extern "C" int norvelle_progress_job(int argc, const char* const* argv) {
   norvelle::Job job;
   std::string error;
   if (!norvelle::JobOf(cl, job, error)) return norvelle::kExitFatal;
-  return WithApplication([&] { return norvelle::RunProgressDialog(job); },
+  return WithApplication(
+      [&] {
+        const int status = norvelle::RunProgressDialog(job);
+        // The settings window's preview shows the document converted last.
+        if (job.inputs.size() == 1 && job.inputs[0] != "-" && status != norvelle::kExitFatal)
+          norvelle::RememberDocument(job.inputs[0]);
+        return status;
+      },
                          [&](const std::string& why) {
                            std::fprintf(stderr, "norvelle: %s; converting in the terminal\n", why.c_str());
                            return norvelle::RunBatch(job, cl.quiet);
@@ -110,4 +119,17 @@ extern "C" int norvelle_settings_dialog() {
     std::fprintf(stderr, "norvelle: the settings dialog needs a display: %s\n", why.c_str());
     return norvelle::kExitFatal;
   });
+}
+
+extern "C" int norvelle_preview_window(int argc, const char* const* argv) {
+  std::vector<std::string> args(argv, argv + argc);
+  norvelle::CommandLine cl = norvelle::ParseCommandLine(args);
+  norvelle::Job job;
+  std::string error;
+  if (!cl.preview || !norvelle::JobOf(cl, job, error)) return norvelle::kExitFatal;
+  return WithApplication([&] { return norvelle::RunDocumentPreview(job.inputs[0], cl.preview_write); },
+                         [](const std::string& why) {
+                           std::fprintf(stderr, "norvelle: the preview needs a display: %s\n", why.c_str());
+                           return norvelle::kExitFatal;
+                         });
 }

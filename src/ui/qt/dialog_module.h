@@ -13,7 +13,10 @@ extern "C" {
 __attribute__((visibility("default"))) int norvelle_progress_job(int argc, const char* const* argv);
 // The settings window.
 __attribute__((visibility("default"))) int norvelle_settings_dialog();
+// The preview window of one document.
+__attribute__((visibility("default"))) int norvelle_preview_window(int argc, const char* const* argv);
 }
 
 static_assert(std::is_same_v<decltype(&norvelle_progress_job), norvelle::ProgressEntry>);
 static_assert(std::is_same_v<decltype(&norvelle_settings_dialog), norvelle::SettingsEntry>);
+static_assert(std::is_same_v<decltype(&norvelle_preview_window), norvelle::PreviewEntry>);

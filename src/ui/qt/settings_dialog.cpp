@@ -19,10 +19,14 @@
 #include <QVBoxLayout>
 #include <vector>
 
+#include "platform/carry.h"
 #include "platform/encoding.h"
+#include "platform/probe.h"
+#include "preview/sample.h"
 #include "rules/listing_colours.h"
 #include "settings/text_forms.h"
 #include "ui/qt/look.h"
+#include "ui/qt/preview_window.h"
 #include "ui/qt/settings_template.h"
 
 #ifndef NORVELLE_VERSION
@@ -176,11 +180,11 @@ QWidget* SettingsDialog::MakeCommand(const TemplateItem& item) {
   const int id = item.id;
   if (item.kind == ControlKind::kCheck) {
     auto* check = Add(item, new QCheckBox(Caption(item.caption), client_));
-    connect(check, &QCheckBox::clicked, this, [this, id] { editor_.OnCommand(id); });
+    connect(check, &QCheckBox::clicked, this, [this, id] { Command(id); });
     return check;
   }
   auto* b = Add(item, new QPushButton(Caption(item.caption), client_));
-  connect(b, &QPushButton::clicked, this, [this, id] { editor_.OnCommand(id); });
+  connect(b, &QPushButton::clicked, this, [this, id] { Command(id); });
   if (item.kind == ControlKind::kDefaultButton) b->setDefault(true);
   return b;
 }
@@ -257,7 +261,7 @@ void SettingsDialog::BuildMenu() {
       QAction* a = m->addAction(Caption(item.caption));
       a->setObjectName(QStringLiteral("m%1").arg(item.id));
       const int id = item.id;
-      connect(a, &QAction::triggered, this, [this, id] { editor_.OnCommand(id); });
+      connect(a, &QAction::triggered, this, [this, id] { Command(id); });
     }
   };
   fill("ルール(&R)", {{"ルールの新規作成(&N)", ctl::kCmdNew},
@@ -267,6 +271,47 @@ void SettingsDialog::BuildMenu() {
                      {nullptr, 0},
                      {"設定の終了(&X)", ctl::kCmdExit}});
   fill("ヘルプ(&H)", {{"Norvelleのバージョン情報(&A)...", ctl::kCmdAbout}});
+  // Ours, after the two menus of the rule's window.
+  QAction* preview = menu_->addMenu(Caption("表示(&V)"))->addAction(Caption("プレビュー(&P)"));
+  preview->setObjectName(QStringLiteral("mPreview"));
+  connect(preview, &QAction::triggered, this, [this] { OpenPreview(); });
+}
+
+void SettingsDialog::OpenPreview() {
+  if (!preview_) {
+    PreviewWindow::Options o;
+    o.title = Caption("ルール - Norvelleプレビュー");
+    o.geometry_key = QStringLiteral("rule");
+    // The sample with the rule as the window shows it: nothing is saved.
+    preview_ = new PreviewWindow(o, [this](bool) {
+      RuleStore rule;
+      editor_.CurrentRule(rule);
+      PreviewRequest r;
+      r.rules = &rule;
+      if (std::optional<std::string> last = LastDocument()) {
+        r.source = NameFromNative(*last);
+      } else {
+        r.text = SampleDocument(rule);
+        r.title = SampleTitle();
+        r.source = NameFromNative(CurrentFolder() + "/norvelle-sample.txt");
+      }
+      return ConvertToMemory(r);
+    }, this);
+    preview_->setAttribute(Qt::WA_DeleteOnClose);
+    preview_->show();
+    preview_->Reconvert();
+  }
+  preview_->raise();
+  preview_->activateWindow();
+}
+
+void SettingsDialog::Command(int id) {
+  editor_.OnCommand(id);
+  RuleEdited();
+}
+
+void SettingsDialog::RuleEdited() {
+  if (preview_) preview_->ReconvertSoon();
 }
 
 QWidget* SettingsDialog::control(int id) const {
@@ -282,11 +327,15 @@ QWidget* SettingsDialog::swatch(int id) const {
 void SettingsDialog::reject() { editor_.OnCommand(ctl::kCancel); }
 
 void SettingsDialog::Changed(int id) {
-  if (quiet_ == 0) editor_.OnTextChanged(id);
+  if (quiet_ > 0) return;
+  editor_.OnTextChanged(id);
+  RuleEdited();
 }
 
 void SettingsDialog::SelectionChanged(int id) {
-  if (quiet_ == 0) editor_.OnSelectionChanged(id);
+  if (quiet_ > 0) return;
+  editor_.OnSelectionChanged(id);
+  RuleEdited();
 }
 
 void SettingsDialog::SetText(int id, std::string_view text) {

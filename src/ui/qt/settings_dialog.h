@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <map>
@@ -14,6 +15,7 @@
 
 #include "settings/settings_editor.h"
 #include "settings/settings_view.h"
+#include "ui/qt/preview_window.h"
 
 class QMenuBar;
 class QWidget;
@@ -36,6 +38,9 @@ class SettingsDialog : public QDialog,
   QWidget* control(int id) const;
   QWidget* swatch(int id) const;
   QMenuBar* menu() const { return menu_; }
+  // The rule's preview beside the window ("表示" menu); null until opened.
+  PreviewWindow* preview() const { return preview_; }
+  void OpenPreview();
 
   // Escape and the close box: the logic's Cancel.
   void reject() override;
@@ -55,6 +60,8 @@ class SettingsDialog : public QDialog,
   void BuildMenu();
   void Changed(int id);
   void SelectionChanged(int id);
+  void Command(int id);
+  void RuleEdited();  // the preview converts again after the edit
 
   // SettingsControls
   void SetText(int id, std::string_view text) override;
@@ -89,6 +96,7 @@ class SettingsDialog : public QDialog,
   std::map<int, QWidget*> swatches_;
   // What the logic last put into each field, and how it was shown.
   std::map<int, std::pair<QString, std::string>> shown_;
+  QPointer<PreviewWindow> preview_;
   int quiet_ = 0;  // > 0 while the logic changes controls: no change reports
   MessageBoxes* boxes_;
   FileDialogs* files_;

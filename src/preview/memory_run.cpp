@@ -1,0 +1,147 @@
+#include "preview/memory_run.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <iterator>
+#include <utility>
+
+#include "platform/files.h"
+#include "report/host.h"
+
+namespace norvelle {
+
+namespace {
+
+// Keeps the report; the progress has no one to show it to.
+class MemoryHost : public ConversionHost {
+ public:
+  explicit MemoryHost(const std::atomic<bool>* cancel) : cancel_(cancel) {}
+  void SetStatus(std::string_view) override {}
+  void AddError(std::string_view line) override { lines.emplace_back(line); }
+  int ErrorCount() const override { return int(lines.size()); }
+  void SetButtonCaption(std::string_view) override {}
+  void SetProgressRange(int) override {}
+  void SetProgressPos(int) override {}
+  bool Pump() override { return cancel_ && cancel_->load(std::memory_order_relaxed); }
+
+  std::vector<std::string> lines;
+
+ private:
+  const std::atomic<bool>* cancel_;
+};
+
+// The source from the request's text when it has one; a copy of it kept
+// either way, so that the next run can tell which lines moved.
+class PreviewIO : public DocumentIO {
+ public:
+  PreviewIO(const std::optional<std::string>& given, std::string& kept) : given_(given), kept_(kept) {}
+
+ protected:
+  bool ReadFile(FileRole role, const std::string& path, std::string& text) override {
+    if (role != FileRole::kSource) return DocumentIO::ReadFile(role, path, text);
+    if (given_) text = *given_;
+    else if (!DocumentIO::ReadFile(role, path, text)) return false;
+    kept_ = text;
+    return true;
+  }
+  bool Recorded(FileRole role) const override { return role != FileRole::kSource || !given_; }
+
+ private:
+  const std::optional<std::string>& given_;
+  std::string& kept_;
+};
+
+}  // namespace
+
+PreviewPage ConvertToMemory(const PreviewRequest& request, const std::atomic<bool>* cancel) {
+  const auto started = std::chrono::steady_clock::now();
+  PreviewPage page;
+  MemoryHost host(cancel);
+  PreviewIO io(request.text, page.source_text);
+  std::vector<LineMark> marks;
+  RunHooks hooks;
+  hooks.io = &io;
+  hooks.default_rule_store = request.rules;
+  hooks.line_marks = &marks;
+  hooks.title_text = request.title;
+  hooks.stream_source = request.text.has_value();
+  hooks.write = [&](const std::string& output, const std::vector<std::string_view>& pieces) {
+    page.page_path = output;
+    const std::string body = BodyWithAnchors(pieces[1], marks);
+    page.html.reserve(pieces[0].size() + body.size() + pieces[2].size());
+    page.html.append(pieces[0]).append(body).append(pieces[2]);
+    if (!request.write) return true;
+    page.written = WriteTextFile(output, pieces);
+    return page.written;
+  };
+  page.outcome = ConvertWith(host, request.source, hooks);
+  if (!page.shown()) page.html.clear();
+  page.report = std::move(host.lines);
+  page.reads = io.reads();
+  page.milliseconds =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+  return page;
+}
+
+std::string LineAnchorName(int line) { return "nvl" + std::to_string(line); }
+
+int LineOfAnchor(std::string_view name) {
+  if (name.size() < 4 || name.substr(0, 3) != "nvl") return 0;
+  int line = 0;
+  for (const char c : name.substr(3)) {
+    if (c < '0' || c > '9' || line > 100000000) return 0;
+    line = line * 10 + (c - '0');
+  }
+  return line;
+}
+
+namespace {
+
+// Whether the body before `at` ends with a tag that closes or is a block
+// (</h1>, </center>, <hr>...). An empty anchor there is taken by QTextBrowser
+// into the block before, pulling the next line's text into it; an anchor
+// holding a zero-width space starts the new block as the page does.
+bool AfterBlockTag(std::string_view body, std::size_t at) {
+  if (at == 0 || body[at - 1] != '>') return false;
+  const std::size_t open = body.rfind('<', at - 1);
+  if (open == std::string_view::npos) return false;
+  std::size_t i = open + 1 + (open + 1 < at && body[open + 1] == '/');
+  std::string name;
+  for (; i < at && name.size() < 12 && std::isalnum(static_cast<unsigned char>(body[i])); ++i)
+    name += char(std::tolower(static_cast<unsigned char>(body[i])));
+  static constexpr std::string_view kBlocks[] = {"h1", "h2", "h3", "h4", "h5", "h6", "p", "div", "center", "table",
+                                                 "pre", "ul", "ol", "dl", "li", "blockquote", "hr", "tr", "td", "th"};
+  return std::find(std::begin(kBlocks), std::end(kBlocks), name) != std::end(kBlocks);
+}
+
+}  // namespace
+
+std::string BodyWithAnchors(std::string_view body, const std::vector<LineMark>& marks) {
+  std::string out;
+  out.reserve(body.size() + marks.size() * 24);
+  std::size_t at = 0;
+  int last = 0;
+  for (const LineMark& m : marks) {
+    // Lines only go forward; an offset past the body (none should be) is dropped.
+    if (m.line <= last || m.offset < at || m.offset > body.size()) continue;
+    out.append(body.substr(at, m.offset - at));
+    out.append("<a name=\"").append(LineAnchorName(m.line)).append("\">");
+    if (AfterBlockTag(body, m.offset)) out.append("&#8203;");
+    out.append("</a>");
+    at = m.offset;
+    last = m.line;
+  }
+  out.append(body.substr(at));
+  return out;
+}
+
+int ReportedLine(std::string_view line) {
+  if (line.size() < 3 || line[0] != '[') return 0;
+  int n = 0;
+  std::size_t i = 1;
+  for (; i < line.size() && line[i] >= '0' && line[i] <= '9' && n < 100000000; ++i) n = n * 10 + (line[i] - '0');
+  return i > 1 && i < line.size() && line[i] == ']' ? n : 0;
+}
+
+}  // namespace norvelle

@@ -1,0 +1,58 @@
+// What a document's preview watches, and the thread that waits for it.
+//
+// The files are those the last run read or looked for (the document, its
+// included files, the rule files, a named rule not found yet), never the page
+// the preview itself wrote. The watcher (platform/file_watch.h) waits on a
+// thread of its own and calls back on that thread; the window posts the call
+// over to its own thread. A new set of files interrupts the wait; the old
+// set's pending changes are kept by the watcher.
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "io/document_io.h"
+#include "platform/file_watch.h"
+
+namespace norvelle {
+
+// Native paths, sorted, each once; `written` (native, may be empty) left out.
+std::vector<std::string> FilesToWatch(const std::vector<FileRead>& reads, const std::string& written);
+
+// A burst is over sooner than for the command line's loop: the preview must
+// follow a save within 200 ms, conversion included.
+inline FileWatchOptions PreviewWatchOptions() {
+  FileWatchOptions o;
+  o.settle = std::chrono::milliseconds(30);
+  o.gather_cap = std::chrono::milliseconds(150);
+  return o;
+}
+
+class WatchThread {
+ public:
+  // changed: called on the watching thread with the changed paths.
+  using Changed = std::function<void(const std::vector<std::string>& paths)>;
+  explicit WatchThread(Changed changed, FileWatchOptions options = PreviewWatchOptions());
+  ~WatchThread();  // interrupts the wait and joins
+  WatchThread(const WatchThread&) = delete;
+  WatchThread& operator=(const WatchThread&) = delete;
+
+  // From any thread: the files to watch from now on.
+  void SetFiles(std::vector<std::string> files);
+
+ private:
+  void Loop();
+
+  Changed changed_;
+  FileWatcher watcher_;
+  std::mutex mutex_;
+  std::vector<std::string> files_;  // guarded by mutex_
+  bool fresh_ = false;              // files_ not yet given to the watcher; guarded
+  bool stop_ = false;               // guarded
+  std::thread thread_;
+};
+
+}  // namespace norvelle
