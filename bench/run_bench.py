@@ -72,6 +72,17 @@ def twin(work, mb):
     return Path(str(prefix) + ".md"), Path(str(prefix) + ".txt")
 
 
+def profiles(norvelle_dir, docs, n):
+    """The HTML5 profile against HTML 4.01 on the same documents, in the same rounds."""
+    print("\n== HTML5 profile (--html5) against HTML 4.01")
+    print("%-22s %10s %10s %10s" % ("document", "4.01 s", "html5 s", "html5/4.01"))
+    for label, doc in docs:
+        res = rounds({"html401": [norvelle_dir / "norvelle", "--batch", doc],
+                      "html5": [norvelle_dir / "norvelle", "--batch", "--html5", doc]}, n)
+        print("%-22s %10.4f %10.4f %10.3f" % (label, res["html401"][0], res["html5"][0],
+                                              res["html5"][0] / res["html401"][0]))
+
+
 def main(argv):
     build, work = Path(argv[0]), Path(argv[1])
     quick, full = "--quick" in argv, "--full" in argv
@@ -160,6 +171,10 @@ def main(argv):
         line += ", source-highlight %.3f s: Norvelle %.0fx its throughput" % (
             res["source-highlight"][0], res["source-highlight"][0] / res["norvelle"][0])
     print(line)
+
+    pmb = 1 if quick else 10
+    profiles(plain_dir, [("plain %g MB" % pmb, twin(work, pmb)[1]), ("listing %g MB" % cmb, str(prefix) + ".txt")],
+             1 if quick else 9)
 
     print("\n== 1 MB, start to exit")
     r1 = results[1]

@@ -13,7 +13,7 @@ _norvelle() {
     --deps=*|--output=*|--rules=*) COMPREPLY=($(compgen -f -- "${cur#*=}")); return ;;
     -*)
       COMPREPLY=($(compgen -W "-e --encoding= -o --output= --rules= -q --quiet -v --verbose --diagnostics=
-                                --batch --window --deps --deps= --strict --watch --watch=poll --preview --write
+                                --batch --window --deps --deps= --strict --html5 --watch --watch=poll --preview --write
                                 -h --help -V --version --" -- "$cur"))
       return ;;
   esac

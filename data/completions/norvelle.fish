@@ -9,6 +9,7 @@ complete -c norvelle -l window -d 'Show the progress window even from a terminal
 complete -c norvelle -l batch -d 'Convert without any window'
 complete -c norvelle -l deps -F -d 'Write a dependency file for make and ninja'
 complete -c norvelle -l strict -d 'Do not write a page whose run reports an error'
+complete -c norvelle -l html5 -d 'Write an HTML5 page with CSS'
 complete -c norvelle -l watch -a poll -d 'Convert again whenever a file a page was made of changes'
 complete -c norvelle -l preview -d 'Show the page in a window, converted again at each save'
 complete -c norvelle -l write -d 'With --preview: write the page at every run'

@@ -28,7 +28,7 @@ bool EncodingNamed(std::string name, DocEncoding& e) {
 }
 
 // Long options without a short form.
-enum : int { kBatch = 256, kDeps, kStrict, kWatch, kWindow, kRules, kDiagnostics, kPreview, kWrite };
+enum : int { kBatch = 256, kDeps, kStrict, kWatch, kWindow, kRules, kDiagnostics, kPreview, kWrite, kHtml5 };
 
 constexpr option kLongOptions[] = {
     {"batch", no_argument, nullptr, kBatch},
@@ -38,6 +38,7 @@ constexpr option kLongOptions[] = {
     {"verbose", no_argument, nullptr, 'v'},
     {"deps", optional_argument, nullptr, kDeps},
     {"strict", no_argument, nullptr, kStrict},
+    {"html5", no_argument, nullptr, kHtml5},
     {"watch", optional_argument, nullptr, kWatch},
     {"window", no_argument, nullptr, kWindow},
     {"rules", required_argument, nullptr, kRules},
@@ -90,6 +91,7 @@ std::string TakeOption(int id, const char* value, CommandLine& cl) {
     case 'q': cl.quiet = true; return "";
     case 'v': cl.verbose = true; return "";
     case kStrict: cl.strict = true; return "";
+    case kHtml5: cl.html5 = true; return "";
     case kWindow: cl.window = true; return "";
     case kPreview: cl.preview = true; return "";
     case kWrite: cl.preview_write = true; return "";
@@ -188,6 +190,7 @@ bool JobOf(const CommandLine& cl, Job& job, std::string& error) {
   job.deps = cl.deps;
   job.deps_file = cl.deps_file;
   job.strict = cl.strict;
+  job.html5 = cl.html5;
   job.rules = cl.rules;
   job.gnu_diagnostics = cl.gnu_diagnostics;
   job.verbose = cl.verbose;
@@ -251,6 +254,8 @@ constexpr const char kHelp[] =
          "                      waiting for the system's word (for network file systems)\n"
          "      --preview [--write]  one file in a window, converted again at each save;\n"
          "                      written by its button, or at every run with --write\n"
+         "      --html5         write an HTML5 page with CSS (<!DOCTYPE html>) instead of\n"
+         "                      HTML 4.01 Transitional, whatever the rules' OutputProfile\n"
          "      --batch         convert without any window; errors on standard error\n"
          "      --window        show the progress window even from a terminal\n"
          "  -h, --help          show this help and exit\n"

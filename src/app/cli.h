@@ -35,6 +35,7 @@ struct CommandLine {
   DepsMode deps = DepsMode::kNone;  // --deps, --deps=FILE
   std::string deps_file;
   bool strict = false;             // --strict
+  bool html5 = false;              // --html5: the HTML5 profile
   bool watch = false;              // --watch
   bool watch_poll = false;         // --watch=poll: look at the files every second
   bool window = false;             // --window: the progress dialog even from a terminal

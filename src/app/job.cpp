@@ -91,17 +91,19 @@ void DecodeUtf8Document(ConversionHost& host, std::string& text) {
   text = std::move(out);
 }
 
-// "charset=Shift_JIS" in any letter case becomes "charset=UTF-8".
+// "charset=Shift_JIS" in any letter case becomes "charset=UTF-8", and so
+// does the quoted form of an HTML5 header, charset="Shift_JIS".
 void CharsetToUtf8(std::string& header) {
-  static constexpr std::string_view kFrom = "charset=shift_jis";
-  for (std::size_t i = 0; i + kFrom.size() <= header.size(); ++i) {
-    bool same = true;
-    for (std::size_t k = 0; k < kFrom.size() && same; ++k) {
-      char c = header[i + k];
-      if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-      same = c == kFrom[k];
+  for (std::string_view from : {std::string_view("charset=shift_jis"), std::string_view("charset=\"shift_jis")}) {
+    for (std::size_t i = 0; i + from.size() <= header.size(); ++i) {
+      bool same = true;
+      for (std::size_t k = 0; k < from.size() && same; ++k) {
+        char c = header[i + k];
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+        same = c == from[k];
+      }
+      if (same) header.replace(i, from.size(), from[8] == '"' ? "charset=\"UTF-8" : "charset=UTF-8");
     }
-    if (same) header.replace(i, kFrom.size(), "charset=UTF-8");
   }
 }
 
@@ -310,6 +312,7 @@ RunOutcome RunOne(FileHost& host, const Job& job, const std::string& input, cons
     hooks.default_rules = NameFromNative(job.rules);
   hooks.stream_source = from_stdin;
   hooks.concurrent_passes = job.concurrent_passes;
+  hooks.html5 = job.html5;
   if (to_stdout) {
     hooks.output = "-";  // never the source's name: the source path is absolute
   } else if (!job.output.empty()) {

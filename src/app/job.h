@@ -46,6 +46,7 @@ struct Job {
   // A run that reports an error writes no page (the old one stays) and
   // exits 1, so that make tries again.
   bool strict = false;
+  bool html5 = false;         // RunHooks::html5: the HTML5 profile whatever the rules say
   std::function<void(const RunRecord&)> on_run;  // after each input's run
   bool name_reports = false;  // report lines start with the file's name also for one input
   std::string rules;          // UTF-8; the default rule file of this run instead of the program's

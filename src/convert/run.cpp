@@ -125,6 +125,7 @@ void SetUpWriter(ElementWriter& writer, ConversionHost& host, const Pass2Input& 
   }
   writer.set_max_frame_bytes(in.hooks.max_frame_bytes);
   if (!feed) writer.set_line_marks(in.hooks.line_marks);
+  writer.set_force_html5(in.hooks.html5);
   writer.ApplyRules(in.settings, true);
   writer.SetFixedSlots(marks);
 }
@@ -144,6 +145,7 @@ Streamed StreamDocument(ConversionHost& host, const Pass2Input& in, ElementWrite
   s.written = in.stream(in.src.output, [&](const TextPut& put) {
     s.produced = true;
     marks.Finish(writer.header(), writer.footer(), writer.title().view(), in.hooks.title);
+    writer.FinishProfileHeader();
     const bool head = put(writer.header().view());
     if (head) writer.set_spill([&put](std::string& body) { return put.Give(body); }, kSpillBytes);
     if (!writer.Run()) {
@@ -173,6 +175,7 @@ std::optional<RunOutcome> WriteWhole(ConversionHost& host, const Pass2Input& in,
   }
   if (!writer.Run()) return given_up() ? std::nullopt : std::optional(RunOutcome::kCancelled);
   marks.Finish(writer.header(), writer.footer(), writer.title().view(), in.hooks.title);
+  writer.FinishProfileHeader();
 
   host.SetStatus(Message(Msg::kStatusWriting));
   host.SetProgressPos(2 * in.src.lines_read);

@@ -56,6 +56,7 @@ struct RunHooks {
   std::string default_rules;  // CP932 path of the default rule file; empty: the program's
   std::string title_text;  // the title before any `title` command; empty: from the source name
   bool stream_source = false;  // the source is no file: its date is the current one
+  bool html5 = false;          // the HTML5 profile whatever the rules' OutputProfile says
   // Pass 1 runs on a second thread ahead of pass 2 when the output is
   // streamed: same output and report lines, but the host sees no progress
   // of pass 1 and gets pass 1's report lines only when it is over.

@@ -6,6 +6,7 @@
 
 #include "text/dbcs.h"
 #include "html/escape.h"
+#include "html/html5_attrs.h"
 
 namespace norvelle {
 
@@ -165,13 +166,41 @@ constexpr const char* kKeywords[] = {
     "#line", "#endif", "#ifndef", "#pragma"};
 static_assert(sizeof kKeywords / sizeof kKeywords[0] == 79);
 
-constexpr std::string_view kHeadNumbered = "<table><tr><td><tt><b><font color=\"#";
-constexpr std::string_view kHeadCode = "<td><tt><b><nobr><font color=\"#";
-constexpr std::string_view kNumbersEnd = "</font></b></tt>";
-constexpr std::string_view kHeadPlain = "<table><tr><td><tt><b><nobr><font color=\"#";
+// The literals of a listing in each profile. A colour is opened up to its
+// value (ColourValue), which is closed by "\">".
+struct ListingMarkup {
+  std::string_view head_numbered;  // up to the line-number colour
+  std::string_view numbers_end;
+  std::string_view head_code;      // up to the first token's colour
+  std::string_view head_plain;
+  std::string_view change;         // closes one colour and opens the next
+  std::string_view tail;
+};
+constexpr ListingMarkup kMarkup[2] = {
+    {"<table><tr><td><tt><b><font color=\"#", "</font></b></tt>", "<td><tt><b><nobr><font color=\"#",
+     "<table><tr><td><tt><b><nobr><font color=\"#", "</font><font color=\"#",
+     "&nbsp;</font></nobr></b></tt></tr></table>"},
+    {"<table class=\"nv-src\"><tr><td><code><b><span ", "</span></b></code>",
+     "<td><code><b><span class=\"nv-nobr\"><span ",
+     "<table class=\"nv-src\"><tr><td><code><b><span class=\"nv-nobr\"><span ", "</span><span ",
+     "&nbsp;</span></span></b></code></tr></table>"},
+};
 constexpr std::string_view kEmptyColour = "000000\">";
-constexpr std::string_view kTail = "&nbsp;</font></nobr></b></tt></tr></table>";
 constexpr std::string_view kBreak = "<br>";
+
+// A colour's value: the colour itself after "#"; in HTML5 the class of the
+// style block, or a style of its own when the rules switched colours since.
+void ColourValue(const SourceBlockInput& in, EscapeBuffer& out, ListingColour c) {
+  if (in.profile == kHtml401) {
+    out.Raw((*in.colours)[c].view());
+  } else if (in.colour_classes) {
+    out.Raw("class=\""sv);
+    out.Raw(ListingClass(c));
+  } else {
+    out.Raw("style=\"color:"sv);
+    out.Raw(CssColour((*in.colours)[c].view()));
+  }
+}
 
 // "<  9>", "< 10>", "<100>": numbers padded to three places with &nbsp;.
 void AppendLineNumbers(EscapeBuffer& out, std::size_t count) {
@@ -186,15 +215,16 @@ void AppendLineNumbers(EscapeBuffer& out, std::size_t count) {
 }
 
 void AppendHead(const SourceBlockInput& in, EscapeBuffer& out) {
+  const ListingMarkup& m = kMarkup[in.profile];
   if (in.line_numbers) {
-    out.Raw(kHeadNumbered);
-    out.Raw((*in.colours)[ListingColour::kLine].view());
+    out.Raw(m.head_numbered);
+    ColourValue(in, out, ListingColour::kLine);
     out.Raw("\">"sv);
     AppendLineNumbers(out, in.line_count);
-    out.Raw(kNumbersEnd);
-    out.Raw(kHeadCode);
+    out.Raw(m.numbers_end);
+    out.Raw(m.head_code);
   } else {
-    out.Raw(kHeadPlain);
+    out.Raw(m.head_plain);
   }
 }
 
@@ -221,13 +251,13 @@ class ListingWriter {
     if (!wrote_any_) {
       wrote_any_ = true;
       current_ = sym.kind == kClassWhitespace ? kClassNormal : sym.kind;
-      out_.Raw(in_.colours->ForClass(current_).view());
+      ColourValue(in_, out_, ColourOfClass(current_));
       out_.Raw("\">"sv);
     } else if (sym.kind != kClassWhitespace && sym.kind != current_ &&
                Shade(sym.kind) != Shade(current_)) {
       // Classes of equal colour share one font tag; the current class stays.
-      out_.Raw("</font><font color=\"#"sv);
-      out_.Raw(in_.colours->ForClass(sym.kind).view());
+      out_.Raw(kMarkup[in_.profile].change);
+      ColourValue(in_, out_, ColourOfClass(sym.kind));
       out_.Raw("\">"sv);
       current_ = sym.kind;
     }
@@ -320,8 +350,17 @@ bool WriteSourceBlock(const SourceBlockInput& in, const CppKeywordSet& keywords,
     writer.Finish();
     wrote_any = writer.wrote_any();
   }
-  if (!wrote_any) body.append(kEmptyColour);  // completes the open font tag
-  body.append(kTail);
+  if (!wrote_any) {  // completes the open font tag
+    if (in.profile == kHtml401) {
+      body.append(kEmptyColour);
+    } else {
+      EscapeBuffer out(body);
+      ColourValue(in, out, ListingColour::kNormal);
+      out.Raw("\">"sv);
+      out.Flush();
+    }
+  }
+  body.append(kMarkup[in.profile].tail);
   return true;
 }
 

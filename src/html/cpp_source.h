@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "base/str.h"
+#include "html/profile.h"
 #include "rules/listing_colours.h"
 
 namespace norvelle {
@@ -117,6 +118,8 @@ struct SourceBlockInput {
   const SourceColours* colours;
   std::string_view tab_string;                 // what one TAB becomes
   int progress_base = 0;                       // pass-2 base + current line number
+  Profile profile = kHtml401;                  // HTML5: spans with classes for font and nobr
+  bool colour_classes = false;                 // HTML5: the style block's classes hold these colours
 };
 
 // Writes the whole table for one block to body. Returns false when the

@@ -76,6 +76,7 @@ const TagInfo* TagOf(int code) {
 
 void TagState::Clear() {
   stack_.clear();
+  written_.clear();
   for (Open& o : open_) {
     o.depth = 0;
     o.attrs.clear();
@@ -147,6 +148,7 @@ void TagState::Close(const TagInfo& t, const TarnStruct& e, const ArgPool& args,
 }
 
 void TagState::OpenFor(const TarnStruct& e, const ArgPool& args, std::string& out) {
+  ++serial_;
   for (int i = 0; i < kTagCount; ++i) {
     const TagInfo& t = kTags[i];
     if (e.codes & kOpenedBy[std::size_t(i)]) {
@@ -159,6 +161,7 @@ void TagState::OpenFor(const TarnStruct& e, const ArgPool& args, std::string& ou
 
 void TagState::Start(const TagInfo& t, const TarnStruct& e, const ArgPool& args, std::string& out) {
   Open& o = state(t);
+  const TagRender& r = t.render[profile_];
   switch (t.kind) {
     case TagKind::kFlag:
     case TagKind::kLevel:
@@ -167,7 +170,11 @@ void TagState::Start(const TagInfo& t, const TarnStruct& e, const ArgPool& args,
       break;
     case TagKind::kCount:
       for (int n = Count(e, args, t.code); o.depth < n; ++o.depth) {
-        out += t.start;
+        if (profile_ == kHtml5) {
+          Start5(t, {}, out);
+          continue;
+        }
+        out += r.start;
         Push(t);
       }
       return;
@@ -176,10 +183,14 @@ void TagState::Start(const TagInfo& t, const TarnStruct& e, const ArgPool& args,
       // without attribute commands.
       BuildAttrs(t, e, args);
       if (scratch_ == o.attrs) return;
-      out += t.start;
-      out += scratch_;
-      out += t.start_tail;
       o.attrs = scratch_;
+      if (profile_ == kHtml5) {
+        Start5(t, o.attrs, out);
+        return;
+      }
+      out += r.start;
+      out += scratch_;
+      out += r.tail;
       Push(t);
       return;
     case TagKind::kNesting:
@@ -188,22 +199,102 @@ void TagState::Start(const TagInfo& t, const TarnStruct& e, const ArgPool& args,
     case TagKind::kVoid:
       break;
   }
-  std::string_view arg = t.arg == TagArg::kNone ? std::string_view() : args.Get(e, t.code);
-  out += t.start;
-  if (t.arg == TagArg::kSpaced && !arg.empty()) out += ' ';
+  std::string_view arg = r.arg == TagArg::kNone ? std::string_view() : args.Get(e, t.code);
+  if (profile_ == kHtml5) {
+    Start5(t, arg, out);
+    return;
+  }
+  out += r.start;
+  if (r.arg == TagArg::kSpaced && !arg.empty()) out += ' ';
   out.append(arg);
-  out += t.start_tail;
+  out += r.tail;
   if (t.kind != TagKind::kVoid) Push(t);
+}
+
+void TagState::Start5(const TagInfo& t, std::string_view arg, std::string& out) {
+  const TagRender& r = t.render[kHtml5];
+  Written w;
+  w.code = t.code;
+  if (t.code == kCenter && InPhrasingBlock()) {
+    // A div may not stand in a heading or pre: a span shown as a block.
+    w.start = "<span class=\"nv-center\">";
+    w.end = "</span>";
+  } else {
+    w.start = r.start;
+    if (r.arg == TagArg::kRaw) {
+      w.start.append(arg);
+    } else if (r.arg == TagArg::kRewritten) {
+      Html5Attrs attrs;
+      RewriteAttrs(arg, t.host, attrs);
+      w.start += attrs.attrs;
+      w.cells = std::move(attrs.cell_style);
+    }
+    w.start += r.tail;
+    if (t.kind == TagKind::kNesting) {  // the first header cell
+      w.start += w.cells;
+      w.start += '>';
+    }
+  }
+  Place5(t, std::move(w), out);
+}
+
+// A block closes the inline formatting open around it and reopens it inside
+// itself; the open state does not change, only the entries' order.
+void TagState::Place5(const TagInfo& t, Written w, std::string& out) {
+  std::size_t keep = stack_.size();
+  if (t.flow != TagFlow::kInline)
+    while (keep > 0 && TagOf(stack_[keep - 1].code)->flow == TagFlow::kInline) --keep;
+  for (std::size_t i = stack_.size(); i-- > keep;) {
+    const Written& r = written_[i];
+    if (r.serial == serial_ && r.written_to == out.size()) out.resize(out.size() - r.start.size());
+    else out += EndOf(*TagOf(stack_[i].code), i);
+  }
+  reopen_.clear();
+  for (std::size_t i = keep; i < written_.size(); ++i) reopen_.push_back(std::move(written_[i]));
+  stack_.resize(keep);
+  written_.resize(keep);
+  out += w.start;
+  if (t.kind != TagKind::kVoid) {
+    w.written_to = out.size();
+    w.serial = serial_;
+    Push(t);
+    written_.push_back(std::move(w));
+  }
+  for (Written& r : reopen_) {
+    out += r.start;
+    r.written_to = out.size();
+    r.serial = serial_;
+    stack_.push_back({r.code});
+    written_.push_back(std::move(r));
+  }
+}
+
+bool TagState::InPhrasingBlock() const {
+  for (const TarnStackStruct& s : stack_)
+    if (TagOf(s.code)->flow == TagFlow::kPhrasing) return true;
+  return false;
+}
+
+const char* TagState::EndOf(const TagInfo& t, std::size_t entry) const {
+  if (profile_ == kHtml5 && entry < written_.size() && written_[entry].end) return written_[entry].end;
+  return t.render[profile_].end;
+}
+
+std::string_view TagState::cell_style() const {
+  for (std::size_t i = written_.size(); i-- > 0;)
+    if (written_[i].code == kTable) return written_[i].cells;
+  return {};
 }
 
 void TagState::CloseTop(std::string& out) {
   if (stack_.empty()) return;
   int code = stack_.back().code;
-  stack_.pop_back();
   const TagInfo* t = TagOf(code);
+  if (t) out += EndOf(*t, stack_.size() - 1);
+  stack_.pop_back();
+  if (!written_.empty() && written_.size() > stack_.size()) written_.pop_back();
   if (!t) return;
   Open& o = state(*t);
-  out += t->end;
   switch (t->kind) {
     case TagKind::kLevel:
       out += char('0' + o.depth);

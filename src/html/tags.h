@@ -7,13 +7,18 @@
 // closing one entry closes everything opened after it, and the opening step
 // reopens what the next element still carries. So every start tag written
 // has its end tag, properly nested. TagState alone opens and closes; both
-// read the same row, so a new tag is one row in kTags.
+// read the same row, so a new tag is one row in kTags. A row holds the tag's
+// two renderings, HTML 4.01 and HTML5: the profile picks what is written,
+// never what opens or closes. HTML5 adds one rule of its own: a block closes
+// the inline formatting around it and reopens it inside (Place5).
 // Not here: commands that write without opening anything (br, img=, +x).
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "html/html5_attrs.h"
+#include "html/profile.h"
 #include "markup/element.h"
 
 namespace norvelle {
@@ -28,9 +33,19 @@ enum class TagKind {
 };
 
 enum class TagArg {
-  kNone,    // start text only
-  kRaw,     // the argument right after the start text: "<span " ARG
-  kSpaced,  // one blank and the argument, when it is not empty: "<hr" [" " ARG]
+  kNone,       // start text only
+  kRaw,        // the argument right after the start text: "<span " ARG
+  kSpaced,     // one blank and the argument, when it is not empty: "<hr" [" " ARG]
+  kRewritten,  // HTML5: the argument, or the attributes built, rewritten (html5_attrs.h)
+};
+
+// Where a tag may stand, for the HTML5 profile's nesting: a block never
+// opens inside inline formatting there; the formatting is closed before it
+// and reopened inside it (|b,h2| gives <h2><b>...</b></h2>).
+enum class TagFlow {
+  kInline,    // phrasing content: b, i, span, a
+  kBlock,     // flow content: div, table, hr
+  kPhrasing,  // a block that holds phrasing content only: h1-h6, pre
 };
 
 // One attribute of a kAttributes tag; name null: the code's argument is raw
@@ -40,17 +55,23 @@ struct TagAttr {
   const char* name;
 };
 
+// How one profile writes a tag.
+struct TagRender {
+  const char* start;  // start text before the argument
+  TagArg arg;
+  const char* tail;   // after the argument
+  const char* end;    // end tag; a kLevel tag appends its level and ">"
+};
+
 struct TagInfo {
   int code;                // the command code that opens the tag
   TagKind kind;
-  const char* start;       // start text before the argument
-  TagArg arg;
-  const char* start_tail;  // after the argument
-  const char* end;         // end tag; a kLevel tag appends its level and ">"
-  bool block;              // a block element (not inline text formatting)
+  TagRender render[2];     // by Profile: HTML 4.01, HTML5
+  TagFlow flow;
   int close_rank;          // position in the closing step; -1 never closed there
   int close_code;          // kNesting: the command that closes it
   const TagAttr* attrs;    // kAttributes: the attribute parts in writing order
+  AttrHost host;           // HTML5: what its attribute text may hold
 };
 
 inline constexpr TagAttr kFontAttrs[] = {{kFont, nullptr}, {kColor, "color"}, {kSize, "size"}, {-1, nullptr}};
@@ -58,25 +79,31 @@ inline constexpr TagAttr kLinkAttrs[] = {
     {kAnchor, nullptr}, {kLink, "href"}, {kTarget, "target"}, {kName, "name"}, {-1, nullptr}};
 
 // One row per tag, in the order the opening step writes them; close_rank
-// gives the order of the closing step.
+// gives the order of the closing step. The HTML5 rendering of a table ends
+// in "<th" so that the cells' style can follow.
+namespace tag_rows {
+using enum TagArg;
+using enum TagFlow;
 // clang-format off
 inline constexpr TagInfo kTags[] = {
-  // code       kind                 start       arg            tail          end              block  rank close     attrs
-    {kHeading,  TagKind::kLevel,     "<h",       TagArg::kRaw,    ">",          "</h",           true,  10,  0,         nullptr},
-    {kPre,      TagKind::kFlag,      "<pre>",    TagArg::kNone,   "",           "</pre>",        true,  8,   0,         nullptr},
-    {kHr,       TagKind::kVoid,      "<hr",      TagArg::kSpaced, ">",          "",              true,  -1,  0,         nullptr},
-    {kBold,     TagKind::kFlag,      "<b>",      TagArg::kNone,   "",           "</b>",          false, 5,   0,         nullptr},
-    {kItalic,   TagKind::kFlag,      "<i>",      TagArg::kNone,   "",           "</i>",          false, 6,   0,         nullptr},
-    {kTeletype, TagKind::kFlag,      "<tt>",     TagArg::kNone,   "",           "</tt>",         false, 7,   0,         nullptr},
-    {kBig,      TagKind::kCount,     "<big>",    TagArg::kNone,   "",           "</big>",        false, 0,   0,         nullptr},
-    {kSmall,    TagKind::kCount,     "<small>",  TagArg::kNone,   "",           "</small>",      false, 1,   0,         nullptr},
-    {kFont,     TagKind::kAttributes,"<font",    TagArg::kNone,   ">",          "</font>",       false, 2,   0,         kFontAttrs},
-    {kAnchor,   TagKind::kAttributes,"<a",       TagArg::kNone,   ">",          "</a>",          false, 3,   0,         kLinkAttrs},
-    {kSpan,     TagKind::kFlag,      "<span ",   TagArg::kRaw,    ">",          "</span>",       false, 11,  0,         nullptr},
-    {kCenter,   TagKind::kFlag,      "<center>", TagArg::kNone,   "",           "</center>",     true,  9,   0,         nullptr},
-    {kTable,    TagKind::kNesting,   "<table",   TagArg::kSpaced, "><tr><th>",  "</tr></table>", true,  4,   kEndtable, nullptr},
+  // code       kind                  HTML 4.01: start  arg      tail          end                HTML5: start                     arg         tail         end               flow       rank close      attrs       host
+    {kHeading,  TagKind::kLevel,     {{"<h",       kRaw,    ">",          "</h"},           {"<h",                     kRaw,       ">",         "</h"}},          kPhrasing, 10,  0,         nullptr,    AttrHost::kSpan},
+    {kPre,      TagKind::kFlag,      {{"<pre>",    kNone,   "",           "</pre>"},        {"<pre>",                  kNone,      "",          "</pre>"}},       kPhrasing, 8,   0,         nullptr,    AttrHost::kSpan},
+    {kHr,       TagKind::kVoid,      {{"<hr",      kSpaced, ">",          ""},              {"<hr",                    kRewritten, ">",         ""}},             kBlock,    -1,  0,         nullptr,    AttrHost::kHr},
+    {kBold,     TagKind::kFlag,      {{"<b>",      kNone,   "",           "</b>"},          {"<b>",                    kNone,      "",          "</b>"}},         kInline,   5,   0,         nullptr,    AttrHost::kSpan},
+    {kItalic,   TagKind::kFlag,      {{"<i>",      kNone,   "",           "</i>"},          {"<i>",                    kNone,      "",          "</i>"}},         kInline,   6,   0,         nullptr,    AttrHost::kSpan},
+    {kTeletype, TagKind::kFlag,      {{"<tt>",     kNone,   "",           "</tt>"},         {"<code>",                 kNone,      "",          "</code>"}},      kInline,   7,   0,         nullptr,    AttrHost::kSpan},
+    {kBig,      TagKind::kCount,     {{"<big>",    kNone,   "",           "</big>"},        {"<span class=\"nv-big\">", kNone,     "",          "</span>"}},      kInline,   0,   0,         nullptr,    AttrHost::kSpan},
+    {kSmall,    TagKind::kCount,     {{"<small>",  kNone,   "",           "</small>"},      {"<small>",                kNone,      "",          "</small>"}},     kInline,   1,   0,         nullptr,    AttrHost::kSpan},
+    {kFont,     TagKind::kAttributes,{{"<font",    kNone,   ">",          "</font>"},       {"<span",                  kRewritten, ">",         "</span>"}},      kInline,   2,   0,         kFontAttrs, AttrHost::kFont},
+    {kAnchor,   TagKind::kAttributes,{{"<a",       kNone,   ">",          "</a>"},          {"<a",                     kRewritten, ">",         "</a>"}},         kInline,   3,   0,         kLinkAttrs, AttrHost::kLink},
+    {kSpan,     TagKind::kFlag,      {{"<span ",   kRaw,    ">",          "</span>"},       {"<span",                  kRewritten, ">",         "</span>"}},      kInline,   11,  0,         nullptr,    AttrHost::kSpan},
+    {kCenter,   TagKind::kFlag,      {{"<center>", kNone,   "",           "</center>"},     {"<div class=\"nv-center\">", kNone,   "",          "</div>"}},       kBlock,    9,   0,         nullptr,    AttrHost::kSpan},
+    {kTable,    TagKind::kNesting,   {{"<table",   kSpaced, "><tr><th>",  "</tr></table>"}, {"<table",                 kRewritten, "><tr><th",  "</tr></table>"}}, kBlock,    4,   kEndtable, nullptr,    AttrHost::kTable},
 };
 // clang-format on
+}  // namespace tag_rows
+using tag_rows::kTags;
 inline constexpr int kTagCount = int(sizeof kTags / sizeof kTags[0]);
 
 // The row of a code, or null.
@@ -90,6 +117,9 @@ struct TarnStackStruct {
 
 class TagState {
  public:
+  // The rendering written; the logic of opening and closing is the same.
+  void set_profile(Profile p) { profile_ = p; }
+  Profile profile() const { return profile_; }
   void Clear();
   // The closing step: ends what e no longer carries (in close_rank order).
   void CloseFor(const TarnStruct& e, const ArgPool& args, std::string& out);
@@ -103,6 +133,8 @@ class TagState {
   // Closes the entries opened after the innermost table (the table stays).
   void CloseAboveTable(std::string& out);
   bool empty() const { return stack_.empty(); }
+  // HTML5: the style attribute of the innermost table's cells, or empty.
+  std::string_view cell_style() const;
 
   // How far a tag is open: 0 closed, 1 open flag, the level of a heading,
   // the depth of big, small or table; 1 for open attributes.
@@ -121,8 +153,29 @@ class TagState {
   void Push(const TagInfo& t) { stack_.push_back({t.code}); }
   Open& state(const TagInfo& t) { return open_[&t - kTags]; }
 
+  // HTML5: what each stack entry wrote, so that it can be closed and
+  // reopened around a block, and a table's cell style.
+  struct Written {
+    int code = 0;
+    std::string start;
+    const char* end = nullptr;  // null: the row's end
+    std::string cells;
+    // Where its start text ended in the output, and for which OpenFor: an
+    // entry with nothing written in it yet is taken back, not closed.
+    std::size_t written_to = 0;
+    unsigned serial = 0;
+  };
+  void Start5(const TagInfo& t, std::string_view arg, std::string& out);
+  void Place5(const TagInfo& t, Written w, std::string& out);
+  bool InPhrasingBlock() const;
+  const char* EndOf(const TagInfo& t, std::size_t entry) const;
+
+  Profile profile_ = kHtml401;
+  unsigned serial_ = 0;  // counts OpenFor calls
   Open open_[kTagCount];
   std::vector<TarnStackStruct> stack_;
+  std::vector<Written> written_;  // HTML5 only: one per stack entry
+  std::vector<Written> reopen_;   // reused by Place5
   std::string scratch_;  // attributes of the element at hand, reused
 };
 

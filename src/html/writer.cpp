@@ -6,6 +6,7 @@
 #include "base/number.h"
 #include "markup/analyse.h"
 #include "html/escape.h"
+#include "html/html5_attrs.h"
 #include "report/messages.h"
 #include "io/source_path.h"
 #include "platform/files.h"
@@ -24,6 +25,12 @@ constexpr long kMaxTabStop = 127;
 constexpr std::size_t kPumpEvery = 16;
 // How far ahead pass 2 asks for the elements it will read.
 constexpr std::size_t kPrefetch = 8;
+
+bool SameColours(const ListingColours& a, const ListingColours& b) {
+  for (const ListingColourInfo& c : kListingColours)
+    if (a[c.colour].view() != b[c.colour].view()) return false;
+  return true;
+}
 
 void AppendTag(std::string& out, const char* open, std::string_view arg, char close) {
   out += open;
@@ -46,8 +53,15 @@ ElementWriter::ElementWriter(Diagnostics& report, ProgressSink& progress, const 
       output_folder_(std::move(output_folder)) {}
 
 void ElementWriter::ApplyRules(const RuleSettings& r, bool initial) {
-  header_ = r.header;
-  footer_ = r.footer;
+  if (initial) {
+    profile_ = force_html5_ || r.html5 ? kHtml5 : kHtml401;
+    tags_.set_profile(profile_);
+    if (profile_ == kHtml5) style_ = StyleBlock(r.colours);
+    style_colours_ = r.colours;
+  }
+  header_ = profile_ == kHtml5 ? r.html5_header : r.header;
+  footer_ = profile_ == kHtml5 ? r.html5_footer : r.footer;
+  lang_ = r.lang;
   tab_n_ = r.tab_stop;
   if (initial) SetTabString();  // a rule switch keeps the tab string
   colours_ = r.colours;
@@ -57,6 +71,10 @@ void ElementWriter::ApplyRules(const RuleSettings& r, bool initial) {
   AppendHtmlEscaped(join_escaped_, join_raw_);
   src_line_out_ = r.src_line_out;
   replacer_.Build(r.auto_replace);
+}
+
+void ElementWriter::FinishProfileHeader() {
+  if (profile_ == kHtml5) FinishHtml5Header(header_, lang_.view(), style_);
 }
 
 void ElementWriter::SetFixedSlots(const Placeholders& marks) {
@@ -241,7 +259,7 @@ void ElementWriter::LineBreakOrSeparator(const TarnStruct& e, bool line_start) {
       if (autobr_) {
         if (tags_.Depth(kTable) > 0) {
           tags_.CloseAboveTable(body_);
-          body_ += "</tr><tr><td>"sv;
+          Cell("</tr><tr><td>"sv, "</tr><tr><td"sv);
         } else {
           body_ += "<br>"sv;
         }
@@ -252,10 +270,10 @@ void ElementWriter::LineBreakOrSeparator(const TarnStruct& e, bool line_start) {
     header_cell_ = false;
   } else if (!e.Has(kExtra)) {
     if (header_cell_) {
-      body_ += "<th>"sv;
+      Cell("<th>"sv, "<th"sv);
     } else if (tags_.Depth(kTable) > 0) {
       tags_.CloseAboveTable(body_);
-      body_ += "<td>"sv;
+      Cell("<td>"sv, "<td"sv);
     } else {
       body_ += Converts(e) ? join_escaped_ : join_raw_;
     }
@@ -276,24 +294,46 @@ void ElementWriter::OpeningStep(const TarnStruct& e) {
     tab_n_ = int(Clamp(ReadNumber(args_.Get(e, kTabcnt), tab_n_, NumberSyntax::kScanf), 1, kMaxTabStop));
     SetTabString();
   }
-  if (e.Has(kImg)) {
-    body_ += "<img src=\""sv;
-    body_.append(args_.Get(e, kImg));
-    body_ += '"';
-    std::string_view alt = args_.Get(e, kAlt);
-    if (!alt.empty()) {
-      body_ += " alt=\""sv;
-      body_.append(alt);
-      body_ += '"';
-    }
-    body_ += '>';
-  }
+  if (e.Has(kImg)) Image(e);
   if (e.Has(kSetrep)) ApplySetRep(args_.Get(e, kSetrep), slots_);
   if (e.Has(kRep)) {
     if (const CStr* slot = RepSlot(args_.Get(e, kRep), slots_)) body_.append(slot->view());
   }
   if (e.Has(kInclude)) Include(e);
   if (e.Has(kRawPlus)) AppendTag(body_, "<", args_.Get(e, kRawPlus), '>');
+}
+
+// HTML5 cells carry the style of their table's legacy attributes.
+void ElementWriter::Cell(std::string_view legacy, std::string_view html5_open) {
+  if (profile_ == kHtml401) {
+    body_ += legacy;
+    return;
+  }
+  body_ += html5_open;
+  body_ += tags_.cell_style();
+  body_ += '>';
+}
+
+// HTML5 requires alt: an image without one gets alt="", and values are
+// written as attribute text.
+void ElementWriter::Image(const TarnStruct& e) {
+  body_ += "<img src=\""sv;
+  std::string_view alt = args_.Get(e, kAlt);
+  if (profile_ == kHtml5) {
+    AppendAttrValue(body_, args_.Get(e, kImg));
+    body_ += "\" alt=\""sv;
+    AppendAttrValue(body_, alt);
+    body_ += "\">"sv;
+    return;
+  }
+  body_.append(args_.Get(e, kImg));
+  body_ += '"';
+  if (!alt.empty()) {
+    body_ += " alt=\""sv;
+    body_.append(alt);
+    body_ += '"';
+  }
+  body_ += '>';
 }
 
 void ElementWriter::WriteText(const TarnStruct& e) {
@@ -369,6 +409,8 @@ bool ElementWriter::SourceBlock(std::size_t& i) {
   in.colours = &colours_;
   in.tab_string = tab_string_;
   in.progress_base = lines_read_ + report_.line_number;
+  in.profile = profile_;
+  in.colour_classes = profile_ == kHtml5 && SameColours(colours_, style_colours_);
   bool ok = WriteSourceBlock(
       in, keywords_, body_,
       [this](int pos) {

@@ -20,6 +20,7 @@
 #include "report/diagnostics.h"
 #include "report/progress.h"
 #include "html/placeholders.h"
+#include "html/profile.h"
 #include "html/replace.h"
 #include "io/rule_source.h"
 #include "html/tags.h"
@@ -42,8 +43,14 @@ class ElementWriter {
   ElementWriter(Diagnostics& report, ProgressSink& progress, const ElementList& elements, const ArgPool& args,
                 int lines_read, DocumentIO& io, const RuleSource& rules, std::string output_folder);
 
-  // Takes the settings of a rule; `initial` also builds the tab string.
+  // Takes the settings of a rule; `initial` also builds the tab string and
+  // picks the profile (the rule's OutputProfile, or HTML5 when forced).
   void ApplyRules(const RuleSettings& rules, bool initial);
+  // HTML5 whatever the rules say (--html5); before the initial ApplyRules.
+  void set_force_html5(bool on) { force_html5_ = on; }
+  Profile profile() const { return profile_; }
+  // HTML5: the header's language and style block, once the header is final.
+  void FinishProfileHeader();
   // Slots 100..104 and the starting title.
   void SetFixedSlots(const Placeholders& marks);
 
@@ -100,6 +107,8 @@ class ElementWriter {
   void FillMarker(CStr& frame, std::string_view digits, std::string_view with, Msg too_long);
   void Include(const TarnStruct& e);
   void SetTabString();
+  void Cell(std::string_view legacy, std::string_view html5_open);
+  void Image(const TarnStruct& e);
   void ReportError(Msg msg, std::string_view arg);
 
   Diagnostics& report_;
@@ -126,6 +135,11 @@ class ElementWriter {
   CStr header_, footer_, title_;
   std::size_t max_frame_ = kMaxFrameBytes;
   TagState tags_;
+  bool force_html5_ = false;
+  Profile profile_ = kHtml401;
+  CStr lang_;
+  std::string style_;               // HTML5: the style block, from the first rules' colours
+  ListingColours style_colours_;    // the colours the style block's classes have
   int comment_depth_ = 0;
   bool conv_ = true;
   bool autobr_ = true;

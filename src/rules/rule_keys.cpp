@@ -1,5 +1,6 @@
 #include "rules/rule_keys.h"
 
+#include <cctype>
 #include <cstdio>
 #include <utility>
 
@@ -42,6 +43,41 @@ constexpr std::array<RuleKeyInfo, kRuleKeyCount> kRuleKeys = MakeRuleKeys();
 
 const RuleKeyInfo& RuleKeyOf(RuleKey key) { return kRuleKeys[int(key)]; }
 
+// The HTML5 header: the language and the generated style block are filled
+// at the end of the run, the charset follows the page's encoding.
+const std::array<ProfileKeyInfo, kProfileKeyCount> kProfileKeys = {{
+    {ProfileKey::kOutputProfile, "/OutputProfile", "html401"},
+    {ProfileKey::kHtmlLang, "/HtmlLang", "ja"},
+    {ProfileKey::kHtml5HeaderStr, "/Html5HeaderStr",
+     "<!DOCTYPE html>\n"
+     "<html lang=\"<lang_rep>\">\n"
+     "<head>\n"
+     "<meta charset=\"Shift_JIS\">\n"
+     "<title_rep>\n"
+     "<style_rep>\n"
+     "</head>\n"
+     "<body>"},
+    {ProfileKey::kHtml5EndStr, "/Html5EndStr", nullptr},
+}};
+
+CStr ProfileValue(const RuleStore& store, ProfileKey key) {
+  const ProfileKeyInfo& info = kProfileKeys[std::size_t(key)];
+  if (!info.default_value) return store.GetValueOr(info.path, RuleValue(store, RuleKey::kEndStr).view());
+  return store.GetValueOr(info.path, info.default_value);
+}
+
+namespace {
+
+bool IsHtml5(const CStr& value) {
+  constexpr std::string_view kName = "html5";
+  if (value.length() != kName.size()) return false;
+  for (std::size_t i = 0; i < kName.size(); ++i)
+    if (char(std::tolower(static_cast<unsigned char>(value.view()[i]))) != kName[i]) return false;
+  return true;
+}
+
+}  // namespace
+
 CStr ReplaceKey(int n) {
   CStr key;
   Format(key, "%02d", n);
@@ -64,6 +100,10 @@ namespace {
 void Read(RuleStore& store, RuleSettings& out, bool take_values) {
   out.header = RuleValue(store, RuleKey::kHeaderStr);
   out.footer = RuleValue(store, RuleKey::kEndStr);
+  out.html5 = IsHtml5(ProfileValue(store, ProfileKey::kOutputProfile));
+  out.lang = ProfileValue(store, ProfileKey::kHtmlLang);
+  out.html5_header = ProfileValue(store, ProfileKey::kHtml5HeaderStr);
+  out.html5_footer = ProfileValue(store, ProfileKey::kHtml5EndStr);
   out.tab_stop = ParseTabStop(RuleValue(store, RuleKey::kTabStop));
   for (const ListingColourInfo& c : kListingColours)
     out.colours[c.colour] = RuleValue(store, ColourKey(c.colour));

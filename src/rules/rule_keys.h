@@ -45,6 +45,26 @@ struct RuleKeyInfo {
 extern const std::array<RuleKeyInfo, kRuleKeyCount> kRuleKeys;
 const RuleKeyInfo& RuleKeyOf(RuleKey key);
 
+// The keys of the output profile. They are not in kRuleKeys, so a new rule
+// file and the dialog's fields stay as they were; the dialog keeps them in a
+// rule it saves, as it keeps every key it does not show.
+enum class ProfileKey {
+  kOutputProfile,  // "html5" (any letter case): the HTML5 page; anything else HTML 4.01
+  kHtmlLang,       // the page's language in the HTML5 header ("<lang_rep>")
+  kHtml5HeaderStr, // the HTML5 header; absent: a default one (HeaderStr is for HTML 4.01)
+  kHtml5EndStr,    // the HTML5 footer; absent: EndStr
+};
+inline constexpr int kProfileKeyCount = int(ProfileKey::kHtml5EndStr) + 1;
+struct ProfileKeyInfo {
+  ProfileKey key;
+  const char* path;
+  const char* default_value;
+};
+extern const std::array<ProfileKeyInfo, kProfileKeyCount> kProfileKeys;
+// The key's value, or its default (for kHtml5EndStr: EndStr's value).
+CStr ProfileValue(const RuleStore& store, ProfileKey key);
+
+
 inline constexpr int kDefaultTabStop = 3;
 inline constexpr int kReplaceCount = 100;
 inline constexpr const char* kReplaceListSection = "ReplaceList";
@@ -59,6 +79,9 @@ CStr RuleValue(const RuleStore& store, RuleKey key);
 
 struct RuleSettings {
   CStr header, footer;  // HeaderStr, EndStr
+  bool html5 = false;   // OutputProfile
+  CStr lang;            // HtmlLang
+  CStr html5_header, html5_footer;  // Html5HeaderStr, Html5EndStr (or EndStr)
   int tab_stop = kDefaultTabStop;
   ListingColours colours;  // the eight SrcColor keys
   CStr split_key, join_key;

@@ -413,6 +413,29 @@ TEST_F(Cli, StandardInputAndOutput) {
   EXPECT_EQ(nodir.err, "変換先ファイルを作成できません\nnorvelle: nodir/x.htm: No such file or directory\n");
 }
 
+// The profile from the command line or from the rule; the charset follows
+// the page's encoding.
+TEST_F(Cli, Html5ProfileByOptionOrRule) {
+  ASSERT_TRUE(test::WriteBytes(tmp_.File("a.txt"), "|center|x"));
+  const struct {
+    const char* ini;
+    std::vector<std::string> args;
+    std::vector<const char*> has;
+  } cases[] = {
+      {"", {"a.txt"}, {"<!DOCTYPE html PUBLIC", "<center>x</center>"}},
+      {"", {"--html5", "a.txt"}, {"<!DOCTYPE html>\r\n", "<meta charset=\"Shift_JIS\">", "<div class=\"nv-center\">x</div>"}},
+      {"", {"--html5", "-e", "utf-8", "a.txt"}, {"<meta charset=\"UTF-8\">"}},
+      {"OutputProfile=html5\nHtmlLang=en\n", {"a.txt"}, {"<html lang=\"en\">", "<div class=\"nv-center\">"}},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(test::WriteBytes(tmp_.File("norvelle.ini"), c.ini));
+    Result r = Run(c.args);
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    const std::string page = test::ReadBytes(tmp_.File("a.htm"));
+    for (const char* h : c.has) EXPECT_NE(page.find(h), std::string::npos) << h << " in\n" << page;
+  }
+}
+
 TEST_F(Cli, UsageErrorsAreOneLine) {
   ASSERT_TRUE(test::WriteBytes(tmp_.File("a.txt"), "x"));
   ASSERT_TRUE(test::WriteBytes(tmp_.File("b.txt"), "x"));
@@ -425,6 +448,7 @@ TEST_F(Cli, UsageErrorsAreOneLine) {
       {{"--frob=1", "a.txt"}, "unknown option '--frob'"},
       {{"--w", "a.txt"}, "option '--w' is ambiguous (--watch, --window, --write)"},
       {{"--strict=yes", "a.txt"}, "option '--strict' takes no value"},
+      {{"--html5=yes", "a.txt"}, "option '--html5' takes no value"},
       {{"a.txt", "-o"}, "option '-o' needs an argument"},
       {{"a.txt", "--rules"}, "option '--rules' needs an argument"},
       {{"--diagnostics=xml", "a.txt"}, "unknown diagnostics format 'xml' (plain or gnu)"},

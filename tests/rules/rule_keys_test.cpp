@@ -86,6 +86,37 @@ TEST(RuleSettingsTest, ValuesFromTheRule) {
   EXPECT_TRUE(s.replace[50].empty());
 }
 
+// The profile: html5 in any letter case; the HTML5 header its own unless the
+// rule gives one; the HTML5 footer EndStr unless the rule gives one.
+TEST(RuleSettingsTest, ProfileKeys) {
+  struct Case {
+    const char* rule;
+    bool html5;
+    const char* lang;
+    const char* header_starts;
+    const char* footer;
+  };
+  const Case cases[] = {
+      {"", false, "ja", "<!DOCTYPE html>\n<html lang=\"<lang_rep>\">\n", "</body>\n</html>"},
+      {"OutputProfile=HTML5\nEndStr=</x>\n", true, "ja", "<!DOCTYPE html>\n", "</x>"},
+      {"OutputProfile=html5\nHtmlLang=en\nHtml5HeaderStr=<h5>\nHtml5EndStr=<e5>\nHeaderStr=<h4>\n", true, "en",
+       "<h5>", "<e5>"},
+      {"OutputProfile=html 5\n", false, "ja", "<!DOCTYPE html>\n", "</body>\n</html>"},
+      {"OutputProfile=html4\nHtml5EndStr=\n", false, "ja", "<!DOCTYPE html>\n", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rule);
+    RuleStore store;
+    ASSERT_TRUE(store.Parse(c.rule, true));
+    RuleSettings s;
+    ReadSettings(store, s);
+    EXPECT_EQ(s.html5, c.html5);
+    EXPECT_EQ(s.lang.view(), c.lang);
+    EXPECT_TRUE(s.html5_header.view().starts_with(c.header_starts)) << s.html5_header.view();
+    EXPECT_EQ(s.html5_footer.view(), c.footer);
+  }
+}
+
 TEST(RuleSettingsTest, TabStopReadsLikePercentD) {
   struct Case {
     const char* value;  // null: absent

@@ -387,6 +387,23 @@ TEST_F(SettingsEditorTest, SaveWithoutNameIsSaveAsAndProposesTheTitle) {
   EXPECT_NE(ReadBytes(dir.File("abc.qdx")).find("TabStop=9\r\n"), std::string::npos);
 }
 
+// The profile keys have no field: a rule that sets them keeps them, as
+// written, through an edit and a save.
+TEST_F(SettingsEditorTest, SaveKeepsTheProfileKeysItDoesNotShow) {
+  const std::string keys = "OutputProfile=html5\r\nHtmlLang=en\r\nHtml5HeaderStr=<!DOCTYPE html>\\n<body>\r\n";
+  ASSERT_TRUE(WriteBytes(dir.File("abc.qdx"), "TabStop=5\r\n" + keys));
+  Bench b;
+  b.editor.Start();
+  b.files.open_result = dir.File("abc.qdx");
+  b.Press(ctl::kCmdOpen);
+  b.Type(ctl::kTabStop, "6");
+  b.Press(ctl::kCmdSave);
+  const std::string saved = ReadBytes(dir.File("abc.qdx"));
+  EXPECT_NE(saved.find("TabStop=6\r\n"), std::string::npos);
+  for (const char* line : {"OutputProfile=html5\r\n", "HtmlLang=en\r\n", "Html5HeaderStr=<!DOCTYPE html>\\n<body>\r\n"})
+    EXPECT_NE(saved.find(line), std::string::npos) << line << " in\n" << saved;
+}
+
 TEST_F(SettingsEditorTest, ApplyWhileANamedFileIsEditedWritesOnlyTheDefault) {
   ASSERT_TRUE(WriteBytes(dir.File("abc.qdx"), "TabStop=5\r\n"));
   Bench b;
