@@ -1,5 +1,6 @@
 #include "html/replace.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -43,6 +44,27 @@ long SlotNumber(std::string_view s) { return ReadNumber(s, 0, NumberSyntax::kSca
 
 std::uint64_t WordHash(std::string_view word) { return std::hash<std::string_view>{}(word); }
 
+// Conversion as the screen sees it, byte by byte: what AppendConverted makes
+// of each byte alone. A tab depends on the tab string and a lead byte before
+// a byte that can be no trail byte is dropped: texts with them are not
+// screened.
+const SubjectMap& ConvertedSubject() {
+  static const SubjectMap map = [] {
+    SubjectMap m;
+    m.strict_pairs = true;
+    m.stop[static_cast<unsigned char>('\t')] = true;
+    for (int b = 1; b < 256; ++b) {
+      const char c = static_cast<char>(b);
+      if (IsLeadByte(static_cast<unsigned char>(b)) || c == '\t') continue;
+      std::string one;
+      AppendConverted(one, std::string_view(&c, 1), "");
+      if (one != std::string_view(&c, 1)) m.as[b] = one;
+    }
+    return m;
+  }();
+  return map;
+}
+
 }  // namespace
 
 void AutoReplacer::Build(const std::vector<std::pair<CStr, CStr>>& entries) {
@@ -67,6 +89,9 @@ void AutoReplacer::Build(const std::vector<std::pair<CStr, CStr>>& entries) {
     AddEntry(word, value.view());
   }
   IndexSearchWords();
+  screen_.SetMap(ConvertedSubject());
+  screen_subject_ = kMaxSubjectLength;
+  for (const PatternEntry& p : patterns_) screen_subject_ = std::min(screen_subject_, p.required.bounded_below());
 }
 
 void AutoReplacer::Clear(std::size_t entries) {
@@ -81,6 +106,7 @@ void AutoReplacer::Clear(std::size_t entries) {
   search_.clear();
   for (std::vector<std::uint32_t>& bucket : search_by_byte_) bucket.clear();
   patterns_.clear();
+  screen_ = Screen();
   // Sized once for the whole list: large lists are mostly exact words.
   std::size_t slots = 16;
   while (slots < 2 * entries) slots *= 2;
@@ -97,6 +123,7 @@ void AutoReplacer::AddEntry(std::string_view word, std::string_view v) {
   switch (v[0]) {
     case 'I':
       search_.push_back({CStr(word), AddReplacement(body)});
+      screen_.AddContained(word);
       break;
     case 'R': {
       PatternEntry& p = patterns_.emplace_back();
@@ -106,6 +133,7 @@ void AutoReplacer::AddEntry(std::string_view word, std::string_view v) {
       p.tmpl.Assign(body.data(), body.size());
       p.tmpl.ReplaceAll("%1", "%%1");
       p.required = RequiredText(p.root);
+      screen_.AddPattern(p.root);
       break;
     }
     default:
@@ -151,6 +179,7 @@ void AutoReplacer::AddExact(std::string_view word, std::string_view replacement)
   }
   exact_words_.push_back({exact_text_.size(), std::uint32_t(word.size()), AddReplacement(replacement)});
   exact_text_.append(word);
+  screen_.AddWord(word);
   exact_slots_[i] = ExactSlot{std::uint32_t(exact_words_.size()), tag};
   if (word.size() > exact_max_len_) exact_max_len_ = word.size();
 }
@@ -217,6 +246,12 @@ void AutoReplacer::WriteReplacement(std::string& out, const Replacement& r, std:
 void AutoReplacer::WriteElementText(std::string& out, std::string_view text, bool convert,
                                     std::string_view tab_string) {
   cut_off_ = false;
+  // Most words meet no entry: the screen says so in one pass.
+  if ((text.size() * kMaxGrowth < screen_subject_ || screen_.SubjectLength(text, convert) < screen_subject_) &&
+      screen_.Refuses(text, convert)) {
+    if (convert) AppendConverted(out, text, tab_string); else out.append(text);
+    return;
+  }
   Memo* memo = nullptr;
   if (text.size() <= kMemoText) {
     if (memo_.empty()) memo_.resize(kMemoSlots);

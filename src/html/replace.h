@@ -23,6 +23,7 @@
 #include "base/str.h"
 #include "pattern/regex.h"
 #include "pattern/required.h"
+#include "pattern/screen.h"
 
 namespace norvelle {
 
@@ -46,6 +47,12 @@ class AutoReplacer {
   // becomes when it does.
   void WriteElementText(std::string& out, std::string_view text, bool convert,
                         std::string_view tab_string);
+  // True only when WriteElementText would write every piece of text cut at
+  // key (a single byte that conversion cuts at, see CanCutWhileConverting)
+  // converted and unchanged, and report nothing.
+  bool LeavesEach(std::string_view text, char key) {
+    return screen_.RefusesEach(text, key, screen_subject_, true);
+  }
   // Did a pattern of the last WriteElementText break the matcher's budget?
   // That pattern then counted as not matching.
   bool cut_off() const { return cut_off_; }
@@ -119,6 +126,11 @@ class AutoReplacer {
   std::vector<std::uint32_t> search_by_byte_[256];
   std::size_t first_empty_search_ = 0;
   std::vector<PatternEntry> patterns_;
+  // Every entry at once: a text it refuses meets no exact word, no search
+  // word and no pattern match. Refused texts whose subject is shorter than
+  // screen_subject_ bytes cannot break a pattern's budget either.
+  Screen screen_;
+  std::size_t screen_subject_ = 0;
 
   // Reused from element to element so the steady state allocates nothing.
   std::string converted_;

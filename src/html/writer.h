@@ -82,6 +82,7 @@ class ElementWriter {
   void LineBreakOrSeparator(const TarnStruct& e, bool line_start);
   void OpeningStep(const TarnStruct& e);
   void WriteText(const TarnStruct& e);
+  bool LeavesEach(std::string_view text, char key);
   bool SourceBlock(std::size_t& i);
   void SwitchRules(const TarnStruct& e);
   void FillMarker(CStr& frame, std::string_view digits, std::string_view with, int too_long_msg);
