@@ -246,3 +246,39 @@ TEST(AutoReplaceBuild, RepeatedWordsKeepTheirMeaning) {
 
 }  // namespace
 }  // namespace norvelle
+
+namespace norvelle {
+namespace {
+
+// A line is left whole to the caller only when no word of it meets an
+// entry and no pattern could run out of its budget on one.
+TEST(AutoReplaceScreen, LeavesOnlyLinesNoEntryChanges) {
+  const struct {
+    const char* key;
+    const char* value;
+    const char* left;     // no word changes
+    const char* changed;  // some word does
+  } cases[] = {
+      {"the", "M:<b>%1</b>", "then other", "a the b"},
+      {"ing", "I:<u>%1</u>", "sin", "a bring"},
+      {"%{%/1d%}", "R:<b>%0v</b>", "no digits", "page 12"},
+      {"&quot;%{%+C%}&quot;", "R:<q>%0v</q>", "say \"x", "say \"x\""},  // patterns see &quot;
+      {"%A%a", "R:<i>%1</i>", "all lower", "x Ab"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.key);
+    AutoReplacer r;
+    r.Build({{c.key, c.value}});
+    EXPECT_TRUE(r.LeavesEach(c.left, ' '));
+    EXPECT_FALSE(r.LeavesEach(c.changed, ' '));
+  }
+  AutoReplacer cut;
+  cut.Build({{"%+0{%}x", "R:y"}});  // may run out on any word
+  EXPECT_FALSE(cut.LeavesEach("a b", ' '));
+  std::string out;
+  cut.WriteElementText(out, "abc", false, kTab3);
+  EXPECT_TRUE(cut.cut_off());
+}
+
+}  // namespace
+}  // namespace norvelle
