@@ -107,6 +107,7 @@ void AutoReplacer::Clear(std::size_t entries) {
   for (std::vector<std::uint32_t>& bucket : search_by_byte_) bucket.clear();
   patterns_.clear();
   screen_ = Screen();
+  line_screen_ = word_screen_ = ScreenWorth();
   // Sized once for the whole list: large lists are mostly exact words.
   std::size_t slots = 16;
   while (slots < 2 * entries) slots *= 2;
@@ -247,8 +248,9 @@ void AutoReplacer::WriteElementText(std::string& out, std::string_view text, boo
                                     std::string_view tab_string) {
   cut_off_ = false;
   // Most words meet no entry: the screen says so in one pass.
-  if ((text.size() * kMaxGrowth < screen_subject_ || screen_.SubjectLength(text, convert) < screen_subject_) &&
-      screen_.Refuses(text, convert)) {
+  if (word_screen_.Ask() &&
+      (text.size() * kMaxGrowth < screen_subject_ || screen_.SubjectLength(text, convert) < screen_subject_) &&
+      word_screen_.Saw(screen_.Refuses(text, convert))) {
     if (convert) AppendConverted(out, text, tab_string); else out.append(text);
     return;
   }

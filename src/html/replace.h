@@ -31,6 +31,30 @@ namespace norvelle {
 // change), 100..104 the dates and the first title.
 inline constexpr int kReplaceSlots = 105;
 
+// Whether a screen is worth asking: when fewer than a quarter of 64
+// answers spared the work, it is not asked for the next 1024 texts (a list
+// of common words meets most of them), then tried again. Not asking is
+// always right, only slower.
+class ScreenWorth {
+ public:
+  bool Ask() {
+    if (rest_ == 0) return true;
+    --rest_;
+    return false;
+  }
+  bool Saw(bool spared) {
+    saved_ += spared;
+    if (++tries_ == 64) {
+      if (saved_ < 16) rest_ = 1024;
+      tries_ = saved_ = 0;
+    }
+    return spared;
+  }
+
+ private:
+  int tries_ = 0, saved_ = 0, rest_ = 0;
+};
+
 class AutoReplacer {
  public:
   // Replaces all sets by those of `entries`, taken in the rule store's map
@@ -51,7 +75,8 @@ class AutoReplacer {
   // key (a single byte that conversion cuts at, see CanCutWhileConverting)
   // converted and unchanged, and report nothing.
   bool LeavesEach(std::string_view text, char key) {
-    return screen_.RefusesEach(text, key, screen_subject_, true);
+    if (!line_screen_.Ask()) return false;
+    return line_screen_.Saw(screen_.RefusesEach(text, key, screen_subject_, true));
   }
   // Did a pattern of the last WriteElementText break the matcher's budget?
   // That pattern then counted as not matching.
@@ -131,6 +156,7 @@ class AutoReplacer {
   // screen_subject_ bytes cannot break a pattern's budget either.
   Screen screen_;
   std::size_t screen_subject_ = 0;
+  ScreenWorth line_screen_, word_screen_;
 
   // Reused from element to element so the steady state allocates nothing.
   std::string converted_;

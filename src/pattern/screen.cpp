@@ -318,7 +318,7 @@ void Screen::AddWord(std::string_view word) {
     cur = next;
   }
   nodes_[std::size_t(cur)].out.push_back({accept_, kAtEnd});
-  starts_.push_back(in);
+  anchored_.push_back(in);
 }
 
 void Screen::AddContained(std::string_view word) {
@@ -359,6 +359,7 @@ void Screen::Prepare(int cut_key) {
   }
   classes_ = int(ids.size());
   cut_key_ = cut_key;
+  for (int b = 0; b < 256; ++b) growth_[b] = std::uint8_t(map_.as[b].empty() ? 1 : map_.as[b].size());
   for (Dfa& d : dfa_) Reset(d);
   dfa_[1].mapped = dfa_[2].mapped = true;
   dfa_[2].cut = cut_key;
@@ -446,6 +447,7 @@ std::int32_t Screen::Intern(Dfa& d, std::vector<int>& nodes, bool mid, bool init
   // every entry at the end.
   std::vector<int> end = nodes;
   if (!mid) AddStarts(end, false);
+  if (initial) end.insert(end.end(), anchored_.begin(), anchored_.end());
   Closure(end, initial, true, false);
   const bool holds = std::find(end.begin(), end.end(), accept_) != end.end();
   d.flags.push_back(std::uint8_t((mid ? kMid : 0) | (holds ? kEnd : 0)));
@@ -456,7 +458,7 @@ std::int32_t Screen::Intern(Dfa& d, std::vector<int>& nodes, bool mid, bool init
 
 std::int32_t Screen::Start(Dfa& d) {
   if (d.start < 0) {
-    std::vector<int> nodes;
+    std::vector<int> nodes = anchored_;
     AddStarts(nodes, false);
     Closure(nodes, true, false, false);
     d.start = Intern(d, nodes, false, true);
@@ -521,21 +523,39 @@ bool Screen::Ends(const Dfa& d, std::int32_t s) const {
 }
 
 bool Screen::Refuses(std::string_view text, bool mapped) {
-  if (starts_.empty()) return true;
+  if (empty()) return true;
   if (!prepared_) Prepare(cut_key_);
   Dfa& d = dfa_[mapped ? 1 : 0];
   return Ends(d, Run(d, Start(d), text));
 }
 
+// One pass: the cut key ends a piece in the table (cut_), its subject's
+// length is counted beside it.
 bool Screen::RefusesEach(std::string_view text, char key, std::size_t max_subject, bool mapped) {
-  if (starts_.empty()) return true;
+  if (empty()) return true;
   const int k = static_cast<unsigned char>(key);
   if (!mapped) return RefusesPieces(text, key, max_subject, mapped);
-  if (text.size() * kMaxGrowth >= max_subject && !PiecesShorter(text, key, max_subject))
-    return RefusesPieces(text, key, max_subject, mapped);
   if (!prepared_ || cut_key_ != k) Prepare(k);
   Dfa& d = dfa_[2];
-  return Ends(d, Run(d, Start(d), text));
+  const std::int32_t start = Start(d);
+  if (text.size() * kMaxGrowth < max_subject) return Ends(d, Run(d, start, text));
+  std::int32_t s = start;
+  std::size_t length = 0;
+  const std::int32_t* next = d.next.data();
+  for (char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    std::int32_t t = next[std::size_t(s) + class_of_[b]];
+    if (t <= 0) {
+      if (t == 0) return false;
+      t = Next(d, s, b);
+      if (t == 0) return false;
+      next = d.next.data();
+    }
+    length = t == start ? 0 : length + growth_[b];  // the start follows only a cut
+    if (length >= max_subject) return false;
+    s = t;
+  }
+  return length < max_subject && Ends(d, s);  // the last piece, also an empty one
 }
 
 std::size_t Screen::SubjectLength(std::string_view text, bool mapped) const {
@@ -543,24 +563,6 @@ std::size_t Screen::SubjectLength(std::string_view text, bool mapped) const {
   std::size_t n = 0;
   for (char c : text) n += map_.as[static_cast<unsigned char>(c)].empty() ? 1 : map_.as[static_cast<unsigned char>(c)].size();
   return n;
-}
-
-// Whether every piece's subject is shorter than max_subject, the pieces
-// cut at every key byte. A key that can be a trail byte, right after a byte
-// of the lead range, may be inside a pair, where the piece goes on: then
-// false. (A key that cannot be one ends a pair's lead byte as a broken
-// pair, which the screen never refuses.)
-bool Screen::PiecesShorter(std::string_view text, char key, std::size_t max_subject) const {
-  const bool trail = IsTrailByte(static_cast<unsigned char>(key));
-  std::size_t begin = 0;
-  for (std::size_t i = 0; i <= text.size(); ++i) {
-    if (i < text.size() && text[i] != key) continue;
-    const std::string_view piece = text.substr(begin, i - begin);
-    if (trail && !piece.empty() && IsLeadByte(static_cast<unsigned char>(piece.back()))) return false;
-    if (piece.size() * kMaxGrowth >= max_subject && SubjectLength(piece, true) >= max_subject) return false;
-    begin = i + 1;
-  }
-  return true;
 }
 
 // Piece by piece, for texts that may hold a long piece.

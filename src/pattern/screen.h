@@ -56,7 +56,7 @@ class Screen {
   // The map for Refuses(..., true); without one the subject is the text.
   void SetMap(const SubjectMap& map);
 
-  bool empty() const { return starts_.empty(); }
+  bool empty() const { return starts_.empty() && anchored_.empty(); }
   // True only when no entry can hold for text.
   bool Refuses(std::string_view text, bool mapped);
   // True only when Refuses holds for every piece of text cut at key (at
@@ -104,7 +104,6 @@ class Screen {
   std::int32_t Run(Dfa& d, std::int32_t s, std::string_view text);
   bool Ends(const Dfa& d, std::int32_t s) const;
   bool RefusesPieces(std::string_view text, char key, std::size_t max_subject, bool mapped);
-  bool PiecesShorter(std::string_view text, char key, std::size_t max_subject) const;
   std::int32_t Intern(Dfa& d, std::vector<int>& nodes, bool mid, bool initial);
   void Closure(std::vector<int>& nodes, bool at_start, bool at_end, bool mapped_only) const;
   void Move(const std::vector<int>& from, unsigned char b, bool mapped, std::vector<int>& to) const;
@@ -114,11 +113,13 @@ class Screen {
   std::vector<Node> nodes_;
   std::vector<ByteSet256> sets_;
   std::unordered_map<std::string, int> set_ids_;
-  std::vector<int> starts_;  // tried at every character start
+  std::vector<int> starts_;    // tried at every character start
+  std::vector<int> anchored_;  // tried at the subject's start only (the exact words)
   int accept_;
   SubjectMap map_;
   bool prepared_ = false;
   unsigned char class_of_[256] = {};
+  std::uint8_t growth_[256] = {};  // the length of what the map makes of each byte
   int classes_ = 0;
   int cut_key_ = -1;
   Dfa dfa_[3];  // the text itself, the mapped subject, the mapped subject cut at cut_key_

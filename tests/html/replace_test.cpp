@@ -274,7 +274,7 @@ TEST(AutoReplaceScreen, LeavesOnlyLinesNoEntryChanges) {
   }
   AutoReplacer cut;
   cut.Build({{"%+0{%}x", "R:y"}});  // may run out on any word
-  EXPECT_FALSE(cut.LeavesEach("a b", ' '));
+  for (const char* line : {"a b", "", " ", "a "}) EXPECT_FALSE(cut.LeavesEach(line, ' ')) << line;
   std::string out;
   cut.WriteElementText(out, "abc", false, kTab3);
   EXPECT_TRUE(cut.cut_off());

@@ -103,6 +103,12 @@ TEST(Screen, MappedSubjects) {
   EXPECT_FALSE(s.RefusesEach("ab \"e\" cd", ' ', 100, true));
   EXPECT_FALSE(s.RefusesEach("ab cdefgh", ' ', 6, true));   // a piece too long to be bounded
   EXPECT_FALSE(s.RefusesEach("\"x\" cd", ' ', 100, true));  // the word
+  for (const char* text : {"", "a ", " a", "a  b"}) {  // empty pieces are subjects too
+    SCOPED_TRACE(text);
+    EXPECT_FALSE(s.RefusesEach(text, ' ', 0, true));
+    EXPECT_FALSE(s.RefusesEach(text, ' ', 0, false));
+    EXPECT_TRUE(s.RefusesEach(text, ' ', 2, true));
+  }
 }
 
 // Random texts over a small alphabet: every one with a match, of every
