@@ -89,7 +89,6 @@ void AutoReplacer::Build(const std::vector<std::pair<CStr, CStr>>& entries) {
     AddEntry(word, value.view());
   }
   IndexSearchWords();
-  screen_.SetMap(ConvertedSubject());
   screen_subject_ = kMaxSubjectLength;
   for (const PatternEntry& p : patterns_) screen_subject_ = std::min(screen_subject_, p.required.bounded_below());
 }
@@ -107,6 +106,7 @@ void AutoReplacer::Clear(std::size_t entries) {
   for (std::vector<std::uint32_t>& bucket : search_by_byte_) bucket.clear();
   patterns_.clear();
   screen_ = Screen();
+  screen_made_ = false;
   line_screen_ = word_screen_ = ScreenWorth();
   // Sized once for the whole list: large lists are mostly exact words.
   std::size_t slots = 16;
@@ -124,7 +124,6 @@ void AutoReplacer::AddEntry(std::string_view word, std::string_view v) {
   switch (v[0]) {
     case 'I':
       search_.push_back({CStr(word), AddReplacement(body)});
-      screen_.AddContained(word);
       break;
     case 'R': {
       PatternEntry& p = patterns_.emplace_back();
@@ -134,13 +133,21 @@ void AutoReplacer::AddEntry(std::string_view word, std::string_view v) {
       p.tmpl.Assign(body.data(), body.size());
       p.tmpl.ReplaceAll("%1", "%%1");
       p.required = RequiredText(p.root);
-      screen_.AddPattern(p.root);
       break;
     }
     default:
       AddExact(word, body);
       break;
   }
+}
+
+// Made when first asked: a short document never needs it.
+void AutoReplacer::MakeScreen() {
+  for (const ExactWord& w : exact_words_) screen_.AddWord(WordOf(w));
+  for (const SearchEntry& w : search_) screen_.AddContained(w.word.view());
+  for (const PatternEntry& p : patterns_) screen_.AddPattern(p.root);
+  screen_.SetMap(ConvertedSubject());
+  screen_made_ = true;
 }
 
 void AutoReplacer::IndexSearchWords() {
@@ -180,7 +187,6 @@ void AutoReplacer::AddExact(std::string_view word, std::string_view replacement)
   }
   exact_words_.push_back({exact_text_.size(), std::uint32_t(word.size()), AddReplacement(replacement)});
   exact_text_.append(word);
-  screen_.AddWord(word);
   exact_slots_[i] = ExactSlot{std::uint32_t(exact_words_.size()), tag};
   if (word.size() > exact_max_len_) exact_max_len_ = word.size();
 }
@@ -248,7 +254,7 @@ void AutoReplacer::WriteElementText(std::string& out, std::string_view text, boo
                                     std::string_view tab_string) {
   cut_off_ = false;
   // Most words meet no entry: the screen says so in one pass.
-  if (word_screen_.Ask() &&
+  if (AskScreen(word_screen_) &&
       (text.size() * kMaxGrowth < screen_subject_ || screen_.SubjectLength(text, convert) < screen_subject_) &&
       word_screen_.Saw(screen_.Refuses(text, convert))) {
     if (convert) AppendConverted(out, text, tab_string); else out.append(text);

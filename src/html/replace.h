@@ -31,10 +31,10 @@ namespace norvelle {
 // change), 100..104 the dates and the first title.
 inline constexpr int kReplaceSlots = 105;
 
-// Whether a screen is worth asking: when fewer than a quarter of 64
-// answers spared the work, it is not asked for the next 1024 texts (a list
-// of common words meets most of them), then tried again. Not asking is
-// always right, only slower.
+// Whether a screen is worth asking: not for the first 256 texts (a short
+// document does not pay for making it); when fewer than a quarter of 64
+// answers spared the work, not for the next 1024 (a list of common words
+// meets most texts), then again. Not asking is always right, only slower.
 class ScreenWorth {
  public:
   bool Ask() {
@@ -52,7 +52,7 @@ class ScreenWorth {
   }
 
  private:
-  int tries_ = 0, saved_ = 0, rest_ = 0;
+  int tries_ = 0, saved_ = 0, rest_ = 256;
 };
 
 class AutoReplacer {
@@ -75,7 +75,7 @@ class AutoReplacer {
   // key (a single byte that conversion cuts at, see CanCutWhileConverting)
   // converted and unchanged, and report nothing.
   bool LeavesEach(std::string_view text, char key) {
-    if (!line_screen_.Ask()) return false;
+    if (!AskScreen(line_screen_)) return false;
     return line_screen_.Saw(screen_.RefusesEach(text, key, screen_subject_, true));
   }
   // Did a pattern of the last WriteElementText break the matcher's budget?
@@ -157,6 +157,13 @@ class AutoReplacer {
   Screen screen_;
   std::size_t screen_subject_ = 0;
   ScreenWorth line_screen_, word_screen_;
+  bool screen_made_ = false;
+  void MakeScreen();
+  bool AskScreen(ScreenWorth& w) {
+    if (!w.Ask()) return false;
+    if (!screen_made_) MakeScreen();
+    return true;
+  }
 
   // Reused from element to element so the steady state allocates nothing.
   std::string converted_;
