@@ -107,7 +107,9 @@ void AutoReplacer::Clear(std::size_t entries) {
   patterns_.clear();
   screen_ = Screen();
   screen_made_ = false;
-  line_screen_ = word_screen_ = ScreenWorth();
+  line_screen_ = ScreenWorth();
+  word_screen_ = ScreenWorth(kWordScreenWait);
+  changes_ = 0;
   // Sized once for the whole list: large lists are mostly exact words.
   std::size_t slots = 16;
   while (slots < 2 * entries) slots *= 2;
@@ -250,58 +252,72 @@ void AutoReplacer::WriteReplacement(std::string& out, const Replacement& r, std:
   out.append(repl.substr(from));
 }
 
+// Asked only on texts the memo does not know: the first time of a word.
+bool AutoReplacer::WordScreenRefuses(std::string_view text, bool convert) {
+  if (!screen_made_) MakeScreen();
+  const bool short_enough =
+      text.size() * kMaxGrowth < screen_subject_ || screen_.SubjectLength(text, convert) < screen_subject_;
+  return word_screen_.Saw(short_enough && screen_.Refuses(text, convert));
+}
+
 void AutoReplacer::WriteElementText(std::string& out, std::string_view text, bool convert,
                                     std::string_view tab_string) {
   cut_off_ = false;
-  // Most words meet no entry: the screen says so in one pass.
-  if (AskScreen(word_screen_) &&
-      (text.size() * kMaxGrowth < screen_subject_ || screen_.SubjectLength(text, convert) < screen_subject_) &&
-      word_screen_.Saw(screen_.Refuses(text, convert))) {
-    if (convert) AppendConverted(out, text, tab_string); else out.append(text);
-    return;
-  }
   Memo* memo = nullptr;
   if (text.size() <= kMemoText) {
     if (memo_.empty()) memo_.resize(kMemoSlots);
     std::uint32_t h = convert ? 0x9E3779B9u : 2166136261u;
     for (char c : text) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
     memo = &memo_[h & (kMemoSlots - 1)];
-    if (memo->used && memo->convert == convert && memo->text == text && memo->tab == tab_string) {
+    if (memo->used && memo->convert == convert && memo->text.size() == text.size() &&
+        memo->tab.size() == tab_string.size() && std::memcmp(memo->text.data(), text.data(), text.size()) == 0 &&
+        std::memcmp(memo->tab.data(), tab_string.data(), tab_string.size()) == 0) {
       out.append(memo->html);
+      changes_ += memo->changed;
       return;
     }
   }
   const std::size_t before = out.size();
-  WriteUnremembered(out, text, convert, tab_string);
+  bool changed = false;
+  // Most words meet no entry: the screen, when it is worth asking, says so in one pass.
+  if (word_screen_.asking() && WordScreenRefuses(text, convert)) {
+    if (convert) AppendConverted(out, text, tab_string); else out.append(text);
+  } else {
+    const bool asked = word_screen_.asking();
+    changed = WriteUnremembered(out, text, convert, tab_string) || cut_off_;
+    if (!asked) word_screen_.Saw(!changed);
+  }
+  changes_ += changed;
   // What a pattern's budget cut off is reported each time: not kept.
   if (memo && !cut_off_) {
     memo->used = true;
     memo->convert = convert;
+    memo->changed = changed;
     memo->text.assign(text);
     memo->tab.assign(tab_string);
     memo->html.assign(out, before, std::string::npos);
   }
 }
 
-void AutoReplacer::WriteUnremembered(std::string& out, std::string_view text, bool convert,
+bool AutoReplacer::WriteUnremembered(std::string& out, std::string_view text, bool convert,
                                      std::string_view tab_string) {
   // Exact and search words are compared with the text as the source has it.
   if (!exact_words_.empty() && text.size() <= exact_max_len_) {
     if (const ExactWord* w = FindExact(text)) {
       WriteReplacement(out, replacements_[w->replacement], text, convert, tab_string);
-      return;
+      return true;
     }
   }
   if (!search_.empty()) {
     std::size_t s = FirstSearchWord(text);
     if (s < search_.size()) {
       WriteReplacement(out, replacements_[search_[s].replacement], text, convert, tab_string);
-      return;
+      return true;
     }
   }
   if (patterns_.empty()) {
     if (convert) AppendConverted(out, text, tab_string); else out.append(text);
-    return;
+    return false;
   }
   // Patterns see the converted text; each one works on the previous result.
   std::string_view t = text;
@@ -339,6 +355,7 @@ void AutoReplacer::WriteUnremembered(std::string& out, std::string_view text, bo
     cut_off_ = cut_off_ || m.cut_off;
   }
   if (matched) AppendSubstituted(out, subject_.view(), t); else out.append(t);
+  return matched;
 }
 
 bool ApplySetRep(std::string_view arg, CStr (&slots)[kReplaceSlots]) {

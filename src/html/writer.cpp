@@ -210,11 +210,13 @@ void ElementWriter::PackedLine(const TarnStruct& e, std::size_t i) {
     AppendConvertedCut(body_, rest, tab_string_, key[0], join_escaped_);
     return;
   }
+  const std::size_t changes = replacer_.changes();
   SplitAtKey(rest, key, [&](std::string_view text) {
     piece.SetText(text);
     body_ += conv_ ? join_escaped_ : join_raw_;
     WriteText(piece);
   });
+  if (!replacer_.empty()) replacer_.WroteLine(replacer_.changes() == changes);
 }
 
 // No entry of the replacement list changes a piece of text: its pieces can

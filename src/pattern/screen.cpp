@@ -274,7 +274,10 @@ void ScreenBuilder::Alt(const Elt& e, int in, int out) {
   }
 }
 
-Screen::Screen() { accept_ = NewNode(false); }
+Screen::Screen() {
+  accept_ = NewNode(false);
+  std::fill(std::begin(single_), std::end(single_), -1);
+}
 
 int Screen::NewNode(bool mapped) {
   nodes_.push_back({{}, mapped});
@@ -287,6 +290,17 @@ int Screen::SetOf(const ByteSet256& bytes) {
   auto [it, added] = set_ids_.try_emplace(key, int(sets_.size()));
   if (added) sets_.push_back(bytes);
   return it->second;
+}
+
+// Words make one set per byte: each is keyed once.
+int Screen::SetOfByte(char c) {
+  int& id = single_[static_cast<unsigned char>(c)];
+  if (id < 0) {
+    ByteSet256 one(256, false);
+    one[static_cast<unsigned char>(c)] = true;
+    id = SetOf(one);
+  }
+  return id;
 }
 
 // The matcher matches the root once, whatever its own repetition says. A
@@ -311,10 +325,8 @@ void Screen::AddWord(std::string_view word) {
   int cur = NewNode(false);
   nodes_[std::size_t(in)].out.push_back({cur, kAtStart});
   for (char c : word) {
-    ByteSet256 one(256, false);
-    one[static_cast<unsigned char>(c)] = true;
     const int next = NewNode(false);
-    nodes_[std::size_t(cur)].out.push_back({next, SetOf(one)});
+    nodes_[std::size_t(cur)].out.push_back({next, SetOfByte(c)});
     cur = next;
   }
   nodes_[std::size_t(cur)].out.push_back({accept_, kAtEnd});
@@ -325,10 +337,8 @@ void Screen::AddContained(std::string_view word) {
   const int in = NewNode(false);
   int cur = in;
   for (char c : word) {
-    ByteSet256 one(256, false);
-    one[static_cast<unsigned char>(c)] = true;
     const int next = NewNode(false);
-    nodes_[std::size_t(cur)].out.push_back({next, SetOf(one)});
+    nodes_[std::size_t(cur)].out.push_back({next, SetOfByte(c)});
     cur = next;
   }
   nodes_[std::size_t(cur)].out.push_back({accept_, kFree});

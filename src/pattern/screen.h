@@ -97,6 +97,7 @@ class Screen {
 
   int NewNode(bool mapped);
   int SetOf(const ByteSet256& bytes);
+  int SetOfByte(char c);
   void Prepare(int cut_key);
   void Reset(Dfa& d);
   std::int32_t Start(Dfa& d);
@@ -113,6 +114,7 @@ class Screen {
   std::vector<Node> nodes_;
   std::vector<ByteSet256> sets_;
   std::unordered_map<std::string, int> set_ids_;
+  int single_[256];  // the set of just that byte, or -1 (none yet)
   std::vector<int> starts_;    // tried at every character start
   std::vector<int> anchored_;  // tried at the subject's start only (the exact words)
   int accept_;
