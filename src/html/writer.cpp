@@ -219,12 +219,6 @@ void ElementWriter::PackedLine(const TarnStruct& e, std::size_t i) {
   if (!replacer_.empty()) replacer_.WroteLine(replacer_.changes() == changes);
 }
 
-// No entry of the replacement list changes a piece of text: its pieces can
-// go out in one converting pass, as without a list.
-bool ElementWriter::LeavesEach(std::string_view text, char key) {
-  return replacer_.empty() || replacer_.LeavesEach(text, key);
-}
-
 void ElementWriter::PromoteLineStart(bool line_start, std::size_t i) {
   // The next element of the line takes over the line start.
   if (line_start && WaitFor(i + 1) && !elements_[i + 1].Has(kLineStart)) {
