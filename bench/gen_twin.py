@@ -8,6 +8,12 @@ Usage: gen_twin.py SIZE_MB OUT_PREFIX [--seed N]
        gen_twin.py --rules OUT.ini
    writes an auto-replace rule file of 100 exact, 20 search and 10 pattern
    entries drawn from the corpus' words (CP932).
+       gen_twin.py --list N OUT.ini [--seed S]
+   writes a rule file of N entries of every kind and pattern shape, drawn
+   from the corpus' words by the seed: about 3/4 exact, 1/6 search, the
+   rest patterns.
+       gen_twin.py --shape NAME OUT.ini
+   writes a rule file of the one pattern of that shape (--shapes lists them).
        gen_twin.py --cpp SIZE_MB OUT_PREFIX
    writes one C++ file (OUT_PREFIX.cpp) and the same lines as one listing
    (OUT_PREFIX.txt).
@@ -144,6 +150,118 @@ def write_rules(path):
         f.write(("\r\n".join(lines) + "\r\n").encode("cp932"))
 
 
+# Pattern shapes: the examples of docs/rules.md and what users write. Each is
+# (name, pattern, template); in the pattern {w} is a corpus word, {x} and {y}
+# two others, {c} a letter of a word, {s} the last three letters of a word,
+# {o} a word cut around an optional letter, {J} a Japanese word.
+SHAPES = [
+    ("digit", "%d", "<b>%1</b>"),
+    ("not-digit", "%!d", "<b>%1</b>"),
+    ("three-digits", "%3d", "<b>%1</b>"),
+    ("two-to-four-digits", "%2,4d", "<b>%1</b>"),
+    ("digit-run-or-none", "%/0d", "[%1]"),
+    ("digit-run", "%{%/1d%}", "<b>%0v</b>"),
+    ("letter-run", "%{%/1l%}", "<i>%0v</i>"),
+    ("lazy-to-letter", "%+j{c}", "<i>%1</i>"),
+    ("greedy-to-letter", "%*j{c}", "<i>%1</i>"),
+    ("lower-run-then-suffix", "%*a{s}", "<i>%1</i>"),
+    ("class-class", "%A%a", "<i>%1</i>"),
+    ("digit-letter", "%d%l", "<i>%1</i>"),
+    ("two-letters", "%[{c}{c}%]", "<i>%1</i>"),
+    ("percent-or-letter", "%[%%{c}%]", "<i>%1</i>"),
+    ("two-words", "%{%[%({w}%)%({x}%)%]%}", "<span>%0v</span>"),
+    ("optional-letter", "{o}", "<i>%1</i>"),
+    ("word-negated-class", "{w}%S", "<i>%1</i>"),
+    ("suffix-not-letter", "{s}%b", "<i>%1</i>"),
+    ("mail", "%{%+l%}@%{%*j%}", "%0v at %0V"),
+    ("mail-capture-end", "%{%+l%e@%}%{%*j%}", "%0v at %0V"),
+    ("nested-captures", "%{{c}%{{c}%}%}", "%0v%0V"),
+    ("double-letter", "%{%l%}%0v", "<u>%1</u>"),
+    ("dropped-escape", "{c}%q{c}", "<i>%1</i>"),
+    ("capital-start", "%^%A%l", "<i>%1</i>"),
+    ("letter-at-end", "%l%$", "<i>%1</i>"),
+    ("key-colon", "%{%+j%e:%}", "<dt>%0v</dt>"),
+    ("digits-then-letter", "%{%/d%}%p%l", "<b>%0v</b>"),
+    ("signed-number", "%0,1(-%)%/d", "<b>%1</b>"),
+    ("ranges", "%-af%-09", "<i>%1</i>"),
+    ("japanese", "%J", "<span>%1</span>"),
+    ("path-prefix", "%{%*j%e%[\\/%]%}", "<i>%0v</i>"),
+    ("single-byte", "%?", "<i>%1</i>"),
+    ("japanese-printable", "%J%K", "<i>%1</i>"),
+    ("white", "%W", "<i>%1</i>"),
+    ("z-operand", "%3z{c}", "<i>%1</i>"),
+    ("external", "%U", "<i>%1</i>"),
+    ("empty-hit", "%{%l%}%T", "<i>%1</i>"),
+    ("drop-hit", "%{%l%}%{%d%}%H", "<i>%1</i>"),
+    ("keep-hits", "%{%l%}%{%l%}%{%l%}%1h", "<i>%1</i>"),
+    ("copy-hit", "%{%l%}%2t", "<i>%1</i>"),
+    ("newest-hit", "%{%l%}%{%l%}%1V", "<i>%1</i>"),
+    ("word-suffix-at-end", "%{%+1l%}{s}%$", "<em>%0v</em>"),
+    ("quoted", "&quot;%{%+C%}&quot;", "<q>%0v</q>"),
+    ("japanese-word", "%{{J}%}", "<mark>%0v</mark>"),
+]
+
+
+def fill(pattern, rng):
+    """A shape's pattern with its holes filled from the corpus' words."""
+    def word(min_len=1):
+        return rng.choice([w for w in ENGLISH if len(w) >= min_len])
+    subs = {"w": lambda: word(), "x": lambda: word(), "c": lambda: rng.choice(word()),
+            "s": lambda: word(4)[-3:], "J": lambda: rng.choice(JAPANESE)}
+
+    def optional():
+        w = word(4)
+        k = rng.randrange(1, len(w) - 1)
+        return "%s%%0,1(%s%%)%s" % (w[:k], w[k], w[k + 1:])
+    subs["o"] = optional
+    out, i = [], 0
+    while i < len(pattern):
+        if pattern[i] == "{" and i + 2 < len(pattern) and pattern[i + 2] == "}" and pattern[i + 1] in subs:
+            out.append(subs[pattern[i + 1]]())
+            i += 3
+        else:
+            out.append(pattern[i])
+            i += 1
+    return "".join(out)
+
+
+def write_entries(path, entries):
+    lines = ["[AutoReplaceList]"] + ["\t%s=%s" % (escape_key(k), v) for k, v in entries] + ["[EndSection]"]
+    with open(path, "wb") as f:
+        f.write(("\r\n".join(lines) + "\r\n").encode("cp932"))
+
+
+def write_shape(name, path):
+    shape = [s for s in SHAPES if s[0] == name]
+    if not shape:
+        sys.exit("gen_twin: no shape %r (--shapes lists them)" % name)
+    _, pattern, tmpl = shape[0]
+    write_entries(path, [(fill(pattern, random.Random(name)), "R:" + tmpl)])
+
+
+def write_list(n, path, seed):
+    """n entries of every kind; words may repeat, as in real lists (the
+    first entry of an exact word wins)."""
+    rng = random.Random(seed)
+    vocab = ENGLISH + JAPANESE
+    entries = []
+    for i in range(n):
+        r = rng.random()
+        if r < 0.75:
+            w = rng.choice(vocab)
+            if rng.random() < 0.3:
+                w += rng.choice([",", ".", "s", "ed"])
+            entries.append((w, "M:<b>%1</b>"))
+        elif r < 0.92:
+            w = rng.choice(vocab)
+            k = rng.randrange(len(w))
+            entries.append((w[k:k + rng.randint(1, 3)], "I:<u>%1</u>"))
+        else:
+            _, pattern, tmpl = SHAPES[rng.randrange(len(SHAPES))]
+            entries.append((fill(pattern, rng), "R:" + tmpl))
+    write_entries(path, entries)
+
+
 def write_cpp(size_mb, prefix):
     target = int(size_mb * 1000 * 1000)
     body = []
@@ -161,6 +279,13 @@ def write_cpp(size_mb, prefix):
 def main(argv):
     if len(argv) >= 2 and argv[0] == "--rules":
         write_rules(argv[1])
+    elif argv and argv[0] == "--shapes":
+        print("\n".join(name for name, _, _ in SHAPES))
+    elif len(argv) >= 3 and argv[0] == "--shape":
+        write_shape(argv[1], argv[2])
+    elif len(argv) >= 3 and argv[0] == "--list":
+        seed = int(argv[argv.index("--seed") + 1]) if "--seed" in argv else 1
+        write_list(int(argv[1]), argv[2], seed)
     elif len(argv) >= 3 and argv[0] == "--cpp":
         write_cpp(float(argv[1]), argv[2])
     elif len(argv) >= 2:

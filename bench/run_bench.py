@@ -10,9 +10,12 @@ Usage: run_bench.py BUILD_DIR WORK_DIR [--quick] [--full] [--against BIN]
            round beside this one, and ends with a before-and-after table
 
 Prints, per size: median time, MB/s, peak RSS and the ratio to md4c
-(md4c time / Norvelle time: above 1 Norvelle is faster); the run with the
-130-entry auto-replace list; a C++ listing against GNU source-highlight;
-1 MB start to exit; and the linearity of Norvelle's time over the sizes.
+(md4c time / Norvelle time: above 1 Norvelle is faster); the runs with the
+130-entry auto-replace list and with generated lists of 130 entries of
+every kind and shape (10 and 100 MB); each pattern shape alone on the
+10 MB twin, with the time it adds; a C++ listing against GNU
+source-highlight; 1 MB and a one-line document start to exit; and the
+linearity of Norvelle's time over the sizes.
 """
 import os
 import shutil
@@ -147,7 +150,7 @@ def main(argv):
                                                                 base / sec))
 
     print("\n== With the auto-replace list (100 exact, 20 search, 10 pattern entries)")
-    for mb in ([1] if quick else [10]):
+    for mb in ([1] if quick else [10, 100]):
         md, txt = twin(work, mb)
         res = beside({"md4c": [md4c, md, out / "md4c.html"],
                       "norvelle": [rules_dir / "norvelle", "--batch", txt]}, ("130 entries %g MB" % mb, mb))
@@ -156,6 +159,45 @@ def main(argv):
                res["norvelle"][0] / res["md4c"][0]))
         if against:
             print("%-8s the earlier program with rules %.3f s" % ("", res["before"][0]))
+
+    print("\n== Generated lists of 130 entries of every kind and shape (gen_twin.py --list 130 --seed N)")
+    for mb in ([1] if quick else [10, 100]):
+        md, txt = twin(work, mb)
+        progs = {"md4c": [md4c, md, out / "md4c.html"]}
+        for seed in ([1] if quick else [1, 2, 3]):
+            d = work / ("list%d" % seed)
+            d.mkdir(exist_ok=True)
+            shutil.copy2(norvelle, d / "norvelle")
+            subprocess.run([sys.executable, str(HERE / "gen_twin.py"), "--list", "130", str(d / "norvelle.ini"),
+                            "--seed", str(seed)], check=True)
+            progs["seed %d" % seed] = [d / "norvelle", "--batch", txt]
+        res = rounds(progs, 1 if quick else 5 if mb <= 10 else 3)
+        print("%-8s md4c %.3f s; " % ("%g MB" % mb, res["md4c"][0]) +
+              "; ".join("%s %.3f s (%.2fx md4c's time)" % (k, v[0], v[0] / res["md4c"][0])
+                        for k, v in res.items() if k != "md4c"))
+
+    print("\n== Each pattern shape alone (gen_twin.py --shape NAME), time added to the plain conversion")
+    mb = 1 if quick else 10
+    md, txt = twin(work, mb)
+    shapes = subprocess.run([sys.executable, str(HERE / "gen_twin.py"), "--shapes"], check=True,
+                            capture_output=True, text=True).stdout.split()
+    progs = {"plain": [plain_dir / "norvelle", "--batch", txt]}
+    for name in shapes:
+        d = work / ("shape-" + name)
+        d.mkdir(exist_ok=True)
+        shutil.copy2(norvelle, d / "norvelle")
+        subprocess.run([sys.executable, str(HERE / "gen_twin.py"), "--shape", name, str(d / "norvelle.ini")],
+                       check=True)
+        progs[name] = [d / "norvelle", "--batch", txt]
+    res = rounds(progs, 1 if quick else 5)
+    plain = res["plain"][0]
+    print("%g MB, plain %.3f s" % (mb, plain))
+    worst = 0.0
+    for name in shapes:
+        added = res[name][0] - plain
+        worst = max(worst, added / plain)
+        print("  %-24s %8.3f s  %+7.1f ms  %+6.1f %%" % (name, res[name][0], added * 1000, 100 * added / plain))
+    print("  the costliest shape adds %.1f %% of the plain time" % (100 * worst))
 
     print("\n== A C++ file as one listing")
     cmb = 0.2 if quick else 2
@@ -175,6 +217,14 @@ def main(argv):
     pmb = 1 if quick else 10
     profiles(plain_dir, [("plain %g MB" % pmb, twin(work, pmb)[1]), ("listing %g MB" % cmb, str(prefix) + ".txt")],
              1 if quick else 9)
+    print("\n== A one-line document, start to exit (the 130-entry list for Norvelle)")
+    one_md, one_txt = work / "one.md", work / "one.txt"
+    one_md.write_text("A one-line document.\n")
+    one_txt.write_bytes(b"A one-line document.\r\n")
+    res = rounds({"md4c": [md4c, one_md, out / "one.html"], "norvelle": [plain_dir / "norvelle", "--batch", one_txt],
+                  "norvelle+rules": [rules_dir / "norvelle", "--batch", one_txt]}, 1 if quick else 41)
+    print("  ".join("%s %.2f ms" % (k, v[0] * 1000) for k, v in res.items()) +
+          "  (Norvelle at %.2fx md4c's time)" % (res["norvelle"][0] / res["md4c"][0]))
 
     print("\n== 1 MB, start to exit")
     r1 = results[1]

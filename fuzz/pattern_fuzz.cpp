@@ -14,6 +14,9 @@
 
 #include "pattern/regex.h"
 #include "pattern/required.h"
+#include "pattern/screen.h"
+#include "text/dbcs.h"
+#include "text/split.h"
 
 namespace {
 
@@ -21,6 +24,72 @@ using namespace norvelle;
 
 void Check(bool ok) {
   if (!ok) std::abort();
+}
+
+// A map like the conversion's: a few bytes become entities, a tab stops.
+const SubjectMap& Entities() {
+  static const SubjectMap map = [] {
+    SubjectMap m;
+    m.strict_pairs = true;
+    m.as[static_cast<unsigned char>('&')] = "&amp;";
+    m.as[static_cast<unsigned char>('<')] = "&lt;";
+    m.as[static_cast<unsigned char>('"')] = "&quot;";
+    m.as[static_cast<unsigned char>(' ')] = "&nbsp;";
+    m.stop[static_cast<unsigned char>('\t')] = true;
+    return m;
+  }();
+  return map;
+}
+
+std::string Mapped(std::string_view text, bool mapped) {
+  if (!mapped) return std::string(text);
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (IsLeadByte(b) && i + 1 < text.size() && IsTrailByte(static_cast<unsigned char>(text[i + 1]))) {
+      out.append(text.substr(i++, 2));
+    } else {
+      out += Entities().as[b].empty() ? std::string(1, text[i]) : Entities().as[b];
+    }
+  }
+  return out;
+}
+
+// The matcher on the subject of a text the screen refused: no match, no
+// cut-off (within the bound), and neither the word nor a text holding it.
+void CheckRefused(const CStrRegexStruct& root, const RequiredText& required, std::string_view text,
+                  std::string_view word, bool mapped) {
+  const std::string subject = Mapped(text, mapped);
+  Check(text != word && (word.empty() || FindAtCharStart(text, word) == std::string_view::npos));
+  if (!required.Bounded(subject.size())) return;
+  CStr s(subject);
+  bool cut = false;
+  Check(RegexMatch(s, root, "", nullptr, nullptr, nullptr, 0, nullptr, nullptr, &cut) == 0 && !cut);
+}
+
+// The screen never refuses a text (or a piece of one) where the pattern
+// matches or is cut off, or that meets its words.
+void CheckScreen(const CStrRegexStruct& root, const RequiredText& required, std::string_view subject,
+                 std::string_view word) {
+  if (subject.size() > 512) return;
+  for (bool mapped : {false, true}) {
+    Screen screen;
+    screen.AddPattern(root);
+    screen.AddWord(word);
+    if (!word.empty()) screen.AddContained(word);
+    screen.SetMap(Entities());
+    if (screen.Refuses(subject, mapped)) CheckRefused(root, required, subject, word, mapped);
+    const std::size_t limit = required.bounded_below();
+    if (!screen.RefusesEach(subject, '|', limit, mapped)) continue;
+    for (std::string_view rest = subject;;) {
+      const std::size_t cut = FindAtCharStart(rest, "|");
+      const std::string_view piece = rest.substr(0, cut);
+      Check(screen.SubjectLength(piece, mapped) < limit);
+      CheckRefused(root, required, piece, word, mapped);
+      if (cut == std::string_view::npos) break;
+      rest.remove_prefix(cut + 1);
+    }
+  }
 }
 
 }  // namespace
@@ -89,6 +158,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(RegexMatch(again, root, "", &hits, tmpl.c_str(), nullptr, 0, nullptr, nullptr, &again_cut) == 0 &&
           !again_cut);
   }
+
+  CheckScreen(root, required, subject, std::string_view(tmpl).substr(0, 3));
 
   CStr out;
   RegexExpandTemplate(tmpl.c_str(), hits, out);

@@ -1,5 +1,6 @@
 #include "html/replace.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -43,6 +44,27 @@ long SlotNumber(std::string_view s) { return ReadNumber(s, 0, NumberSyntax::kSca
 
 std::uint64_t WordHash(std::string_view word) { return std::hash<std::string_view>{}(word); }
 
+// Conversion as the screen sees it, byte by byte: what AppendConverted makes
+// of each byte alone. A tab depends on the tab string and a lead byte before
+// a byte that can be no trail byte is dropped: texts with them are not
+// screened.
+const SubjectMap& ConvertedSubject() {
+  static const SubjectMap map = [] {
+    SubjectMap m;
+    m.strict_pairs = true;
+    m.stop[static_cast<unsigned char>('\t')] = true;
+    for (int b = 1; b < 256; ++b) {
+      const char c = static_cast<char>(b);
+      if (IsLeadByte(static_cast<unsigned char>(b)) || c == '\t') continue;
+      std::string one;
+      AppendConverted(one, std::string_view(&c, 1), "");
+      if (one != std::string_view(&c, 1)) m.as[b] = one;
+    }
+    return m;
+  }();
+  return map;
+}
+
 }  // namespace
 
 void AutoReplacer::Build(const std::vector<std::pair<CStr, CStr>>& entries) {
@@ -67,6 +89,8 @@ void AutoReplacer::Build(const std::vector<std::pair<CStr, CStr>>& entries) {
     AddEntry(word, value.view());
   }
   IndexSearchWords();
+  screen_subject_ = kMaxSubjectLength;
+  for (const PatternEntry& p : patterns_) screen_subject_ = std::min(screen_subject_, p.required.bounded_below());
 }
 
 void AutoReplacer::Clear(std::size_t entries) {
@@ -81,6 +105,11 @@ void AutoReplacer::Clear(std::size_t entries) {
   search_.clear();
   for (std::vector<std::uint32_t>& bucket : search_by_byte_) bucket.clear();
   patterns_.clear();
+  screen_ = Screen();
+  screen_made_ = false;
+  line_screen_ = ScreenWorth();
+  word_screen_ = ScreenWorth(kWordScreenWait);
+  changes_ = 0;
   // Sized once for the whole list: large lists are mostly exact words.
   std::size_t slots = 16;
   while (slots < 2 * entries) slots *= 2;
@@ -112,6 +141,15 @@ void AutoReplacer::AddEntry(std::string_view word, std::string_view v) {
       AddExact(word, body);
       break;
   }
+}
+
+// Made when first asked: a short document never needs it.
+void AutoReplacer::MakeScreen() {
+  for (const ExactWord& w : exact_words_) screen_.AddWord(WordOf(w));
+  for (const SearchEntry& w : search_) screen_.AddContained(w.word.view());
+  for (const PatternEntry& p : patterns_) screen_.AddPattern(p.root);
+  screen_.SetMap(ConvertedSubject());
+  screen_made_ = true;
 }
 
 void AutoReplacer::IndexSearchWords() {
@@ -214,6 +252,14 @@ void AutoReplacer::WriteReplacement(std::string& out, const Replacement& r, std:
   out.append(repl.substr(from));
 }
 
+// Asked only on texts the memo does not know: the first time of a word.
+bool AutoReplacer::WordScreenRefuses(std::string_view text, bool convert) {
+  if (!screen_made_) MakeScreen();
+  const bool short_enough =
+      text.size() * kMaxGrowth < screen_subject_ || screen_.SubjectLength(text, convert) < screen_subject_;
+  return word_screen_.Saw(short_enough && screen_.Refuses(text, convert));
+}
+
 void AutoReplacer::WriteElementText(std::string& out, std::string_view text, bool convert,
                                     std::string_view tab_string) {
   cut_off_ = false;
@@ -223,42 +269,55 @@ void AutoReplacer::WriteElementText(std::string& out, std::string_view text, boo
     std::uint32_t h = convert ? 0x9E3779B9u : 2166136261u;
     for (char c : text) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
     memo = &memo_[h & (kMemoSlots - 1)];
-    if (memo->used && memo->convert == convert && memo->text == text && memo->tab == tab_string) {
+    if (memo->used && memo->convert == convert && memo->text.size() == text.size() &&
+        memo->tab.size() == tab_string.size() && std::memcmp(memo->text.data(), text.data(), text.size()) == 0 &&
+        std::memcmp(memo->tab.data(), tab_string.data(), tab_string.size()) == 0) {
       out.append(memo->html);
+      changes_ += memo->changed;
       return;
     }
   }
   const std::size_t before = out.size();
-  WriteUnremembered(out, text, convert, tab_string);
+  bool changed = false;
+  // Most words meet no entry: the screen, when it is worth asking, says so in one pass.
+  if (word_screen_.asking() && WordScreenRefuses(text, convert)) {
+    if (convert) AppendConverted(out, text, tab_string); else out.append(text);
+  } else {
+    const bool asked = word_screen_.asking();
+    changed = WriteUnremembered(out, text, convert, tab_string) || cut_off_;
+    if (!asked) word_screen_.Saw(!changed);
+  }
+  changes_ += changed;
   // What a pattern's budget cut off is reported each time: not kept.
   if (memo && !cut_off_) {
     memo->used = true;
     memo->convert = convert;
+    memo->changed = changed;
     memo->text.assign(text);
     memo->tab.assign(tab_string);
     memo->html.assign(out, before, std::string::npos);
   }
 }
 
-void AutoReplacer::WriteUnremembered(std::string& out, std::string_view text, bool convert,
+bool AutoReplacer::WriteUnremembered(std::string& out, std::string_view text, bool convert,
                                      std::string_view tab_string) {
   // Exact and search words are compared with the text as the source has it.
   if (!exact_words_.empty() && text.size() <= exact_max_len_) {
     if (const ExactWord* w = FindExact(text)) {
       WriteReplacement(out, replacements_[w->replacement], text, convert, tab_string);
-      return;
+      return true;
     }
   }
   if (!search_.empty()) {
     std::size_t s = FirstSearchWord(text);
     if (s < search_.size()) {
       WriteReplacement(out, replacements_[search_[s].replacement], text, convert, tab_string);
-      return;
+      return true;
     }
   }
   if (patterns_.empty()) {
     if (convert) AppendConverted(out, text, tab_string); else out.append(text);
-    return;
+    return false;
   }
   // Patterns see the converted text; each one works on the previous result.
   std::string_view t = text;
@@ -296,6 +355,7 @@ void AutoReplacer::WriteUnremembered(std::string& out, std::string_view text, bo
     cut_off_ = cut_off_ || m.cut_off;
   }
   if (matched) AppendSubstituted(out, subject_.view(), t); else out.append(t);
+  return matched;
 }
 
 bool ApplySetRep(std::string_view arg, CStr (&slots)[kReplaceSlots]) {

@@ -14,6 +14,7 @@
 // match, and the pattern step reuses its buffers from call to call.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -23,12 +24,47 @@
 #include "base/str.h"
 #include "pattern/regex.h"
 #include "pattern/required.h"
+#include "pattern/screen.h"
 
 namespace norvelle {
 
 // Slots of the replace table: 0..99 from ReplaceList (the ones setrep may
 // change), 100..104 the dates and the first title.
 inline constexpr int kReplaceSlots = 105;
+
+// Whether a screen is worth asking, decided by windows of 64 texts. While it
+// is not asked, the texts that went out unchanged are what it could have
+// spared: a window with a quarter of them starts asking. While it is asked,
+// a window where fewer than a quarter of its answers spared the work stops
+// it, and the next window waits 1024 texts, twice as long each time after
+// (a list of common words meets most texts). So a screen that cannot help
+// is not even made. Not asking is always right, only slower.
+class ScreenWorth {
+ public:
+  // The first `wait` texts are not counted.
+  explicit ScreenWorth(std::size_t wait = 0) : wait_(wait) {}
+  bool asking() const { return asking_; }
+  // One text: the screen refused it (when asking), or it went out unchanged.
+  bool Saw(bool spared) {
+    if (wait_ > 0) {
+      --wait_;
+      return spared;
+    }
+    saved_ += spared;
+    if (++tries_ == 64) {
+      const bool worth = saved_ >= 16;
+      if (asking_ && !worth) wait_ = std::size_t(1024) << (backoff_ < 10 ? backoff_++ : backoff_);
+      asking_ = worth;
+      tries_ = saved_ = 0;
+    }
+    return spared;
+  }
+
+ private:
+  int tries_ = 0, saved_ = 0, backoff_ = 0;
+  std::size_t wait_ = 0;
+  bool asking_ = false;
+};
 
 class AutoReplacer {
  public:
@@ -46,6 +82,21 @@ class AutoReplacer {
   // becomes when it does.
   void WriteElementText(std::string& out, std::string_view text, bool convert,
                         std::string_view tab_string);
+  // True only when WriteElementText would write every piece of text cut at
+  // key (a single byte that conversion cuts at, see CanCutWhileConverting)
+  // converted and unchanged, and report nothing.
+  bool LeavesEach(std::string_view text, char key) {
+    if (!line_screen_.asking()) return false;
+    if (!screen_made_) MakeScreen();
+    return line_screen_.Saw(screen_.RefusesEach(text, key, screen_subject_, true));
+  }
+  // The caller wrote a line LeavesEach did not leave to it piece by piece:
+  // whether every piece went out unchanged (changes() did not move).
+  void WroteLine(bool unchanged) {
+    if (!line_screen_.asking()) line_screen_.Saw(unchanged);
+  }
+  // How many texts WriteElementText wrote other than converted and unchanged.
+  std::size_t changes() const { return changes_; }
   // Did a pattern of the last WriteElementText break the matcher's budget?
   // That pattern then counted as not matching.
   bool cut_off() const { return cut_off_; }
@@ -119,6 +170,19 @@ class AutoReplacer {
   std::vector<std::uint32_t> search_by_byte_[256];
   std::size_t first_empty_search_ = 0;
   std::vector<PatternEntry> patterns_;
+  // Every entry at once: a text it refuses meets no exact word, no search
+  // word and no pattern match. Refused texts whose subject is shorter than
+  // screen_subject_ bytes cannot break a pattern's budget either.
+  Screen screen_;
+  std::size_t screen_subject_ = 0;
+  // The word screen sees only the texts the memo does not know: one that
+  // sees few of them never pays for its automaton.
+  ScreenWorth line_screen_, word_screen_{kWordScreenWait};
+  static constexpr std::size_t kWordScreenWait = 4096;
+  bool screen_made_ = false;
+  void MakeScreen();
+  bool WordScreenRefuses(std::string_view text, bool convert);
+  std::size_t changes_ = 0;
 
   // Reused from element to element so the steady state allocates nothing.
   std::string converted_;
@@ -129,11 +193,13 @@ class AutoReplacer {
   // Words repeat: the HTML of a short text is kept, found by the text,
   // whether it is converted and the tab string, which are all it depends on
   // while the list stays (Build forgets it).
-  void WriteUnremembered(std::string& out, std::string_view text, bool convert, std::string_view tab_string);
+  // Returns whether the text was written other than converted and unchanged.
+  bool WriteUnremembered(std::string& out, std::string_view text, bool convert, std::string_view tab_string);
   struct Memo {
     std::string text, tab, html;
     bool convert = false;
     bool used = false;
+    bool changed = false;
   };
   static constexpr std::size_t kMemoSlots = 4096;
   static constexpr std::size_t kMemoText = 32;

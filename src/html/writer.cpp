@@ -196,8 +196,8 @@ void ElementWriter::PackedLine(const TarnStruct& e, std::size_t i) {
   // the line break and the first piece and change no state; the pieces then
   // go out in one pass.
   constexpr std::uint64_t kPlainLine = (std::uint64_t(1) << kPackedLine) | (std::uint64_t(1) << kLineStart);
-  if (e.codes == kPlainLine && conv_ && replacer_.empty() && comment_depth_ == 0 && tags_.empty() &&
-      tags_.Depth(kTable) == 0 && key.size() == 1 && CanCutWhileConverting(key[0])) {
+  if (e.codes == kPlainLine && conv_ && comment_depth_ == 0 && tags_.empty() && tags_.Depth(kTable) == 0 &&
+      key.size() == 1 && CanCutWhileConverting(key[0]) && LeavesEach(e.Text(), key[0])) {
     ++report_.line_number;
     LineBreakOrSeparator(e, true);
     MarkLine();
@@ -224,16 +224,18 @@ void ElementWriter::PackedLine(const TarnStruct& e, std::size_t i) {
     });
     return;
   }
-  if (conv_ && replacer_.empty() && key.size() == 1 && CanCutWhileConverting(key[0])) {
+  if (conv_ && key.size() == 1 && CanCutWhileConverting(key[0]) && LeavesEach(rest, key[0])) {
     body_ += join_escaped_;
     AppendConvertedCut(body_, rest, tab_string_, key[0], join_escaped_);
     return;
   }
+  const std::size_t changes = replacer_.changes();
   SplitAtKey(rest, key, [&](std::string_view text) {
     piece.SetText(text);
     body_ += conv_ ? join_escaped_ : join_raw_;
     WriteText(piece);
   });
+  if (!replacer_.empty()) replacer_.WroteLine(replacer_.changes() == changes);
 }
 
 void ElementWriter::PromoteLineStart(bool line_start, std::size_t i) {

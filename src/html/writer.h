@@ -102,6 +102,10 @@ class ElementWriter {
   void LineBreakOrSeparator(const TarnStruct& e, bool line_start);
   void OpeningStep(const TarnStruct& e);
   void WriteText(const TarnStruct& e);
+  // No entry of the replacement list changes a piece of text: its pieces
+  // can go out in one converting pass, as without a list. Inline: most
+  // documents have no list and ask this on every line.
+  bool LeavesEach(std::string_view text, char key) { return replacer_.empty() || replacer_.LeavesEach(text, key); }
   bool SourceBlock(std::size_t& i);
   void SwitchRules(const TarnStruct& e);
   void FillMarker(CStr& frame, std::string_view digits, std::string_view with, Msg too_long);

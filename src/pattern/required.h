@@ -42,6 +42,7 @@ class RequiredText {
   // size and repetitions): only then does skipping a call that cannot match
   // change nothing at all, not even a report that a pattern was cut off.
   bool Bounded(std::size_t subject_length) const { return subject_length < bounded_below_; }
+  std::size_t bounded_below() const { return bounded_below_; }
 
   // False only when no match of the pattern can exist in subject.
   bool MayMatch(std::string_view subject) const;

@@ -246,3 +246,76 @@ TEST(AutoReplaceBuild, RepeatedWordsKeepTheirMeaning) {
 
 }  // namespace
 }  // namespace norvelle
+
+namespace norvelle {
+namespace {
+
+// A line is left whole to the caller only when no word of it meets an
+// entry and no pattern could run out of its budget on one.
+TEST(AutoReplaceScreen, LeavesOnlyLinesNoEntryChanges) {
+  const struct {
+    const char* key;
+    const char* value;
+    const char* left;     // no word changes
+    const char* changed;  // some word does
+  } cases[] = {
+      {"the", "M:<b>%1</b>", "then other", "a the b"},
+      {"ing", "I:<u>%1</u>", "sin", "a bring"},
+      {"%{%/1d%}", "R:<b>%0v</b>", "no digits", "page 12"},
+      {"&quot;%{%+C%}&quot;", "R:<q>%0v</q>", "say \"x", "say \"x\""},  // patterns see &quot;
+      {"%A%a", "R:<i>%1</i>", "all lower", "x Ab"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.key);
+    AutoReplacer r;
+    r.Build({{c.key, c.value}});
+    bool left = false;
+    for (int line = 0; line < 300; ++line) {  // asked once lines went out unchanged
+      r.WroteLine(true);
+      left = r.LeavesEach(c.left, ' ');
+      ASSERT_FALSE(r.LeavesEach(c.changed, ' '));
+    }
+    EXPECT_TRUE(left);
+  }
+  AutoReplacer cut;
+  cut.Build({{"%+0{%}x", "R:y"}});  // may run out on any word
+  for (int line = 0; line < 64; ++line) cut.WroteLine(true);
+  for (const char* line : {"a b", "", " ", "a "}) EXPECT_FALSE(cut.LeavesEach(line, ' ')) << line;
+  std::string out;
+  cut.WriteElementText(out, "abc", false, kTab3);
+  EXPECT_TRUE(cut.cut_off());
+}
+
+}  // namespace
+}  // namespace norvelle
+
+namespace norvelle {
+namespace {
+
+// The screen is asked only while it spares work, or would have.
+TEST(ScreenWorth, AskedWhileItSpares) {
+  ScreenWorth w;
+  auto window = [&](int spared) {
+    for (int i = 0; i < 64; ++i) w.Saw(i < spared);
+  };
+  window(15);
+  EXPECT_FALSE(w.asking());  // texts that change are all it saw
+  window(16);
+  EXPECT_TRUE(w.asking());
+  window(40);
+  EXPECT_TRUE(w.asking());
+  window(15);
+  EXPECT_FALSE(w.asking());  // its answers spared too little
+  for (int i = 0; i < 1024; ++i) w.Saw(true);
+  EXPECT_FALSE(w.asking());  // it waits before counting again
+  window(64);
+  EXPECT_TRUE(w.asking());
+  ScreenWorth late(100);
+  for (int i = 0; i < 100 + 63; ++i) late.Saw(true);
+  EXPECT_FALSE(late.asking());
+  late.Saw(true);
+  EXPECT_TRUE(late.asking());
+}
+
+}  // namespace
+}  // namespace norvelle
