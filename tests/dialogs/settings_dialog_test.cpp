@@ -120,7 +120,7 @@ TEST_F(SettingsDialogTest, OpensWithTheDefaults) {
   EXPECT_EQ(menus.join(QLatin1Char('|')),
             QStringLiteral("ルール(&R)|ルールの新規作成(&N)|ルールを開く(&O)...|ルールに名前をつけて保存(&A)...|"
                            "ルールの上書き保存(&S)|-|設定の終了(&X)|ヘルプ(&H)|Norvelleのバージョン情報(&A)...|"
-                           "表示(&V)|プレビュー(&P)"));
+                           "Norvelleのマニュアル(&M)|表示(&V)|プレビュー(&P)"));
   EXPECT_TRUE(quiet.asked.empty());
   d.reject();
 }

@@ -89,6 +89,8 @@ int WithApplication(const std::function<int()>& show, Fallback fallback) {
   QGuiApplication::setDesktopFileName(QStringLiteral("norvelle"));
   QApplication::setWindowIcon(norvelle::qt::AppIcon());
   QApplication::setFont(norvelle::qt::DialogFont());
+  norvelle::qt::InstallQtTranslations();
+  norvelle::qt::ApplyScheme(norvelle::qt::DesktopScheme());
   return show();
 }
 

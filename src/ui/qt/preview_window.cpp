@@ -78,12 +78,13 @@ void PreviewWindow::BuildWidgets() {
   page_->setObjectName(QStringLiteral("page"));
   page_->setAccessibleName(Caption("変換結果"));
   page_->setOpenLinks(false);  // a preview stays on its page
+  page_->setPalette(qt::PagePalette(page_->palette()));  // a dark desktop too
   auto* strip = new QWidget(split);
   auto* strip_layout = new QVBoxLayout(strip);
   strip_layout->setContentsMargins(0, 0, 0, 0);
   status_ = new QLabel(strip);
   status_->setObjectName(QStringLiteral("status"));
-  status_->setAccessibleName(Caption("状態"));
+  status_->setAccessibleDescription(Caption("状態"));  // its text is its name
   report_ = new QListWidget(strip);
   report_->setObjectName(QStringLiteral("report"));
   report_->setAccessibleName(Caption("エラーレポート"));

@@ -36,6 +36,8 @@ ProgressDialog::ProgressDialog(std::string command_line, ProgressHost::Run run, 
   status_ = new QLabel(QString::fromUtf8(MessageUtf8(Msg::kStatusPreparing)), this);
   status_->setObjectName(QStringLiteral("status"));
   status_->setGeometry(du.Rect(5, 5, 165, 8));
+  // Its text is the phase; a screen reader reads that as its name.
+  status_->setAccessibleDescription(QString::fromUtf8("状態"));
 
   bar_ = new QProgressBar(this);
   bar_->setObjectName(QStringLiteral("progress"));
@@ -43,6 +45,8 @@ ProgressDialog::ProgressDialog(std::string command_line, ProgressHost::Run run, 
   bar_->setTextVisible(false);
   bar_->setRange(0, 100);
   bar_->setValue(0);
+  // No label stands beside the bar.
+  bar_->setAccessibleName(QString::fromUtf8("進行状況"));
 
   auto* label = new QLabel(QString::fromUtf8(MessageUtf8(Msg::kLabelErrorReport)), this);
   label->setGeometry(du.Rect(5, 30, 70, 8));
@@ -54,7 +58,7 @@ ProgressDialog::ProgressDialog(std::string command_line, ProgressHost::Run run, 
   report_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   report_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   report_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-  label->setBuddy(report_);
+  qt::SetLabelFor(label, report_);
 
   button_ = new QPushButton(QString::fromUtf8(MessageUtf8(Msg::kCaptionCancel)), this);
   button_->setObjectName(QStringLiteral("cancel"));

@@ -2,11 +2,14 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDesktopServices>
+#include <QFileInfo>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFrame>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,11 +19,15 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTreeView>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <vector>
 
+#include "app/manuals.h"
 #include "platform/carry.h"
 #include "platform/encoding.h"
+#include "platform/paths.h"
 #include "platform/probe.h"
 #include "preview/sample.h"
 #include "rules/listing_colours.h"
@@ -76,10 +83,29 @@ QStringList QtFilters(std::string_view cp932_filter) {
   for (const auto& [caption, patterns] : ParseFileFilter(cp932_filter)) {
     const QString c = FromSjis(caption);
     const QString p = FromSjis(patterns);
-    // The toolkit reads the patterns from the last "(...)" of a caption.
-    out << (c.endsWith(QLatin1Char('(') + p + QLatin1Char(')')) ? c : c + QStringLiteral(" (") + p + QLatin1Char(')'));
+    // The toolkit reads the patterns from the last "(...)" of a filter, and
+    // with its details hidden shows what stands before it: the caption.
+    out << c + QStringLiteral(" (") + p + QLatin1Char(')');
   }
   return out;
+}
+
+// The captions as written, and room for the columns of the detail view:
+// in Japanese, "サイズ", "種類" and "更新日時" with their values are wider than
+// the toolkit's default size allows.
+void Prepare(QFileDialog& dialog, QStringList filters) {
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.setNameFilters(filters);
+  dialog.setViewMode(QFileDialog::Detail);
+  const qt::DialogUnits du(dialog.font());
+  dialog.resize(du.Size(380, 230));
+  if (auto* tree = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+    QHeaderView* header = tree->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int column = 1; column < header->count(); ++column)
+      header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+  }
 }
 
 std::optional<std::string> ChosenPath(QFileDialog& dialog) {
@@ -229,6 +255,7 @@ void SettingsDialog::BuildControls() {
     if (w && TakesFocus(item.kind)) tab_order.push_back(w);
   }
   BuildSwatches();
+  NameControls();
   // Explicit, so that creation order can never reorder it.
   for (std::size_t i = 1; i < tab_order.size(); ++i) setTabOrder(tab_order[i - 1], tab_order[i]);
 }
@@ -244,6 +271,20 @@ void SettingsDialog::BuildSwatches() {
     s->setAutoFillBackground(true);
     swatches_[id] = s;
   }
+}
+
+void SettingsDialog::NameControls() {
+  const QList<QLabel*> labels = client_->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
+  for (const LabelFor& l : kLabelsFor)
+    for (QLabel* label : labels)
+      if (label->text() == Caption(l.label)) qt::SetLabelFor(label, control(l.id));
+  for (const AccessibleText& t : kAccessibleTexts) {
+    QWidget* w = control(t.id);
+    if (t.name) w->setAccessibleName(Caption(t.name));
+    if (t.description) w->setAccessibleDescription(Caption(t.description));
+  }
+  for (const ListingColourInfo& c : kListingColours)
+    swatch(c.control)->setAccessibleName(Caption(c.label) + Caption("の色"));
 }
 
 void SettingsDialog::BuildMenu() {
@@ -271,6 +312,10 @@ void SettingsDialog::BuildMenu() {
                      {nullptr, 0},
                      {"設定の終了(&X)", ctl::kCmdExit}});
   fill("ヘルプ(&H)", {{"Norvelleのバージョン情報(&A)...", ctl::kCmdAbout}});
+  // Ours, after the About item.
+  QAction* manuals = menu_->actions()[1]->menu()->addAction(Caption("Norvelleのマニュアル(&M)"));
+  manuals->setObjectName(QStringLiteral("mManuals"));
+  connect(manuals, &QAction::triggered, this, [this] { OpenManuals(); });
   // Ours, after the two menus of the rule's window.
   QAction* preview = menu_->addMenu(Caption("表示(&V)"))->addAction(Caption("プレビュー(&P)"));
   preview->setObjectName(QStringLiteral("mPreview"));
@@ -303,6 +348,16 @@ void SettingsDialog::OpenPreview() {
   }
   preview_->raise();
   preview_->activateWindow();
+}
+
+void SettingsDialog::OpenManuals() {
+  const std::string folder = ManualsFolder(ProgramPath());
+  const QString path = FromSjis(folder);
+  if (folder.empty() || !QFileInfo(path).isDir() || !open_url_(QUrl::fromLocalFile(path))) {
+    std::string text;
+    Utf8ToCp932("マニュアルが見つかりません: " + Cp932ToUtf8Lossy(folder), text);
+    boxes_->Ask(text, MessageBoxes::Buttons::kOk);
+  }
 }
 
 void SettingsDialog::Command(int id) {
@@ -458,8 +513,10 @@ void SettingsDialog::SetSwatch(int id, Rgb colour) {
   QWidget* s = swatch(id);
   if (!s) return;
   QPalette p = s->palette();
-  p.setColor(QPalette::Window, QColor(colour.red, colour.green, colour.blue));
+  const QColor c(colour.red, colour.green, colour.blue);
+  p.setColor(QPalette::Window, c);
   s->setPalette(p);
+  s->setAccessibleDescription(c.name());  // "#0000ff"
   s->update();
 }
 
@@ -529,7 +586,7 @@ std::optional<std::string> SettingsDialog::OpenFile(std::string_view filter, std
   QFileDialog dialog(this, Caption("開く"), FromSjis(folder));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setNameFilters(QtFilters(filter));
+  Prepare(dialog, QtFilters(filter));
   return ChosenPath(dialog);
 }
 
@@ -538,7 +595,7 @@ std::optional<std::string> SettingsDialog::SaveFile(std::string_view filter, std
   QFileDialog dialog(this, Caption("名前を付けて保存"), FromSjis(folder));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setNameFilters(QtFilters(filter));
+  Prepare(dialog, QtFilters(filter));
   if (!proposed_name.empty()) dialog.selectFile(FromSjis(proposed_name));
   return ChosenPath(dialog);
 }

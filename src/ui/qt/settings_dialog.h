@@ -6,10 +6,13 @@
 // back exactly the bytes it was given, even where they cannot be shown.
 #pragma once
 
+#include <QDesktopServices>
 #include <QDialog>
 #include <QPointer>
 #include <QRect>
 #include <QString>
+#include <QUrl>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -41,6 +44,10 @@ class SettingsDialog : public QDialog,
   // The rule's preview beside the window ("表示" menu); null until opened.
   PreviewWindow* preview() const { return preview_; }
   void OpenPreview();
+  // The installed manuals' folder in the desktop's file manager ("ヘルプ").
+  void OpenManuals();
+  // Test seam: what opens a URL (QDesktopServices::openUrl).
+  void SetUrlOpener(std::function<bool(const QUrl&)> open) { open_url_ = std::move(open); }
 
   // Escape and the close box: the logic's Cancel.
   void reject() override;
@@ -57,6 +64,7 @@ class SettingsDialog : public QDialog,
   QWidget* MakeList(const TemplateItem& item);     // list boxes and the drop-down list
   void BuildControls();
   void BuildSwatches();
+  void NameControls();  // accessible names: label buddies, else our own
   void BuildMenu();
   void Changed(int id);
   void SelectionChanged(int id);
@@ -98,6 +106,7 @@ class SettingsDialog : public QDialog,
   std::map<int, std::pair<QString, std::string>> shown_;
   QPointer<PreviewWindow> preview_;
   int quiet_ = 0;  // > 0 while the logic changes controls: no change reports
+  std::function<bool(const QUrl&)> open_url_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
   MessageBoxes* boxes_;
   FileDialogs* files_;
   SettingsEditor editor_;

@@ -108,4 +108,48 @@ inline constexpr TemplateItem kSettingsTemplate[] = {
     {ControlKind::kDropDown, ctl::kKind, "完全一致(M)\n検索(I)\n独自形式正規表現(R)", 35, 288, 89, 14},
 };
 
+// What a screen reader calls each control. A label standing beside its
+// control names it (QLabel::setBuddy); none of the labels carries an "&", so
+// no accelerator is added. The one label of the word, replacement and kind
+// fields is the word field's; the three are named one by one below.
+struct LabelFor {
+  const char* label;  // the label's caption, as in the template
+  int id;             // the control it names
+};
+constexpr LabelFor ColourLabelFor(ListingColour c) { return {ListingColourOf(c).label, ListingColourOf(c).control}; }
+
+inline constexpr LabelFor kLabelsFor[] = {
+    {"HTML先頭タグ", ctl::kHeader},
+    {"HTML終了タグ", ctl::kFooter},
+    {"置換テーブル", ctl::kReplaceList},
+    {"tab->space初期値", ctl::kTabStop},
+    {"自動置換リスト", ctl::kAutoList},
+    {"ワード\n\n置換後\n(%1は\nワード)\n\n比較方法", ctl::kWord},
+    {"分割キー", ctl::kSplitKey},
+    {"接合キー", ctl::kJoinKey},
+    ColourLabelFor(ListingColour::kNormal),
+    ColourLabelFor(ListingColour::kSymbol),
+    ColourLabelFor(ListingColour::kKeyword),
+    ColourLabelFor(ListingColour::kNumber),
+    ColourLabelFor(ListingColour::kChar),
+    ColourLabelFor(ListingColour::kString),
+    ColourLabelFor(ListingColour::kComment),
+    ColourLabelFor(ListingColour::kLine),
+};
+
+// Names of the controls that no label of their own names (UTF-8).
+struct AccessibleText {
+  int id;
+  const char* name;
+  const char* description;  // null for none
+};
+
+inline constexpr AccessibleText kAccessibleTexts[] = {
+    {ctl::kReplaceEntry, "置換テーブルの項目", "選んだ行の置換後の文字列"},
+    {ctl::kWord, "ワード", nullptr},
+    {ctl::kReplacement, "置換後", "%1はワード"},
+    {ctl::kKind, "比較方法", nullptr},
+    {ctl::kWarning, nullptr, "警告"},
+};
+
 }  // namespace norvelle
