@@ -52,13 +52,11 @@ class FileHost : public ConversionHost {
   std::string GnuLine(std::string_view line) const {
     const std::string name = prefix_.substr(0, prefix_.size() - 2);
     constexpr std::string_view kColon = "\x81\x46";  // the full-width colon after the number
-    const std::size_t close = line.find(']');
-    const bool numbered = line.size() > 2 && line[0] == '[' && close != std::string_view::npos && close > 1 &&
-                          line.substr(1, close - 1).find_first_not_of("0123456789") == std::string_view::npos;
-    if (!numbered) return name + ": " + std::string(line);
-    std::string_view rest = line.substr(close + 1);
+    int number = 0;
+    std::string_view rest;
+    if (!SplitNumberedLine(line, number, rest)) return name + ": " + std::string(line);
     if (rest.substr(0, kColon.size()) == kColon) rest.remove_prefix(kColon.size());
-    return name + ":" + std::string(line.substr(1, close - 1)) + ": " + std::string(rest);
+    return name + ":" + std::to_string(number) + ": " + std::string(rest);
   }
 
   ConversionHost& inner_;

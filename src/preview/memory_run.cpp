@@ -1,5 +1,7 @@
 #include "preview/memory_run.h"
 
+#include "report/messages.h"
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -137,11 +139,9 @@ std::string BodyWithAnchors(std::string_view body, const std::vector<LineMark>& 
 }
 
 int ReportedLine(std::string_view line) {
-  if (line.size() < 3 || line[0] != '[') return 0;
   int n = 0;
-  std::size_t i = 1;
-  for (; i < line.size() && line[i] >= '0' && line[i] <= '9' && n < 100000000; ++i) n = n * 10 + (line[i] - '0');
-  return i > 1 && i < line.size() && line[i] == ']' ? n : 0;
+  std::string_view rest;
+  return SplitNumberedLine(line, n, rest) ? n : 0;
 }
 
 }  // namespace norvelle

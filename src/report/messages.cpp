@@ -1,6 +1,8 @@
 #include "report/messages.h"
 
+#include <algorithm>
 #include <array>
+#include <climits>
 #include <cstddef>
 
 #include "platform/encoding.h"
@@ -74,15 +76,25 @@ const std::string& Message(Msg m) {
   return table[static_cast<std::size_t>(m)];
 }
 
-bool IsReportOf(std::string_view line, Msg m) {
-  std::string_view rest = Message(m);
-  if (rest.substr(0, 4) != "[%d]" || line.substr(0, 1) != "[") return false;
-  rest.remove_prefix(4);
+bool SplitNumberedLine(std::string_view line, int& number, std::string_view& rest) {
   const std::size_t close = line.find(']');
-  if (close == std::string_view::npos || close == 1) return false;
-  for (std::size_t i = 1; i < close; ++i)
+  if (line.substr(0, 1) != "[" || close == std::string_view::npos || close == 1) return false;
+  long long n = 0;
+  for (std::size_t i = 1; i < close; ++i) {
     if (line[i] < '0' || line[i] > '9') return false;
-  return line.substr(close + 1) == rest;
+    n = std::min<long long>(n * 10 + (line[i] - '0'), INT_MAX);
+  }
+  number = int(n);
+  rest = line.substr(close + 1);
+  return true;
+}
+
+bool IsReportOf(std::string_view line, Msg m) {
+  std::string_view format = Message(m);
+  int number = 0;
+  std::string_view rest;
+  if (format.substr(0, 4) != "[%d]" || !SplitNumberedLine(line, number, rest)) return false;
+  return rest == format.substr(4);
 }
 
 }  // namespace norvelle

@@ -45,6 +45,9 @@ enum class Msg {
 const char* MessageUtf8(Msg m);
 // The message (or format) in CP932.
 const std::string& Message(Msg m);
+// A report line "[N]text": its line number N (saturating at INT_MAX) and the
+// text after "]"; false for a line that starts with no "[digits]".
+bool SplitNumberedLine(std::string_view line, int& number, std::string_view& rest);
 // Is line (CP932) a report line of m, a message that starts with "[%d]" and
 // has no other conversion? For a host that says why a run failed.
 bool IsReportOf(std::string_view line, Msg m);
