@@ -3,9 +3,7 @@
 #include "report/messages.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
-#include <iterator>
 #include <utility>
 
 #include "platform/files.h"
@@ -73,6 +71,8 @@ PreviewPage ConvertToMemory(const PreviewRequest& request, const std::atomic<boo
     const std::string body = BodyWithAnchors(pieces[1], marks);
     page.html.reserve(pieces[0].size() + body.size() + pieces[2].size());
     page.html.append(pieces[0]).append(body).append(pieces[2]);
+    page.body_begin = pieces[0].size();
+    page.body_end = page.body_begin + body.size();
     if (!request.write) return true;
     page.written = WriteTextFile(output, pieces);
     return page.written;
@@ -100,22 +100,14 @@ int LineOfAnchor(std::string_view name) {
 
 namespace {
 
-// Whether the body before `at` ends with a tag that closes or is a block
-// (</h1>, </center>, <hr>...). An empty anchor there is taken by QTextBrowser
-// into the block before, pulling the next line's text into it; an anchor
-// holding a zero-width space starts the new block as the page does.
-bool AfterBlockTag(std::string_view body, std::size_t at) {
-  if (at == 0 || body[at - 1] != '>') return false;
-  const std::size_t open = body.rfind('<', at - 1);
-  if (open == std::string_view::npos) return false;
-  std::size_t i = open + 1 + (open + 1 < at && body[open + 1] == '/');
-  std::string name;
-  for (; i < at && name.size() < 12 && std::isalnum(static_cast<unsigned char>(body[i])); ++i)
-    name += char(std::tolower(static_cast<unsigned char>(body[i])));
-  static constexpr std::string_view kBlocks[] = {"h1", "h2", "h3", "h4", "h5", "h6", "p", "div", "center", "table",
-                                                 "pre", "ul", "ol", "dl", "li", "blockquote", "hr", "tr", "td", "th"};
-  return std::find(std::begin(kBlocks), std::end(kBlocks), name) != std::end(kBlocks);
-}
+// A line's mark is a zero-width space whose title names the line. Not an
+// empty <a name>: QTextBrowser files every distinct format in a hash table in
+// which all anchor names hash alike, which makes a page of many lines take
+// quadratic time to load; a title is hashed by its text. The space also keeps
+// the mark in the line's own block after a block's end (an empty element
+// there is drawn into the block before).
+constexpr std::string_view kMarkOpen = "<span title=\"";
+constexpr std::string_view kMarkClose = "\">&#8203;</span>";
 
 }  // namespace
 
@@ -128,9 +120,7 @@ std::string BodyWithAnchors(std::string_view body, const std::vector<LineMark>& 
     // Lines only go forward; an offset past the body (none should be) is dropped.
     if (m.line <= last || m.offset < at || m.offset > body.size()) continue;
     out.append(body.substr(at, m.offset - at));
-    out.append("<a name=\"").append(LineAnchorName(m.line)).append("\">");
-    if (AfterBlockTag(body, m.offset)) out.append("&#8203;");
-    out.append("</a>");
+    out.append(kMarkOpen).append(LineAnchorName(m.line)).append(kMarkClose);
     at = m.offset;
     last = m.line;
   }

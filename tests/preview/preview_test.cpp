@@ -1,5 +1,5 @@
 // The preview's logic without a window: the run into memory and its
-// anchors, which files it watches, the debounce, the scroll anchor across an
+// line marks, a long page's slices, which files it watches, the debounce, the scroll anchor across an
 // edit, the sample document, the remembered document.
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 #include "platform/encoding.h"
 #include "preview/debounce.h"
 #include "preview/memory_run.h"
+#include "preview/page_slices.h"
 #include "preview/sample.h"
 #include "preview/scroll_anchor.h"
 #include "preview/watch_files.h"
@@ -85,18 +86,60 @@ TEST(Debounce, EachEditPushesTheRunBack) {
 }
 
 TEST(Anchors, OnePerLineAtItsStart) {
-  EXPECT_EQ(BodyWithAnchors("ab<br>cd", {{1, 0}, {2, 2}, {2, 6}}),
-            "<a name=\"nvl1\"></a>ab<a name=\"nvl2\"></a><br>cd");
-  // After a block's end the anchor holds a zero-width space, so that the
-  // next line's text is not drawn into the block.
-  EXPECT_EQ(BodyWithAnchors("<H2>h</H2>x<hr>y", {{2, 10}, {3, 15}}),
-            "<H2>h</H2><a name=\"nvl2\">&#8203;</a>x<hr><a name=\"nvl3\">&#8203;</a>y");
+  EXPECT_EQ(BodyWithAnchors("ab<br>cd", {{1, 0}, {2, 2}, {2, 6}, {1, 7}, {3, 99}}),
+            "<span title=\"nvl1\">&#8203;</span>ab<span title=\"nvl2\">&#8203;</span><br>cd");
   EXPECT_EQ(LineOfAnchor("nvl42"), 42);
   EXPECT_EQ(LineOfAnchor("nvl"), 0);
   EXPECT_EQ(LineOfAnchor("top"), 0);
   const std::pair<std::string, int> reports[] = {
       {Sjis("[12]：'frob'認識できない命令です。"), 12}, {Sjis("2 個のエラーが発生しました"), 0}, {"[x]", 0}, {"[]", 0}};
   for (const auto& [line, n] : reports) EXPECT_EQ(ReportedLine(line), n) << line;
+}
+
+// A mark of line n, as the run puts it at each line's start.
+std::string M(int n) { return "<span title=\"nvl" + std::to_string(n) + "\">&#8203;</span>"; }
+
+TEST(PageSlices, CutOnlyWhereNoElementIsOpen) {
+  struct Case {
+    std::string body;
+    std::vector<int> cut_lines;  // the first line of each slice after the first
+  } cases[] = {
+      {M(1) + "a<br>" + M(2) + "b<br>" + M(3) + "c", {2, 3}},
+      {M(1) + "<table><tr><td>" + M(2) + "x</td></tr></table>" + M(3) + "y", {3}},
+      {M(1) + "<b>bold" + M(2) + "still</b>" + M(3) + "z", {3}},
+      {M(1) + "<p>open" + M(2) + "<p>again" + M(3) + "<center>c</center>" + M(4), {4}},
+      {M(1) + "<!-- <b> -->" + M(2) + "<br/><img src='a>b'>" + M(3) + "</i>" + M(4), {2, 3, 4}},
+      {M(1) + "<script>if (a<b) x='<b>'</script>" + M(2) + "<div>never closed" + M(3), {2}},
+      {M(1) + "a < b" + M(2) + "<li>x" + M(3) + "<li>y" + M(4), {2}},
+  };
+  for (const Case& c : cases) {
+    const PageSlices s(c.body, 1);
+    std::vector<int> lines;
+    for (std::size_t i = 1; i < s.count(); ++i) lines.push_back(s.first_line(i));
+    EXPECT_EQ(lines, c.cut_lines) << c.body;
+    EXPECT_EQ(s.begin_of(0), 0u);
+    EXPECT_EQ(s.end_of(s.count() - 1), c.body.size());
+    for (std::size_t i = 1; i < s.count(); ++i) EXPECT_EQ(MarkAt(c.body, s.begin_of(i)), s.first_line(i));
+  }
+}
+
+TEST(PageSlices, WindowHoldsTheLineAndIsAboutTheSizeAsked) {
+  std::string body;
+  for (int n = 1; n <= 1000; ++n) body += M(n) + "line " + std::to_string(n) + "<br>";
+  const PageSlices s(body, 1000);
+  EXPECT_GT(s.count(), 30u);
+  for (std::size_t i = 0; i + 1 < s.count(); ++i) EXPECT_GE(s.end_of(i) - s.begin_of(i), 1000u);
+  for (const int line : {1, 2, 500, 999, 1000, 5000}) {
+    const auto [first, last] = s.WindowAround(line, 8000);
+    const std::size_t bytes = s.end_of(last - 1) - s.begin_of(first);
+    EXPECT_GE(bytes, 8000u) << line;
+    EXPECT_LT(bytes, 8000u + 2 * 1100) << line;
+    EXPECT_LE(s.first_line(first), std::min(line, 1000)) << line;
+    EXPECT_TRUE(last == s.count() || s.first_line(last) > line) << line;
+  }
+  const auto whole = s.WindowAround(500, body.size());
+  EXPECT_EQ(whole, std::make_pair(std::size_t(0), s.count()));
+  EXPECT_EQ(PageSlices(body, body.size() + 1).count(), 1u);  // a short page is one slice
 }
 
 class PreviewRun : public ::testing::Test {
@@ -114,7 +157,7 @@ TEST_F(PreviewRun, ConvertsIntoMemoryAndWritesNothing) {
   r.source = Write("doc.txt", "one\n|include=part.html|\n|frob|x\n");
   const PreviewPage page = ConvertToMemory(r);
   EXPECT_EQ(page.outcome, RunOutcome::kDoneErrors);
-  EXPECT_NE(page.html.find("<a name=\"nvl1\"></a>"), std::string::npos);
+  EXPECT_NE(page.html.find("<span title=\"nvl1\">"), std::string::npos);
   EXPECT_NE(page.html.find("<i>included</i>"), std::string::npos);
   ASSERT_EQ(page.report.size(), 2u);
   EXPECT_EQ(ReportedLine(page.report[0]), 3);
