@@ -63,6 +63,8 @@ PreviewPage ConvertToMemory(const PreviewRequest& request, const std::atomic<boo
   RunHooks hooks;
   hooks.io = &io;
   hooks.default_rule_store = request.rules;
+  hooks.default_rules = request.default_rules;
+  hooks.html5 = request.html5;
   hooks.line_marks = &marks;
   hooks.title_text = request.title;
   hooks.stream_source = request.text.has_value();

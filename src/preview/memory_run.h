@@ -26,6 +26,8 @@ struct PreviewRequest {
   std::string title;                 // CP932; empty: from the source's name
   const RuleStore* rules = nullptr;  // the default rules from memory; null: the rule file
   bool write = false;                // also write the page (without anchors) beside the source
+  std::string default_rules;         // CP932 path of the default rule file; empty: the program's
+  bool html5 = false;                // the HTML5 profile whatever the rules say
 };
 
 struct PreviewPage {

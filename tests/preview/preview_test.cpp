@@ -12,6 +12,7 @@
 #include "preview/debounce.h"
 #include "preview/memory_run.h"
 #include "preview/page_slices.h"
+#include "preview/placement.h"
 #include "preview/sample.h"
 #include "preview/scroll_anchor.h"
 #include "preview/watch_files.h"
@@ -142,6 +143,26 @@ TEST(PageSlices, WindowHoldsTheLineAndIsAboutTheSizeAsked) {
   EXPECT_EQ(PageSlices(body, body.size() + 1).count(), 1u);  // a short page is one slice
 }
 
+TEST(Placement, BesideTheOwnerAndOnTheScreen) {
+  const Box screen{0, 0, 1280, 1024};
+  struct Case {
+    Box owner;
+    Box preview;
+    int owner_x;
+  } cases[] = {
+      {{100, 50, 500, 600}, {608, 50, 640, 600}, 100},   // right of it
+      {{700, 50, 500, 600}, {52, 50, 640, 600}, 700},    // left of it
+      {{300, 50, 500, 600}, {808, 50, 472, 600}, 300},   // the wider side, narrower
+      {{200, 50, 700, 600}, {708, 50, 572, 600}, 0},     // the owner moves to the edge
+      {{100, 900, 1200, 600}, {640, 424, 640, 600}, 100},  // no room: at the right edge, on the screen
+  };
+  for (const Case& c : cases) {
+    const Placement p = PlaceBeside(c.owner, screen, 640, c.owner.height, 400);
+    EXPECT_EQ(p.preview, c.preview) << c.owner.x << "," << c.owner.width;
+    EXPECT_EQ(p.owner_x, c.owner_x) << c.owner.x << "," << c.owner.width;
+  }
+}
+
 class PreviewRun : public ::testing::Test {
  protected:
   std::string Write(const std::string& name, const std::string& text) {
@@ -204,6 +225,17 @@ TEST_F(PreviewRun, RulesFromMemoryNotFromTheFile) {
 
 // The sample shows every part of the rule: each listing colour, the filled
 // slot, the words, the split key's elements.
+// --rules and --html5 reach the preview's run.
+TEST_F(PreviewRun, NamedRuleFileAndHtml5) {
+  PreviewRequest r;
+  r.source = Write("doc.txt", "one\n");
+  r.default_rules = Write("mine.ini", "EndStr=<p>MINE</p>\n");
+  r.html5 = true;
+  const PreviewPage page = ConvertToMemory(r);
+  EXPECT_NE(page.html.find("<p>MINE</p>"), std::string::npos);
+  EXPECT_EQ(page.html.rfind("<!DOCTYPE html>", 0), 0u) << page.html.substr(0, 40);
+}
+
 TEST_F(PreviewRun, SampleShowsEveryRule) {
   RuleStore rule;
   for (const ListingColourInfo& c : kListingColours)

@@ -8,8 +8,8 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
-#include <QMimeData>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -30,8 +30,9 @@
 #include "io/source_path.h"
 #include "platform/carry.h"
 #include "platform/encoding.h"
+#include "platform/paths.h"
+#include "preview/placement.h"
 #include "preview/sample.h"
-#include "preview/watch_files.h"
 #include "report/messages.h"
 #include "ui/qt/look.h"
 
@@ -178,14 +179,13 @@ void PreviewWindow::PlaceBeside() {
   resize(640, 720);
   QWidget* p = parentWidget();
   if (!p) return;
-  resize(640, std::max(480, p->frameGeometry().height()));
-  // Beside the dialog: right of it, else left of it, else as far right as fits.
-  const QRect dialog = p->frameGeometry();
-  const QRect screen = p->screen()->availableGeometry();
-  int x = dialog.right() + 8;
-  if (x + width() > screen.right()) x = dialog.left() - 8 - width() >= screen.left() ? dialog.left() - 8 - width()
-                                                                                    : screen.right() - width();
-  move(std::max(screen.left(), x), dialog.top());
+  const QRect d = p->frameGeometry();
+  const QRect a = p->screen()->availableGeometry();
+  const Placement place = norvelle::PlaceBeside({d.x(), d.y(), d.width(), d.height()}, {a.x(), a.y(), a.width(), a.height()},
+                                                640, std::max(480, d.height()), 400);
+  if (place.owner_x != d.x()) p->move(place.owner_x, d.y());
+  resize(place.preview.width, place.preview.height);
+  move(place.preview.x, place.preview.y);
 }
 
 void PreviewWindow::closeEvent(QCloseEvent* event) {
@@ -196,7 +196,12 @@ void PreviewWindow::closeEvent(QCloseEvent* event) {
 
 void PreviewWindow::Reconvert() {
   timer_->stop();
+  if (watch_) prints_.Take(watched_);
   Show(convert_(options_.always_write));
+}
+
+void PreviewWindow::FilesChanged(const std::vector<std::string>& paths) {
+  if (prints_.AnyChanged(paths)) Reconvert();
 }
 
 void PreviewWindow::ReconvertSoon() {
@@ -212,15 +217,16 @@ void PreviewWindow::DebounceFired() {
 }
 
 void PreviewWindow::WatchFiles() {
-  watch_ = std::make_unique<WatchThread>([this](const std::vector<std::string>&) {
-    QMetaObject::invokeMethod(this, [this] { Reconvert(); }, Qt::QueuedConnection);
+  watch_ = std::make_unique<WatchThread>([this](const std::vector<std::string>& paths) {
+    QMetaObject::invokeMethod(this, [this, paths] { FilesChanged(paths); }, Qt::QueuedConnection);
   });
-  if (runs_ > 0) watch_->SetFiles(FilesToWatch(good_.reads, {}));
+  if (runs_ > 0) watch_->SetFiles(watched_ = FilesToWatch(good_.reads, {}));
 }
 
 void PreviewWindow::Show(PreviewPage page) {
   ++runs_;
-  if (watch_) watch_->SetFiles(FilesToWatch(page.reads, page.written ? NameToNative(page.page_path) : ""));
+  watched_ = FilesToWatch(page.reads, page.written ? NameToNative(page.page_path) : "");
+  if (watch_) watch_->SetFiles(watched_);
   ShowReport(page);
   if (page.outcome == RunOutcome::kCancelled || !page.shown()) return;  // the last good page stays
   Render(std::move(page));
@@ -381,17 +387,21 @@ void PreviewWindow::ReportClicked(QListWidgetItem* item) {
   if (item) ScrollToLine(item->data(kLineRole).toInt());
 }
 
-int RunDocumentPreview(const std::string& native_path, bool write) {
+int RunDocumentPreview(const std::string& native_path, bool write, const std::string& rules, bool html5) {
   const std::string source = NameFromNative(native_path);
+  std::string rule_file;
+  if (!rules.empty() && !FullPath(NameFromNative(rules), rule_file)) rule_file = NameFromNative(rules);
   PreviewWindow::Options o;
   o.title = QString::fromUtf8(native_path.c_str()) + Caption(" - Norvelleプレビュー");
   o.geometry_key = QStringLiteral("document");
   o.can_write = true;
   o.always_write = write;
-  PreviewWindow window(o, [source](bool w) {
+  PreviewWindow window(o, [source, rule_file, html5](bool w) {
     PreviewRequest r;
     r.source = source;
     r.write = w;
+    r.default_rules = rule_file;
+    r.html5 = html5;
     return ConvertToMemory(r);
   });
   RememberDocument(native_path);

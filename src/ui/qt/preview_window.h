@@ -24,6 +24,7 @@
 #include "preview/memory_run.h"
 #include "preview/page_slices.h"
 #include "preview/scroll_anchor.h"
+#include "preview/watch_files.h"
 
 class QLabel;
 class QListWidget;
@@ -34,8 +35,6 @@ class QTextBrowser;
 class QTimer;
 
 namespace norvelle {
-
-class WatchThread;
 
 class PreviewWindow : public QWidget {
  public:
@@ -86,6 +85,7 @@ class PreviewWindow : public QWidget {
   void ReportClicked(QListWidgetItem* item);
   void PlaceBeside();
   void DebounceFired();
+  void FilesChanged(const std::vector<std::string>& paths);
 
   Options options_;
   Convert convert_;
@@ -106,9 +106,12 @@ class PreviewWindow : public QWidget {
   bool shift_pending_ = false;
   int runs_ = 0;
   std::unique_ptr<WatchThread> watch_;
+  std::vector<std::string> watched_;  // native; the files the last run read
+  ContentPrints prints_;              // of watched_, before the last run
 };
 
 // `norvelle --preview FILE`: the window until it is closed; the exit status.
-int RunDocumentPreview(const std::string& native_path, bool write);
+// rules: --rules (native, may be empty); html5: --html5.
+int RunDocumentPreview(const std::string& native_path, bool write, const std::string& rules = {}, bool html5 = false);
 
 }  // namespace norvelle
