@@ -3,10 +3,13 @@
 #include "report/messages.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
+#include <iterator>
 #include <utility>
 
 #include "platform/files.h"
+#include "preview/page_slices.h"
 #include "report/host.h"
 
 namespace norvelle {
@@ -111,6 +114,23 @@ namespace {
 constexpr std::string_view kMarkOpen = "<span title=\"";
 constexpr std::string_view kMarkClose = "\">&#8203;</span>";
 
+// Past the start tags of blocks that begin a line's output, up to `limit`
+// (the next line's start): a mark before <h2> or <table> would stand in a
+// block of its own, a blank line the page does not have; inside them it
+// does not.
+std::size_t PastBlockStarts(std::string_view body, std::size_t at, std::size_t limit) {
+  static constexpr std::string_view kBlocks[] = {"h1", "h2", "h3", "h4", "h5", "h6", "p", "div", "center",
+                                                 "table", "caption", "thead", "tbody", "tr", "td", "th", "pre",
+                                                 "ul", "ol", "li", "dl", "dt", "dd", "blockquote", "hr", "address"};
+  while (at + 1 < limit && body[at] == '<' && std::isalpha(static_cast<unsigned char>(body[at + 1]))) {
+    const std::string name = TagName(body, at + 1);
+    const std::size_t end = TagEnd(body, at);
+    if (std::find(std::begin(kBlocks), std::end(kBlocks), name) == std::end(kBlocks) || end > limit) break;
+    at = end;
+  }
+  return at;
+}
+
 }  // namespace
 
 std::string BodyWithAnchors(std::string_view body, const std::vector<LineMark>& marks) {
@@ -118,12 +138,18 @@ std::string BodyWithAnchors(std::string_view body, const std::vector<LineMark>& 
   out.reserve(body.size() + marks.size() * 24);
   std::size_t at = 0;
   int last = 0;
+  std::size_t next = 0;  // the first mark after the place looked at
   for (const LineMark& m : marks) {
     // Lines only go forward; an offset past the body (none should be) is dropped.
-    if (m.line <= last || m.offset < at || m.offset > body.size()) continue;
-    out.append(body.substr(at, m.offset - at));
+    if (m.line <= last || m.offset > body.size()) continue;
+    // A line with no output of its own goes with the next that has some.
+    const std::size_t from = std::max(m.offset, at);
+    while (next < marks.size() && marks[next].offset <= from) ++next;
+    const std::size_t limit = next < marks.size() ? std::min(marks[next].offset, body.size()) : body.size();
+    const std::size_t place = PastBlockStarts(body, from, limit);
+    out.append(body.substr(at, place - at));
     out.append(kMarkOpen).append(LineAnchorName(m.line)).append(kMarkClose);
-    at = m.offset;
+    at = place;
     last = m.line;
   }
   out.append(body.substr(at));

@@ -47,7 +47,8 @@ class OpenElements {
   std::vector<std::string> open_;
 };
 
-// The end of the tag that starts at body[at] (past its '>'), quotes honoured.
+}  // namespace
+
 std::size_t TagEnd(std::string_view body, std::size_t at) {
   char quote = 0;
   for (std::size_t i = at + 1; i < body.size(); ++i) {
@@ -63,21 +64,16 @@ std::size_t TagEnd(std::string_view body, std::size_t at) {
   return body.size();
 }
 
-std::string NameAt(std::string_view body, std::size_t i) {
+std::string TagName(std::string_view body, std::size_t i) {
   std::string name;
   while (i < body.size() && name.size() < 16 && std::isalnum(static_cast<unsigned char>(body[i])))
     name += char(std::tolower(static_cast<unsigned char>(body[i++])));
   return name;
 }
 
-// Past the text of an element whose content is not markup (<script>...).
-std::size_t PastRawText(std::string_view body, std::size_t from, const std::string& name) {
-  for (std::size_t i = body.find("</", from); i != std::string_view::npos; i = body.find("</", i + 2))
-    if (NameAt(body, i + 2) == name) return TagEnd(body, i);
-  return body.size();
+bool HoldsRawText(std::string_view name) {
+  return Among(name, {"script", "style", "textarea", "xmp", "title", "plaintext", "listing"});
 }
-
-}  // namespace
 
 int MarkAt(std::string_view body, std::size_t at) {
   if (body.compare(at, kMarkStart.size(), kMarkStart) != 0) return 0;
@@ -87,13 +83,28 @@ int MarkAt(std::string_view body, std::size_t at) {
   return i < body.size() && body[i] == '"' ? line : 0;
 }
 
+namespace {
+
+// Past the text of an element whose content is not markup (<script>...).
+std::size_t PastRawText(std::string_view body, std::size_t from, const std::string& name) {
+  for (std::size_t i = body.find("</", from); i != std::string_view::npos; i = body.find("</", i + 2))
+    if (TagName(body, i + 2) == name) return TagEnd(body, i);
+  return body.size();
+}
+
+}  // namespace
+
 PageSlices::PageSlices(std::string_view body, std::size_t slice_bytes) {
   cuts_.resize(1);
   OpenElements open;
+  // The last place, with nothing but tags from it to here, where no element
+  // was open: a mark put inside the block its line starts is cut before it.
+  std::size_t top = 0, end = 0;
   std::size_t i = body.find('<');
   while (i != std::string_view::npos && i + 1 < body.size()) {
     const char next = body[i + 1];
-    std::size_t end;
+    if (i > end) top = std::string_view::npos;  // text since
+    if (open.empty()) top = i;
     if (body.compare(i, 4, "<!--") == 0) {
       const std::size_t close = body.find("-->", i + 4);
       end = close == std::string_view::npos ? body.size() : close + 3;
@@ -101,15 +112,15 @@ PageSlices::PageSlices(std::string_view body, std::size_t slice_bytes) {
       end = TagEnd(body, i);
     } else if (next == '/') {
       end = TagEnd(body, i);
-      open.End(NameAt(body, i + 2));
+      open.End(TagName(body, i + 2));
     } else if (std::isalpha(static_cast<unsigned char>(next))) {
-      const int line = open.empty() ? MarkAt(body, i) : 0;
-      if (line > cuts_.back().line && i - cuts_.back().offset >= slice_bytes) cuts_.push_back({i, line});
-      const std::string name = NameAt(body, i + 1);
+      const int line = top != std::string_view::npos ? MarkAt(body, i) : 0;
+      if (line > cuts_.back().line && top - cuts_.back().offset >= slice_bytes) cuts_.push_back({top, line});
+      const std::string name = TagName(body, i + 1);
       end = TagEnd(body, i);
       if (end >= 2 && body[end - 2] == '/') {
         // <br/>: nothing stays open
-      } else if (Among(name, {"script", "style", "textarea", "xmp", "title"})) {
+      } else if (HoldsRawText(name)) {
         end = PastRawText(body, end, name);
       } else {
         open.Start(name);

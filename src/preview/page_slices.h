@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -45,5 +46,13 @@ class PageSlices {
 
 // The line of a mark that starts at body[at] ("<span title=\"nvlN\">"); 0 if none.
 int MarkAt(std::string_view body, std::size_t at);
+
+// Reading tags: past the '>' of the tag that starts at body[at] (quotes
+// honoured; the body's end if it has none), and the lower-case name that
+// starts at body[at] (at most 16 letters and digits).
+std::size_t TagEnd(std::string_view body, std::size_t at);
+std::string TagName(std::string_view body, std::size_t at);
+// Elements whose content is text, not markup (<script>...).
+bool HoldsRawText(std::string_view name);
 
 }  // namespace norvelle

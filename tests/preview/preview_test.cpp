@@ -86,9 +86,15 @@ TEST(Debounce, EachEditPushesTheRunBack) {
   EXPECT_FALSE(d.pending());
 }
 
+// A mark of line n, as the run puts it at each line's start.
+std::string M(int n) { return "<span title=\"nvl" + std::to_string(n) + "\">&#8203;</span>"; }
+
 TEST(Anchors, OnePerLineAtItsStart) {
   EXPECT_EQ(BodyWithAnchors("ab<br>cd", {{1, 0}, {2, 2}, {2, 6}, {1, 7}, {3, 99}}),
             "<span title=\"nvl1\">&#8203;</span>ab<span title=\"nvl2\">&#8203;</span><br>cd");
+  // Inside the blocks a line starts, so that a mark makes no blank line of its own.
+  EXPECT_EQ(BodyWithAnchors("<h2>h</h2><table><tr><td>x<center>", {{1, 0}, {2, 0}, {3, 10}, {4, 26}}),
+            "<h2>" + M(1) + M(2) + "h</h2><table><tr><td>" + M(3) + "x<center>" + M(4));
   EXPECT_EQ(LineOfAnchor("nvl42"), 42);
   EXPECT_EQ(LineOfAnchor("nvl"), 0);
   EXPECT_EQ(LineOfAnchor("top"), 0);
@@ -97,16 +103,13 @@ TEST(Anchors, OnePerLineAtItsStart) {
   for (const auto& [line, n] : reports) EXPECT_EQ(ReportedLine(line), n) << line;
 }
 
-// A mark of line n, as the run puts it at each line's start.
-std::string M(int n) { return "<span title=\"nvl" + std::to_string(n) + "\">&#8203;</span>"; }
-
 TEST(PageSlices, CutOnlyWhereNoElementIsOpen) {
   struct Case {
     std::string body;
     std::vector<int> cut_lines;  // the first line of each slice after the first
   } cases[] = {
       {M(1) + "a<br>" + M(2) + "b<br>" + M(3) + "c", {2, 3}},
-      {M(1) + "<table><tr><td>" + M(2) + "x</td></tr></table>" + M(3) + "y", {3}},
+      {M(1) + "<table><tr><td>a</td></tr><tr><td>" + M(2) + "x</td></tr></table>" + M(3) + "y", {3}},
       {M(1) + "<b>bold" + M(2) + "still</b>" + M(3) + "z", {3}},
       {M(1) + "<p>open" + M(2) + "<p>again" + M(3) + "<center>c</center>" + M(4), {4}},
       {M(1) + "<!-- <b> -->" + M(2) + "<br/><img src='a>b'>" + M(3) + "</i>" + M(4), {2, 3, 4}},
@@ -122,6 +125,14 @@ TEST(PageSlices, CutOnlyWhereNoElementIsOpen) {
     EXPECT_EQ(s.end_of(s.count() - 1), c.body.size());
     for (std::size_t i = 1; i < s.count(); ++i) EXPECT_EQ(MarkAt(c.body, s.begin_of(i)), s.first_line(i));
   }
+  // A mark inside the block its line starts: the cut is before the block.
+  const std::string body = M(1) + "a<h2>" + M(2) + "h</h2><table><tr><td>" + M(3) + "x</table><b>" + M(4) + "y</b>";
+  const PageSlices s(body, 1);
+  ASSERT_EQ(s.count(), 4u);
+  EXPECT_EQ(body.substr(s.begin_of(1), 4), "<h2>");
+  EXPECT_EQ(body.substr(s.begin_of(2), 6), "<table");
+  EXPECT_EQ(body.substr(s.begin_of(3), 3), "<b>");
+  EXPECT_EQ(s.first_line(3), 4);
 }
 
 TEST(PageSlices, WindowHoldsTheLineAndIsAboutTheSizeAsked) {
