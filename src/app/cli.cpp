@@ -183,6 +183,21 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   return cl;
 }
 
+namespace {
+
+// What a preview cannot honour: it reads Shift_JIS documents, writes the
+// page only beside the source, and follows saves itself.
+std::string PreviewRefuses(const CommandLine& cl) {
+  if (cl.encoding != DocEncoding::kCp932) return "'-e' other than cp932";
+  if (!cl.output.empty()) return "'-o'";
+  if (cl.deps != DepsMode::kNone) return "'--deps'";
+  if (cl.strict) return "'--strict'";
+  if (cl.watch) return "'--watch'";
+  return "";
+}
+
+}  // namespace
+
 bool JobOf(const CommandLine& cl, Job& job, std::string& error) {
   job.encoding = cl.encoding;
   job.output = cl.output;
@@ -204,6 +219,8 @@ bool JobOf(const CommandLine& cl, Job& job, std::string& error) {
   else if (cl.watch && stdin_named) error = "option '--watch' cannot watch standard input";
   else if (cl.preview_write && !cl.preview) error = "option '--write' goes with --preview";
   else if (cl.preview && (!one || stdin_named)) error = "option '--preview' takes exactly one file";
+  else if (cl.preview && !PreviewRefuses(cl).empty())
+    error = "option '--preview' does not go with " + PreviewRefuses(cl);
   return error.empty();
 }
 

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/files.h"
+#include "preview/page_slices.h"
 #include "report/host.h"
 
 namespace norvelle {
@@ -65,6 +66,8 @@ PreviewPage ConvertToMemory(const PreviewRequest& request, const std::atomic<boo
   RunHooks hooks;
   hooks.io = &io;
   hooks.default_rule_store = request.rules;
+  hooks.default_rules = request.default_rules;
+  hooks.html5 = request.html5;
   hooks.line_marks = &marks;
   hooks.title_text = request.title;
   hooks.stream_source = request.text.has_value();
@@ -73,6 +76,8 @@ PreviewPage ConvertToMemory(const PreviewRequest& request, const std::atomic<boo
     const std::string body = BodyWithAnchors(pieces[1], marks);
     page.html.reserve(pieces[0].size() + body.size() + pieces[2].size());
     page.html.append(pieces[0]).append(body).append(pieces[2]);
+    page.body_begin = pieces[0].size();
+    page.body_end = page.body_begin + body.size();
     if (!request.write) return true;
     page.written = WriteTextFile(output, pieces);
     return page.written;
@@ -100,21 +105,30 @@ int LineOfAnchor(std::string_view name) {
 
 namespace {
 
-// Whether the body before `at` ends with a tag that closes or is a block
-// (</h1>, </center>, <hr>...). An empty anchor there is taken by QTextBrowser
-// into the block before, pulling the next line's text into it; an anchor
-// holding a zero-width space starts the new block as the page does.
-bool AfterBlockTag(std::string_view body, std::size_t at) {
-  if (at == 0 || body[at - 1] != '>') return false;
-  const std::size_t open = body.rfind('<', at - 1);
-  if (open == std::string_view::npos) return false;
-  std::size_t i = open + 1 + (open + 1 < at && body[open + 1] == '/');
-  std::string name;
-  for (; i < at && name.size() < 12 && std::isalnum(static_cast<unsigned char>(body[i])); ++i)
-    name += char(std::tolower(static_cast<unsigned char>(body[i])));
-  static constexpr std::string_view kBlocks[] = {"h1", "h2", "h3", "h4", "h5", "h6", "p", "div", "center", "table",
-                                                 "pre", "ul", "ol", "dl", "li", "blockquote", "hr", "tr", "td", "th"};
-  return std::find(std::begin(kBlocks), std::end(kBlocks), name) != std::end(kBlocks);
+// A line's mark is a zero-width space whose title names the line. Not an
+// empty <a name>: QTextBrowser files every distinct format in a hash table in
+// which all anchor names hash alike, which makes a page of many lines take
+// quadratic time to load; a title is hashed by its text. The space also keeps
+// the mark in the line's own block after a block's end (an empty element
+// there is drawn into the block before).
+constexpr std::string_view kMarkOpen = "<span title=\"";
+constexpr std::string_view kMarkClose = "\">&#8203;</span>";
+
+// Past the start tags of blocks that begin a line's output, up to `limit`
+// (the next line's start): a mark before <h2> or <table> would stand in a
+// block of its own, a blank line the page does not have; inside them it
+// does not.
+std::size_t PastBlockStarts(std::string_view body, std::size_t at, std::size_t limit) {
+  static constexpr std::string_view kBlocks[] = {"h1", "h2", "h3", "h4", "h5", "h6", "p", "div", "center",
+                                                 "table", "caption", "thead", "tbody", "tr", "td", "th", "pre",
+                                                 "ul", "ol", "li", "dl", "dt", "dd", "blockquote", "hr", "address"};
+  while (at + 1 < limit && body[at] == '<' && std::isalpha(static_cast<unsigned char>(body[at + 1]))) {
+    const std::string name = TagName(body, at + 1);
+    const std::size_t end = TagEnd(body, at);
+    if (std::find(std::begin(kBlocks), std::end(kBlocks), name) == std::end(kBlocks) || end > limit) break;
+    at = end;
+  }
+  return at;
 }
 
 }  // namespace
@@ -124,14 +138,18 @@ std::string BodyWithAnchors(std::string_view body, const std::vector<LineMark>& 
   out.reserve(body.size() + marks.size() * 24);
   std::size_t at = 0;
   int last = 0;
+  std::size_t next = 0;  // the first mark after the place looked at
   for (const LineMark& m : marks) {
     // Lines only go forward; an offset past the body (none should be) is dropped.
-    if (m.line <= last || m.offset < at || m.offset > body.size()) continue;
-    out.append(body.substr(at, m.offset - at));
-    out.append("<a name=\"").append(LineAnchorName(m.line)).append("\">");
-    if (AfterBlockTag(body, m.offset)) out.append("&#8203;");
-    out.append("</a>");
-    at = m.offset;
+    if (m.line <= last || m.offset > body.size()) continue;
+    // A line with no output of its own goes with the next that has some.
+    const std::size_t from = std::max(m.offset, at);
+    while (next < marks.size() && marks[next].offset <= from) ++next;
+    const std::size_t limit = next < marks.size() ? std::min(marks[next].offset, body.size()) : body.size();
+    const std::size_t place = PastBlockStarts(body, from, limit);
+    out.append(body.substr(at, place - at));
+    out.append(kMarkOpen).append(LineAnchorName(m.line)).append(kMarkClose);
+    at = place;
     last = m.line;
   }
   out.append(body.substr(at));

@@ -1,5 +1,5 @@
 // A preview's conversion: one document converted into memory, the page kept
-// with an invisible anchor at the start of each source line (so the window
+// with an invisible mark at the start of each source line (so the window
 // can keep its place and jump to a reported line), the report kept as lines.
 //
 // Not for: the page a user publishes. The anchors are only in this copy; a
@@ -26,11 +26,15 @@ struct PreviewRequest {
   std::string title;                 // CP932; empty: from the source's name
   const RuleStore* rules = nullptr;  // the default rules from memory; null: the rule file
   bool write = false;                // also write the page (without anchors) beside the source
+  std::string default_rules;         // CP932 path of the default rule file; empty: the program's
+  bool html5 = false;                // the HTML5 profile whatever the rules say
 };
 
 struct PreviewPage {
   RunOutcome outcome = RunOutcome::kFailed;
-  std::string html;                 // CP932 page with anchors; empty when the run failed
+  std::string html;                 // CP932 page with marks; empty when the run failed
+  std::size_t body_begin = 0;       // where in html the body (between header and footer) lies
+  std::size_t body_end = 0;
   std::vector<std::string> report;  // CP932 lines, as the progress window lists them
   std::vector<FileRead> reads;      // every file the run read or looked for
   std::string source_text;          // what was converted (CP932)
@@ -48,8 +52,8 @@ PreviewPage ConvertToMemory(const PreviewRequest& request, const std::atomic<boo
 std::string LineAnchorName(int line);
 int LineOfAnchor(std::string_view name);
 
-// The body with "<a name=...></a>" where each line's output starts; a line
-// marked twice keeps its first place.
+// The body with a mark (a zero-width space titled with LineAnchorName) where
+// each line's output starts; a line marked twice keeps its first place.
 std::string BodyWithAnchors(std::string_view body, const std::vector<LineMark>& marks);
 
 // The source line a report line quotes ("[12]：..."); 0 when it quotes none.

@@ -15,6 +15,18 @@ std::vector<std::string> FilesToWatch(const std::vector<FileRead>& reads, const 
   return files;
 }
 
+void ContentPrints::Take(const std::vector<std::string>& files) {
+  prints_.clear();
+  for (const std::string& f : files) prints_[f] = FileFingerprint(f);
+}
+
+bool ContentPrints::AnyChanged(const std::vector<std::string>& paths) const {
+  return std::any_of(paths.begin(), paths.end(), [this](const std::string& p) {
+    const auto it = prints_.find(p);
+    return it == prints_.end() || FileFingerprint(p) != it->second;
+  });
+}
+
 WatchThread::WatchThread(Changed changed, FileWatchOptions options)
     : changed_(std::move(changed)), watcher_(options), thread_([this] { Loop(); }) {}
 

@@ -8,7 +8,9 @@
 // set's pending changes are kept by the watcher.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -30,6 +32,20 @@ inline FileWatchOptions PreviewWatchOptions() {
   o.gather_cap = std::chrono::milliseconds(150);
   return o;
 }
+
+// The content of the watched files as it was before a run, so that a change
+// the watcher reports is a reason for a new run only when the content is not
+// what that run may have read (a touch, or a save of the same text, is not).
+// Taken before the run, a change made while it runs still counts.
+class ContentPrints {
+ public:
+  void Take(const std::vector<std::string>& files);
+  // Whether any of the paths differs from its print, or has none.
+  bool AnyChanged(const std::vector<std::string>& paths) const;
+
+ private:
+  std::map<std::string, std::uint64_t> prints_;
+};
 
 class WatchThread {
  public:

@@ -456,6 +456,10 @@ TEST_F(Cli, UsageErrorsAreOneLine) {
       {{"-e", "latin1", "a.txt"}, "unknown encoding 'latin1' (cp932, utf-8 or auto)"},
       {{"-o", "x.htm", "a.txt", "b.txt"}, "option '-o' takes exactly one input file"},
       {{"-q"}, "no file to convert"},
+      {{"--preview", "a.txt", "b.txt"}, "option '--preview' takes exactly one file"},
+      {{"--preview", "-e", "utf-8", "a.txt"}, "option '--preview' does not go with '-e' other than cp932"},
+      {{"--preview", "--strict", "a.txt"}, "option '--preview' does not go with '--strict'"},
+      {{"--preview", "-o", "x.htm", "a.txt"}, "option '--preview' does not go with '-o'"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.error);

@@ -72,6 +72,13 @@ class PreviewWindowTest : public ::testing::Test {
     w->Reconvert();
     return w;
   }
+  // The visual line at the view's top (the page's lines are one block with breaks).
+  static QString Top(PreviewWindow& w) {
+    QTextCursor c = w.page()->cursorForPosition(QPoint(8, 8));
+    c.movePosition(QTextCursor::StartOfLine);
+    c.movePosition(QTextCursor::EndOfLine, QTextCursor::KeepAnchor);
+    return c.selectedText().replace(QChar(0xA0), QLatin1Char(' ')).remove(QChar(0x200B));  // blanks: &nbsp;
+  }
   static bool Shows(PreviewWindow& w, const QString& text) {
     return QTest::qWaitFor([&] { return w.page()->toPlainText().contains(text); }, 5000);
   }
@@ -89,6 +96,11 @@ TEST_F(PreviewWindowTest, FollowsSavesOfTheDocumentAndItsIncludedFile) {
   WriteBytes(dir.File("part.html"), "<b>part two</b>");
   EXPECT_TRUE(Shows(*w, QStringLiteral("part two")));
   EXPECT_FALSE(FileExists(dir.File("doc.htm")));
+  // A save of the same bytes converts nothing again.
+  const int runs = w->runs();
+  WriteBytes(dir.File("part.html"), "<b>part two</b>");
+  QTest::qWait(400);
+  EXPECT_EQ(w->runs(), runs);
   // A save that breaks the run keeps the last good page, with the report.
   WriteBytes(dir.File("doc.txt"), "");
   ASSERT_TRUE(QTest::qWaitFor([&] { return w->report()->count() > 0; }, 5000));
@@ -105,20 +117,50 @@ TEST_F(PreviewWindowTest, ScrollAnchorHoldsWhenALineIsAddedAbove) {
   w->resize(400, 300);
   ASSERT_TRUE(Shows(*w, QStringLiteral("line 400")));
   w->ScrollToLine(200);
-  // The visual line at the view's top (the page's lines are one block with breaks).
-  auto top = [&] {
-    QTextCursor c = w->page()->cursorForPosition(QPoint(8, 8));
-    c.movePosition(QTextCursor::StartOfLine);
-    c.movePosition(QTextCursor::EndOfLine, QTextCursor::KeepAnchor);
-    return c.selectedText().replace(QChar(0xA0), QLatin1Char(' '));  // blanks are written as &nbsp;
-  };
+  auto top = [&] { return Top(*w); };
   const QString before = top();
   ASSERT_TRUE(before.contains(QStringLiteral("line 200"))) << before.toStdString();
   const int runs = w->runs();
   WriteBytes(dir.File("doc.txt"), "added\n" + doc);
   ASSERT_TRUE(QTest::qWaitFor([&] { return w->runs() > runs; }, 5000));
-  EXPECT_TRUE(w->page()->toPlainText().startsWith(QStringLiteral("added")));
+  EXPECT_TRUE(w->page()->toPlainText().remove(QChar(0x200B)).startsWith(QStringLiteral("added")));
   EXPECT_EQ(top(), before);
+  w->close();
+}
+
+// A long page is loaded a window at a time; the view still goes anywhere
+// in it and keeps its line across a save.
+TEST_F(PreviewWindowTest, LongPageLoadsAWindowAroundTheView) {
+  std::string doc;
+  for (int i = 1; i <= 20000; ++i) doc += "line " + std::to_string(i) + "\n";
+  WriteBytes(dir.File("doc.txt"), doc);
+  auto w = Document(dir.File("doc.txt"));
+  w->resize(400, 300);
+  ASSERT_TRUE(Shows(*w, QStringLiteral("line 2\n")));
+  EXPECT_TRUE(w->windowed());
+  EXPECT_TRUE(w->place()->isVisible());
+  EXPECT_FALSE(w->page()->toPlainText().contains(QStringLiteral("line 20000")));
+  const auto at = [&](int line) { return Top(*w) == QStringLiteral("line %1").arg(line); };
+  w->ScrollToLine(15000);
+  EXPECT_TRUE(at(15000)) << Top(*w).toStdString();
+  EXPECT_EQ(w->place()->value(), 15000);
+  const int runs = w->runs();
+  WriteBytes(dir.File("doc.txt"), "added\n" + doc);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->runs() > runs; }, 5000));
+  EXPECT_TRUE(at(15000)) << Top(*w).toStdString();
+  // Scrolling to the window's end moves the window on; the view stays put.
+  QScrollBar* bar = w->page()->verticalScrollBar();
+  bar->setValue(bar->maximum());
+  const QString before = Top(*w);
+  QTest::qWait(20);
+  EXPECT_EQ(Top(*w), before);
+  EXPECT_GT(bar->maximum() - bar->value(), w->page()->viewport()->height());
+  w->place()->setValue(5000);
+  EXPECT_TRUE(at(5000 - 1)) << Top(*w).toStdString();  // 5000 of the new text is "line 4999"
+  QTest::keyClick(w->page(), Qt::Key_End, Qt::ControlModifier);
+  EXPECT_TRUE(w->page()->toPlainText().contains(QStringLiteral("line 20000")));
+  QTest::keyClick(w->page(), Qt::Key_Home, Qt::ControlModifier);
+  EXPECT_TRUE(w->page()->toPlainText().remove(QChar(0x200B)).startsWith(QStringLiteral("added")));
   w->close();
 }
 

@@ -1,5 +1,5 @@
 // The preview's logic without a window: the run into memory and its
-// anchors, which files it watches, the debounce, the scroll anchor across an
+// line marks, a long page's slices, which files it watches, the debounce, the scroll anchor across an
 // edit, the sample document, the remembered document.
 #include <gtest/gtest.h>
 
@@ -11,6 +11,8 @@
 #include "platform/encoding.h"
 #include "preview/debounce.h"
 #include "preview/memory_run.h"
+#include "preview/page_slices.h"
+#include "preview/placement.h"
 #include "preview/sample.h"
 #include "preview/scroll_anchor.h"
 #include "preview/watch_files.h"
@@ -84,19 +86,92 @@ TEST(Debounce, EachEditPushesTheRunBack) {
   EXPECT_FALSE(d.pending());
 }
 
+// A mark of line n, as the run puts it at each line's start.
+std::string M(int n) { return "<span title=\"nvl" + std::to_string(n) + "\">&#8203;</span>"; }
+
 TEST(Anchors, OnePerLineAtItsStart) {
-  EXPECT_EQ(BodyWithAnchors("ab<br>cd", {{1, 0}, {2, 2}, {2, 6}}),
-            "<a name=\"nvl1\"></a>ab<a name=\"nvl2\"></a><br>cd");
-  // After a block's end the anchor holds a zero-width space, so that the
-  // next line's text is not drawn into the block.
-  EXPECT_EQ(BodyWithAnchors("<H2>h</H2>x<hr>y", {{2, 10}, {3, 15}}),
-            "<H2>h</H2><a name=\"nvl2\">&#8203;</a>x<hr><a name=\"nvl3\">&#8203;</a>y");
+  EXPECT_EQ(BodyWithAnchors("ab<br>cd", {{1, 0}, {2, 2}, {2, 6}, {1, 7}, {3, 99}}),
+            "<span title=\"nvl1\">&#8203;</span>ab<span title=\"nvl2\">&#8203;</span><br>cd");
+  // Inside the blocks a line starts, so that a mark makes no blank line of its own.
+  EXPECT_EQ(BodyWithAnchors("<h2>h</h2><table><tr><td>x<center>", {{1, 0}, {2, 0}, {3, 10}, {4, 26}}),
+            "<h2>" + M(1) + M(2) + "h</h2><table><tr><td>" + M(3) + "x<center>" + M(4));
   EXPECT_EQ(LineOfAnchor("nvl42"), 42);
   EXPECT_EQ(LineOfAnchor("nvl"), 0);
   EXPECT_EQ(LineOfAnchor("top"), 0);
   const std::pair<std::string, int> reports[] = {
       {Sjis("[12]：'frob'認識できない命令です。"), 12}, {Sjis("2 個のエラーが発生しました"), 0}, {"[x]", 0}, {"[]", 0}};
   for (const auto& [line, n] : reports) EXPECT_EQ(ReportedLine(line), n) << line;
+}
+
+TEST(PageSlices, CutOnlyWhereNoElementIsOpen) {
+  struct Case {
+    std::string body;
+    std::vector<int> cut_lines;  // the first line of each slice after the first
+  } cases[] = {
+      {M(1) + "a<br>" + M(2) + "b<br>" + M(3) + "c", {2, 3}},
+      {M(1) + "<table><tr><td>a</td></tr><tr><td>" + M(2) + "x</td></tr></table>" + M(3) + "y", {3}},
+      {M(1) + "<b>bold" + M(2) + "still</b>" + M(3) + "z", {3}},
+      {M(1) + "<p>open" + M(2) + "<p>again" + M(3) + "<center>c</center>" + M(4), {4}},
+      {M(1) + "<!-- <b> -->" + M(2) + "<br/><img src='a>b'>" + M(3) + "</i>" + M(4), {2, 3, 4}},
+      {M(1) + "<script>if (a<b) x='<b>'</script>" + M(2) + "<div>never closed" + M(3), {2}},
+      {M(1) + "a < b" + M(2) + "<li>x" + M(3) + "<li>y" + M(4), {2}},
+  };
+  for (const Case& c : cases) {
+    const PageSlices s(c.body, 1);
+    std::vector<int> lines;
+    for (std::size_t i = 1; i < s.count(); ++i) lines.push_back(s.first_line(i));
+    EXPECT_EQ(lines, c.cut_lines) << c.body;
+    EXPECT_EQ(s.begin_of(0), 0u);
+    EXPECT_EQ(s.end_of(s.count() - 1), c.body.size());
+    for (std::size_t i = 1; i < s.count(); ++i) EXPECT_EQ(MarkAt(c.body, s.begin_of(i)), s.first_line(i));
+  }
+  // A mark inside the block its line starts: the cut is before the block.
+  const std::string body = M(1) + "a<h2>" + M(2) + "h</h2><table><tr><td>" + M(3) + "x</table><b>" + M(4) + "y</b>";
+  const PageSlices s(body, 1);
+  ASSERT_EQ(s.count(), 4u);
+  EXPECT_EQ(body.substr(s.begin_of(1), 4), "<h2>");
+  EXPECT_EQ(body.substr(s.begin_of(2), 6), "<table");
+  EXPECT_EQ(body.substr(s.begin_of(3), 3), "<b>");
+  EXPECT_EQ(s.first_line(3), 4);
+}
+
+TEST(PageSlices, WindowHoldsTheLineAndIsAboutTheSizeAsked) {
+  std::string body;
+  for (int n = 1; n <= 1000; ++n) body += M(n) + "line " + std::to_string(n) + "<br>";
+  const PageSlices s(body, 1000);
+  EXPECT_GT(s.count(), 30u);
+  for (std::size_t i = 0; i + 1 < s.count(); ++i) EXPECT_GE(s.end_of(i) - s.begin_of(i), 1000u);
+  for (const int line : {1, 2, 500, 999, 1000, 5000}) {
+    const auto [first, last] = s.WindowAround(line, 8000);
+    const std::size_t bytes = s.end_of(last - 1) - s.begin_of(first);
+    EXPECT_GE(bytes, 8000u) << line;
+    EXPECT_LT(bytes, 8000u + 2 * 1100) << line;
+    EXPECT_LE(s.first_line(first), std::min(line, 1000)) << line;
+    EXPECT_TRUE(last == s.count() || s.first_line(last) > line) << line;
+  }
+  const auto whole = s.WindowAround(500, body.size());
+  EXPECT_EQ(whole, std::make_pair(std::size_t(0), s.count()));
+  EXPECT_EQ(PageSlices(body, body.size() + 1).count(), 1u);  // a short page is one slice
+}
+
+TEST(Placement, BesideTheOwnerAndOnTheScreen) {
+  const Box screen{0, 0, 1280, 1024};
+  struct Case {
+    Box owner;
+    Box preview;
+    int owner_x;
+  } cases[] = {
+      {{100, 50, 500, 600}, {608, 50, 640, 600}, 100},   // right of it
+      {{700, 50, 500, 600}, {52, 50, 640, 600}, 700},    // left of it
+      {{300, 50, 500, 600}, {808, 50, 472, 600}, 300},   // the wider side, narrower
+      {{200, 50, 700, 600}, {708, 50, 572, 600}, 0},     // the owner moves to the edge
+      {{100, 900, 1200, 600}, {640, 424, 640, 600}, 100},  // no room: at the right edge, on the screen
+  };
+  for (const Case& c : cases) {
+    const Placement p = PlaceBeside(c.owner, screen, 640, c.owner.height, 400);
+    EXPECT_EQ(p.preview, c.preview) << c.owner.x << "," << c.owner.width;
+    EXPECT_EQ(p.owner_x, c.owner_x) << c.owner.x << "," << c.owner.width;
+  }
 }
 
 class PreviewRun : public ::testing::Test {
@@ -114,7 +189,7 @@ TEST_F(PreviewRun, ConvertsIntoMemoryAndWritesNothing) {
   r.source = Write("doc.txt", "one\n|include=part.html|\n|frob|x\n");
   const PreviewPage page = ConvertToMemory(r);
   EXPECT_EQ(page.outcome, RunOutcome::kDoneErrors);
-  EXPECT_NE(page.html.find("<a name=\"nvl1\"></a>"), std::string::npos);
+  EXPECT_NE(page.html.find("<span title=\"nvl1\">"), std::string::npos);
   EXPECT_NE(page.html.find("<i>included</i>"), std::string::npos);
   ASSERT_EQ(page.report.size(), 2u);
   EXPECT_EQ(ReportedLine(page.report[0]), 3);
@@ -161,6 +236,17 @@ TEST_F(PreviewRun, RulesFromMemoryNotFromTheFile) {
 
 // The sample shows every part of the rule: each listing colour, the filled
 // slot, the words, the split key's elements.
+// --rules and --html5 reach the preview's run.
+TEST_F(PreviewRun, NamedRuleFileAndHtml5) {
+  PreviewRequest r;
+  r.source = Write("doc.txt", "one\n");
+  r.default_rules = Write("mine.ini", "EndStr=<p>MINE</p>\n");
+  r.html5 = true;
+  const PreviewPage page = ConvertToMemory(r);
+  EXPECT_NE(page.html.find("<p>MINE</p>"), std::string::npos);
+  EXPECT_EQ(page.html.rfind("<!DOCTYPE html>", 0), 0u) << page.html.substr(0, 40);
+}
+
 TEST_F(PreviewRun, SampleShowsEveryRule) {
   RuleStore rule;
   for (const ListingColourInfo& c : kListingColours)

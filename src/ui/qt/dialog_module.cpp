@@ -129,7 +129,7 @@ extern "C" int norvelle_preview_window(int argc, const char* const* argv) {
   norvelle::Job job;
   std::string error;
   if (!cl.preview || !norvelle::JobOf(cl, job, error)) return norvelle::kExitFatal;
-  return WithApplication([&] { return norvelle::RunDocumentPreview(job.inputs[0], cl.preview_write); },
+  return WithApplication([&] { return norvelle::RunDocumentPreview(job.inputs[0], cl.preview_write, job.rules, job.html5); },
                          [](const std::string& why) {
                            std::fprintf(stderr, "norvelle: the preview needs a display: %s\n", why.c_str());
                            return norvelle::kExitFatal;

@@ -4,9 +4,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -22,12 +25,14 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
+#include <tuple>
 
 #include "io/source_path.h"
 #include "platform/carry.h"
 #include "platform/encoding.h"
+#include "platform/paths.h"
+#include "preview/placement.h"
 #include "preview/sample.h"
-#include "preview/watch_files.h"
 #include "report/messages.h"
 #include "ui/qt/look.h"
 
@@ -48,6 +53,38 @@ constexpr std::chrono::milliseconds kEditPause{40};
 constexpr int kLineRole = Qt::UserRole;  // the source line a report line quotes
 
 QSettings Remembered() { return QSettings(QSettings::IniFormat, QSettings::UserScope, "norvelle", "preview"); }
+
+// A long page is loaded this much at a time, in slices of the second size:
+// about 60 ms to load and lay out here, wherever the view is in the page.
+constexpr std::size_t kWindowBytes = 160 * 1024;
+constexpr std::size_t kSliceBytes = 8 * 1024;
+
+// The page, keeping the line marks to itself: a mark's title is shown as no
+// tool tip, and text copied from the page leaves the marks' zero-width
+// spaces out.
+class PageView : public QTextBrowser {
+ public:
+  using QTextBrowser::QTextBrowser;
+
+ protected:
+  bool viewportEvent(QEvent* event) override {
+    if (event->type() == QEvent::ToolTip) {
+      const QPoint at = static_cast<QHelpEvent*>(event)->pos();
+      if (LineOfAnchor(cursorForPosition(at).charFormat().toolTip().toStdString()) > 0) return true;
+    }
+    return QTextBrowser::viewportEvent(event);
+  }
+  QMimeData* createMimeDataFromSelection() const override {
+    QMimeData* data = QTextBrowser::createMimeDataFromSelection();
+    if (data) data->setText(data->text().remove(QChar(0x200B)));
+    return data;
+  }
+};
+
+int LinesOf(std::string_view text) {
+  const auto n = std::count(text.begin(), text.end(), '\n');
+  return int(n) + (!text.empty() && text.back() != '\n');
+}
 
 }  // namespace
 
@@ -74,12 +111,26 @@ PreviewWindow::~PreviewWindow() {
 void PreviewWindow::BuildWidgets() {
   auto* layout = new QVBoxLayout(this);
   auto* split = new QSplitter(Qt::Vertical, this);
-  page_ = new QTextBrowser(split);
+  auto* view = new QWidget(split);
+  auto* view_layout = new QHBoxLayout(view);
+  view_layout->setContentsMargins(0, 0, 0, 0);
+  view_layout->setSpacing(0);
+  page_ = new PageView(view);
   page_->setObjectName(QStringLiteral("page"));
   page_->setAccessibleName(Caption("変換結果"));
   page_->setOpenLinks(false);  // a preview stays on its page
   page_->setPalette(qt::PagePalette(page_->palette()));  // a dark desktop too
-  auto* strip = new QWidget(split);
+  page_->installEventFilter(this);
+  connect(page_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int y) { ViewMoved(y); });
+  place_ = new QScrollBar(Qt::Vertical, view);
+  place_->setObjectName(QStringLiteral("place"));
+  place_->setAccessibleName(Caption("ページ内の位置"));
+  place_->hide();
+  connect(place_, &QScrollBar::valueChanged, this, [this](int line) {
+    if (!placing_) ScrollToLine(line);
+  });
+  view_layout->addWidget(page_);
+  view_layout->addWidget(place_);  auto* strip = new QWidget(split);
   auto* strip_layout = new QVBoxLayout(strip);
   strip_layout->setContentsMargins(0, 0, 0, 0);
   status_ = new QLabel(strip);
@@ -92,7 +143,7 @@ void PreviewWindow::BuildWidgets() {
   connect(report_, &QListWidget::itemClicked, this, [this](QListWidgetItem* i) { ReportClicked(i); });
   strip_layout->addWidget(status_);
   strip_layout->addWidget(report_);
-  split->addWidget(page_);
+  split->addWidget(view);
   split->addWidget(strip);
   split->setStretchFactor(0, 5);
   split->setStretchFactor(1, 1);
@@ -128,14 +179,13 @@ void PreviewWindow::PlaceBeside() {
   resize(640, 720);
   QWidget* p = parentWidget();
   if (!p) return;
-  resize(640, std::max(480, p->frameGeometry().height()));
-  // Beside the dialog: right of it, else left of it, else as far right as fits.
-  const QRect dialog = p->frameGeometry();
-  const QRect screen = p->screen()->availableGeometry();
-  int x = dialog.right() + 8;
-  if (x + width() > screen.right()) x = dialog.left() - 8 - width() >= screen.left() ? dialog.left() - 8 - width()
-                                                                                    : screen.right() - width();
-  move(std::max(screen.left(), x), dialog.top());
+  const QRect d = p->frameGeometry();
+  const QRect a = p->screen()->availableGeometry();
+  const Placement place = norvelle::PlaceBeside({d.x(), d.y(), d.width(), d.height()}, {a.x(), a.y(), a.width(), a.height()},
+                                                640, std::max(480, d.height()), 400);
+  if (place.owner_x != d.x()) p->move(place.owner_x, d.y());
+  resize(place.preview.width, place.preview.height);
+  move(place.preview.x, place.preview.y);
 }
 
 void PreviewWindow::closeEvent(QCloseEvent* event) {
@@ -146,7 +196,12 @@ void PreviewWindow::closeEvent(QCloseEvent* event) {
 
 void PreviewWindow::Reconvert() {
   timer_->stop();
+  if (watch_) prints_.Take(watched_);
   Show(convert_(options_.always_write));
+}
+
+void PreviewWindow::FilesChanged(const std::vector<std::string>& paths) {
+  if (prints_.AnyChanged(paths)) Reconvert();
 }
 
 void PreviewWindow::ReconvertSoon() {
@@ -162,19 +217,19 @@ void PreviewWindow::DebounceFired() {
 }
 
 void PreviewWindow::WatchFiles() {
-  watch_ = std::make_unique<WatchThread>([this](const std::vector<std::string>&) {
-    QMetaObject::invokeMethod(this, [this] { Reconvert(); }, Qt::QueuedConnection);
+  watch_ = std::make_unique<WatchThread>([this](const std::vector<std::string>& paths) {
+    QMetaObject::invokeMethod(this, [this, paths] { FilesChanged(paths); }, Qt::QueuedConnection);
   });
-  if (runs_ > 0) watch_->SetFiles(FilesToWatch(good_.reads, {}));
+  if (runs_ > 0) watch_->SetFiles(watched_ = FilesToWatch(good_.reads, {}));
 }
 
 void PreviewWindow::Show(PreviewPage page) {
   ++runs_;
-  if (watch_) watch_->SetFiles(FilesToWatch(page.reads, page.written ? NameToNative(page.page_path) : ""));
+  watched_ = FilesToWatch(page.reads, page.written ? NameToNative(page.page_path) : "");
+  if (watch_) watch_->SetFiles(watched_);
   ShowReport(page);
   if (page.outcome == RunOutcome::kCancelled || !page.shown()) return;  // the last good page stays
-  Render(page);
-  good_ = std::move(page);
+  Render(std::move(page));
 }
 
 void PreviewWindow::ShowReport(const PreviewPage& page) {
@@ -194,15 +249,94 @@ void PreviewWindow::ShowReport(const PreviewPage& page) {
 
 // The page, its images found from the document's folder, the view kept on
 // the source line it showed.
-void PreviewWindow::Render(const PreviewPage& page) {
-  ScrollAnchor anchor = AnchorAt(Positions(), page_->verticalScrollBar()->value());
+void PreviewWindow::Render(PreviewPage page) {
+  ScrollAnchor anchor = CurrentAnchor();
   if (anchor.line > 0) anchor.line = LineMap(good_.source_text, page.source_text)(anchor.line);
   const QString folder = QString::fromUtf8(NameToNative(FolderOf(page.page_path)).c_str());
   page_->setSearchPaths({folder});
   page_->document()->setBaseUrl(QUrl::fromLocalFile(folder + QLatin1Char('/')));
-  page_->setHtml(FromSjis(page.html));
+  good_ = std::move(page);
+  slices_ = PageSlices(std::string_view(good_.html).substr(good_.body_begin, good_.body_end - good_.body_begin),
+                       kSliceBytes);
+  page_lines_ = LinesOf(good_.source_text);
+  LoadWindow(anchor);
+}
+
+// The slices around the anchor's line, between the page's head and end,
+// laid out whole so that the view can be placed in them at once.
+void PreviewWindow::LoadWindow(const ScrollAnchor& anchor) {
+  std::tie(first_, last_) = slices_.WindowAround(std::max(anchor.line, 1), kWindowBytes);
+  const std::size_t from = good_.body_begin + slices_.begin_of(first_);
+  const std::size_t to = good_.body_begin + slices_.end_of(last_ - 1);
+  std::string html(good_.html, 0, good_.body_begin);
+  html.append(good_.html, from, to - from).append(good_.html, good_.body_end);
+  placing_ = true;
+  page_->setHtml(FromSjis(html));
+  QTextDocument* doc = page_->document();
+  doc->documentLayout()->blockBoundingRect(doc->lastBlock());
   CollectAnchors();
   page_->verticalScrollBar()->setValue(ScrollFor(Positions(), anchor));
+  placing_ = false;
+  UpdatePlace();
+}
+
+// The line at the view's top; above a window's first mark, that mark.
+ScrollAnchor PreviewWindow::CurrentAnchor() const {
+  ScrollAnchor a = AnchorAt(Positions(), page_->verticalScrollBar()->value());
+  if (a.line == 0 && first_ > 0 && !anchors_.empty())
+    a = {anchors_.front().first, a.offset - YOf(anchors_.front().second)};
+  return a;
+}
+
+// Near a window's edge, the window moves to have the view in its middle.
+void PreviewWindow::ViewMoved(int y) {
+  if (placing_ || !windowed()) return;
+  UpdatePlace();
+  const QScrollBar* bar = page_->verticalScrollBar();
+  const int margin = page_->viewport()->height();
+  const bool near_edge = (first_ > 0 && y < margin) || (last_ < slices_.count() && y > bar->maximum() - margin);
+  if (!near_edge || shift_pending_) return;
+  shift_pending_ = true;
+  QTimer::singleShot(0, this, [this] {
+    shift_pending_ = false;
+    LoadWindow(CurrentAnchor());
+  });
+}
+
+void PreviewWindow::UpdatePlace() {
+  const bool whole = !windowed();
+  page_->setVerticalScrollBarPolicy(whole ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+  place_->setVisible(!whole);
+  if (whole) return;
+  const int shown = anchors_.empty() ? 1 : anchors_.back().first - anchors_.front().first + 1;
+  const int height = std::max(1, int(page_->document()->size().height()));
+  placing_ = true;
+  place_->setRange(1, std::max(1, page_lines_));
+  place_->setPageStep(std::max(1, int(qint64(shown) * page_->viewport()->height() / height)));
+  place_->setValue(std::max(1, CurrentAnchor().line));
+  placing_ = false;
+}
+
+// Ctrl+Home and Ctrl+End go to the whole page's start and end.
+bool PreviewWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == page_ && event->type() == QEvent::KeyPress && windowed()) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->matches(QKeySequence::MoveToStartOfDocument)) {
+      ScrollToLine(1);
+      page_->verticalScrollBar()->setValue(0);
+      return true;
+    }
+    if (key->matches(QKeySequence::MoveToEndOfDocument)) {
+      ShowEnd();
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void PreviewWindow::ShowEnd() {
+  if (last_ < slices_.count()) LoadWindow({page_lines_, 0});
+  page_->verticalScrollBar()->setValue(page_->verticalScrollBar()->maximum());
 }
 
 void PreviewWindow::CollectAnchors() {
@@ -210,10 +344,8 @@ void PreviewWindow::CollectAnchors() {
   for (QTextBlock b = page_->document()->begin(); b.isValid(); b = b.next()) {
     for (auto it = b.begin(); !it.atEnd(); ++it) {
       const QTextFragment f = it.fragment();
-      for (const QString& name : f.charFormat().anchorNames()) {
-        const int line = LineOfAnchor(name.toStdString());
-        if (line > (anchors_.empty() ? 0 : anchors_.back().first)) anchors_.emplace_back(line, f.position());
-      }
+      const int line = LineOfAnchor(f.charFormat().toolTip().toStdString());
+      if (line > (anchors_.empty() ? 0 : anchors_.back().first)) anchors_.emplace_back(line, f.position());
     }
   }
 }
@@ -239,24 +371,37 @@ LinePositions PreviewWindow::Positions() const {
 
 void PreviewWindow::ScrollToLine(int line) {
   if (line <= 0) return;
+  // A line outside the window, or in its first or last slice, gets a window around it.
+  const std::size_t slice = slices_.SliceOf(line);
+  if (windowed() && ((slice <= first_ && first_ > 0) || (slice + 1 >= last_ && last_ < slices_.count()))) {
+    LoadWindow({line, 0});
+    return;
+  }
+  placing_ = true;
   page_->verticalScrollBar()->setValue(ScrollFor(Positions(), {line, 0}));
+  placing_ = false;
+  UpdatePlace();
 }
 
 void PreviewWindow::ReportClicked(QListWidgetItem* item) {
   if (item) ScrollToLine(item->data(kLineRole).toInt());
 }
 
-int RunDocumentPreview(const std::string& native_path, bool write) {
+int RunDocumentPreview(const std::string& native_path, bool write, const std::string& rules, bool html5) {
   const std::string source = NameFromNative(native_path);
+  std::string rule_file;
+  if (!rules.empty() && !FullPath(NameFromNative(rules), rule_file)) rule_file = NameFromNative(rules);
   PreviewWindow::Options o;
   o.title = QString::fromUtf8(native_path.c_str()) + Caption(" - Norvelleプレビュー");
   o.geometry_key = QStringLiteral("document");
   o.can_write = true;
   o.always_write = write;
-  PreviewWindow window(o, [source](bool w) {
+  PreviewWindow window(o, [source, rule_file, html5](bool w) {
     PreviewRequest r;
     r.source = source;
     r.write = w;
+    r.default_rules = rule_file;
+    r.html5 = html5;
     return ConvertToMemory(r);
   });
   RememberDocument(native_path);

@@ -6,8 +6,10 @@
 // (converting a sample with the unsaved rule after each edit).
 //
 // The logic lives in src/preview: the run into memory, which files to watch,
-// the debounce and the scroll anchor. A run that fails leaves the last good
-// page in place with the new report; the view keeps its source line.
+// the debounce, the scroll anchor and the slices of a long page. A run that
+// fails leaves the last good page in place with the new report; the view
+// keeps its source line. A long page is loaded a window of lines at a time;
+// a bar beside it then says where in the whole page the view is.
 #pragma once
 
 #include <QString>
@@ -20,18 +22,19 @@
 
 #include "preview/debounce.h"
 #include "preview/memory_run.h"
+#include "preview/page_slices.h"
 #include "preview/scroll_anchor.h"
+#include "preview/watch_files.h"
 
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
+class QScrollBar;
 class QTextBrowser;
 class QTimer;
 
 namespace norvelle {
-
-class WatchThread;
 
 class PreviewWindow : public QWidget {
  public:
@@ -57,6 +60,9 @@ class PreviewWindow : public QWidget {
   QLabel* status() const { return status_; }
   int runs() const { return runs_; }
   const PreviewPage& last_good() const { return good_; }
+  // A long page: only a window of it is loaded, and this bar places the view.
+  bool windowed() const { return first_ > 0 || last_ < slices_.count(); }
+  QScrollBar* place() const { return place_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -64,8 +70,14 @@ class PreviewWindow : public QWidget {
  private:
   void BuildWidgets();
   void BuildKeys();
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void Show(PreviewPage page);
-  void Render(const PreviewPage& page);
+  void Render(PreviewPage page);
+  void LoadWindow(const ScrollAnchor& anchor);
+  ScrollAnchor CurrentAnchor() const;
+  void ViewMoved(int y);
+  void UpdatePlace();
+  void ShowEnd();
   void ShowReport(const PreviewPage& page);
   void CollectAnchors();
   int YOf(int position) const;
@@ -73,10 +85,12 @@ class PreviewWindow : public QWidget {
   void ReportClicked(QListWidgetItem* item);
   void PlaceBeside();
   void DebounceFired();
+  void FilesChanged(const std::vector<std::string>& paths);
 
   Options options_;
   Convert convert_;
   QTextBrowser* page_ = nullptr;
+  QScrollBar* place_ = nullptr;
   QLabel* status_ = nullptr;
   QListWidget* report_ = nullptr;
   QPushButton* reconvert_ = nullptr;
@@ -85,11 +99,19 @@ class PreviewWindow : public QWidget {
   Debounce debounce_;
   PreviewPage good_;                          // the page shown
   std::vector<std::pair<int, int>> anchors_;  // source line, position in the shown document
+  PageSlices slices_;                         // of good_'s body
+  std::size_t first_ = 0, last_ = 1;          // the slices loaded
+  int page_lines_ = 0;                        // the source's lines
+  bool placing_ = false;                      // the view is being moved by the window itself
+  bool shift_pending_ = false;
   int runs_ = 0;
   std::unique_ptr<WatchThread> watch_;
+  std::vector<std::string> watched_;  // native; the files the last run read
+  ContentPrints prints_;              // of watched_, before the last run
 };
 
 // `norvelle --preview FILE`: the window until it is closed; the exit status.
-int RunDocumentPreview(const std::string& native_path, bool write);
+// rules: --rules (native, may be empty); html5: --html5.
+int RunDocumentPreview(const std::string& native_path, bool write, const std::string& rules = {}, bool html5 = false);
 
 }  // namespace norvelle
