@@ -64,12 +64,19 @@ static_assert(InOrder(), "kMessages must list every Msg, in order");
 const char* MessageUtf8(Msg m) { return kMessages[static_cast<std::size_t>(m)].utf8; }
 
 const std::string& Message(Msg m) {
+  // All texts in one conversion: opening a converter costs more than
+  // converting the lot. NUL stays NUL, and no CP932 pair holds a zero byte.
   static const auto table = [] {
+    std::string joined;
+    for (const MessageRow& row : kMessages) joined.append(row.utf8).push_back('\0');
+    std::string cp;
+    Utf8ToCp932(joined, cp);
     std::array<std::string, kMsgCount> t;
-    for (std::size_t i = 0; i < kMsgCount; ++i) {
-      std::string cp;
-      Utf8ToCp932(kMessages[i].utf8, cp);
-      t[i] = cp;
+    std::size_t at = 0;
+    for (std::string& text : t) {
+      const std::size_t nul = cp.find('\0', at);
+      text = cp.substr(at, nul - at);
+      at = nul + 1;
     }
     return t;
   }();
