@@ -9,6 +9,7 @@
 #include "base/number.h"
 #include "html/escape.h"
 #include "rules/rule_keys.h"
+#include "text/scan.h"
 #include "text/split.h"
 
 namespace norvelle {
@@ -282,8 +283,7 @@ void AppendTwo(std::string& out, std::string_view a, std::string_view b) {
 
 }  // namespace
 
-bool AutoReplacer::WritePiece(std::string& out, std::string_view text, bool convert,
-                              std::string_view tab_string, std::string_view before) {
+bool AutoReplacer::WritePiece(std::string& out, std::string_view text, bool convert, std::string_view before) {
   if (text.size() <= WordMemo::kMaxText) {
     const WordMemo::Key key = WordMemo::KeyOf(text, convert);
     if (const WordMemo::Entry* e = memo_.Find(key)) {
@@ -293,14 +293,14 @@ bool AutoReplacer::WritePiece(std::string& out, std::string_view text, bool conv
       return false;
     }
     out.append(before);
-    return WriteUnknown(out, text, convert, tab_string, &key);
+    return WriteUnknown(out, text, convert, &key);
   }
   out.append(before);
-  return WriteUnknown(out, text, convert, tab_string, nullptr);
+  return WriteUnknown(out, text, convert, nullptr);
 }
 
-bool AutoReplacer::WriteUnknown(std::string& out, std::string_view text, bool convert,
-                                std::string_view tab_string, const WordMemo::Key* key) {
+bool AutoReplacer::WriteUnknown(std::string& out, std::string_view text, bool convert, const WordMemo::Key* key) {
+  const std::string_view tab_string = memo_tab_;
   cut_off_ = false;
   const std::size_t before = out.size();
   bool changed = false;
@@ -321,7 +321,7 @@ bool AutoReplacer::WriteUnknown(std::string& out, std::string_view text, bool co
 void AutoReplacer::WriteElementText(std::string& out, std::string_view text, bool convert,
                                     std::string_view tab_string) {
   KeepTab(tab_string);
-  WritePiece(out, text, convert, tab_string, {});
+  WritePiece(out, text, convert, {});
 }
 
 std::size_t AutoReplacer::WritePieces(std::string& out, std::string_view text, std::string_view key,
@@ -331,19 +331,25 @@ std::size_t AutoReplacer::WritePieces(std::string& out, std::string_view text, s
   if (key.size() != 1) {
     std::string_view sep;  // none before the first piece
     SplitAtKey(text, key, [&](std::string_view piece) {
-      cut += WritePiece(out, piece, convert, tab_string, sep);
+      cut += WritePiece(out, piece, convert, sep);
       sep = join;
     });
     return cut;
   }
-  // A one-byte key, as SplitAtKey cuts at it, without its setup per word.
+  // A one-byte key, as SplitAtKey cuts at it (FindAtCharStart's scan, here
+  // without a call per word).
+  const char k = key[0];
   const char* p = text.data();
   const char* const e = p + text.size();
   std::string_view sep;
   for (;;) {
     const char* q = p;
-    while (q < e && *q != key[0]) q = NextChar(q, e);
-    cut += WritePiece(out, std::string_view(p, std::size_t(q - p)), convert, tab_string, sep);
+    for (;;) {
+      q += Scan::FindHighOr(q, e, k);  // bytes below 0x80 are characters of their own
+      if (q == e || *q == k) break;
+      q = NextChar(q, e);
+    }
+    cut += WritePiece(out, std::string_view(p, std::size_t(q - p)), convert, sep);
     if (q == e) return cut;
     sep = join;
     p = q + 1;

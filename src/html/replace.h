@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -196,18 +197,19 @@ class AutoReplacer {
   CStrHitList hits_;
   bool cut_off_ = false;
 
-  // `before`, then one text, through the memo first; sets cut_off_ and returns it.
-  bool WritePiece(std::string& out, std::string_view text, bool convert, std::string_view tab_string,
-                  std::string_view before);
+  // `before`, then one text, through the memo first; sets cut_off_ and
+  // returns it. The tab string is the one KeepTab kept.
+  bool WritePiece(std::string& out, std::string_view text, bool convert, std::string_view before);
   // A text the memo does not know; kept under *key when key is given.
-  bool WriteUnknown(std::string& out, std::string_view text, bool convert, std::string_view tab_string,
-                    const WordMemo::Key* key);
+  bool WriteUnknown(std::string& out, std::string_view text, bool convert, const WordMemo::Key* key);
   // Returns whether the text was written other than converted and unchanged.
   bool WriteUnremembered(std::string& out, std::string_view text, bool convert, std::string_view tab_string);
   // Words repeat: the HTML of short texts is kept while the list (Build
   // forgets it) and the tab string (kept beside it) stay.
   void KeepTab(std::string_view tab_string) {
-    if (std::string_view(memo_tab_) == tab_string) return;
+    if (memo_tab_.size() == tab_string.size() &&
+        std::memcmp(memo_tab_.data(), tab_string.data(), tab_string.size()) == 0)
+      return;
     memo_.Clear();
     memo_tab_.assign(tab_string);
   }

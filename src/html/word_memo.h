@@ -5,8 +5,9 @@
 //
 // A text of up to kMaxText bytes is keyed by its length and its bytes read as
 // four 64-bit words (the last ones partly overlapping or zero, always the
-// same way for one length), so finding one costs a few loads, one hash and
-// one compare of the words, with no copy of the text. The table is direct
+// same way for one length), hashed as they are read, so finding one costs a
+// few loads and multiplies and one compare of the words, with no copy of the
+// text. The table is direct
 // mapped: a text whose slot is taken replaces what was there. It starts
 // small, so a short document does not pay for the whole table, and grows
 // while new texts keep coming. The HTML lies in one arena; once the arena
@@ -27,7 +28,8 @@ class WordMemo {
 
   struct Key {
     std::uint64_t words[4];
-    std::uint32_t tag;  // length * 2 + converted; never kFree
+    std::uint32_t tag;   // length * 2 + converted; never kFree
+    std::uint32_t hash;  // of the above, not compared
   };
   struct Entry {
     Key key;
@@ -41,8 +43,8 @@ class WordMemo {
 
   // The entry kept for the key, or null.
   const Entry* Find(const Key& key) const {
-    if (slots_.empty()) return nullptr;
-    const Entry& e = slots_[Hash(key) & (slots_.size() - 1)];
+    if (mask_ == 0) return nullptr;
+    const Entry& e = slots_.data()[key.hash & mask_];
     return Same(e.key, key) ? &e : nullptr;
   }
   std::string_view Html(const Entry& e) const { return std::string_view(html_.data() + e.html_at, e.html_length); }
@@ -56,11 +58,6 @@ class WordMemo {
   static constexpr std::size_t kMaxSlots = 4096;
   static constexpr std::size_t kMaxArena = std::size_t(1) << 20;
 
-  static std::uint64_t Hash(const Key& k) {
-    std::uint64_t h = (k.tag + 1) * 0x9E3779B97F4A7C15u;
-    for (std::uint64_t w : k.words) h = (h ^ w) * 0xBF58476D1CE4E5B9u;
-    return h ^ (h >> 31);
-  }
   static bool Same(const Key& a, const Key& b) {
     return a.tag == b.tag && ((a.words[0] ^ b.words[0]) | (a.words[1] ^ b.words[1]) |
                               (a.words[2] ^ b.words[2]) | (a.words[3] ^ b.words[3])) == 0;
@@ -68,6 +65,7 @@ class WordMemo {
   void Grow();
 
   std::vector<Entry> slots_;
+  std::size_t mask_ = 0;  // slots - 1; 0 while there are none
   std::size_t puts_ = 0;  // since the table last grew
   std::string html_;
 };
