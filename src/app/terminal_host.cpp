@@ -42,6 +42,7 @@ void TerminalHost::ResetCancel() { g_cancel = 0; }
 void TerminalHost::SetSignalHook(void (*hook)()) { g_hook = hook; }
 
 void TerminalHost::SetStatus(std::string_view text) {
+  if (!interactive_) return;  // a status is only ever drawn
   status_ = DisplayUtf8(text);
   Draw(true);
 }

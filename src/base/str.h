@@ -207,13 +207,19 @@ class CStr_base {
   bool operator==(const CStr_base<M>& o) const { return view() == o.view(); }
 
   // First occurrence of needle at or after start, on a character boundary.
+  // Whether a non-empty needle starts at p, before e: the first byte is
+  // compared before the call for the rest.
+  static bool StartsAt(const char* p, const char* e, std::string_view needle) {
+    return *p == needle[0] && std::size_t(e - p) >= needle.size() &&
+           std::memcmp(p, needle.data(), needle.size()) == 0;
+  }
   int Find(std::string_view needle, int start = 0) const {
     if (start < 0) return -1;
     if (needle.empty()) return 0;
     if (std::uint32_t(start) >= len_) return -1;
     const char* e = end();
     for (const char* p = buf_ + start; p < e; p = NextChar(p, e)) {
-      if (std::size_t(e - p) >= needle.size() && std::memcmp(p, needle.data(), needle.size()) == 0)
+      if (StartsAt(p, e, needle))
         return int(p - buf_);
     }
     return -1;
@@ -223,7 +229,7 @@ class CStr_base {
     int last = -1;
     const char* e = end();
     for (const char* p = buf_; p < e; p = NextChar(p, e)) {
-      if (std::size_t(e - p) >= needle.size() && std::memcmp(p, needle.data(), needle.size()) == 0)
+      if (StartsAt(p, e, needle))
         last = int(p - buf_);
     }
     return last;
@@ -236,7 +242,7 @@ class CStr_base {
     std::size_t count = 0;
     const char* e = end();
     for (const char* p = buf_; p < e;) {
-      if (std::size_t(e - p) >= needle.size() && std::memcmp(p, needle.data(), needle.size()) == 0) {
+      if (StartsAt(p, e, needle)) {
         p += needle.size();
         ++count;
       } else {
@@ -261,7 +267,7 @@ class CStr_base {
     const char* run = buf_;  // start of the bytes not yet copied
     const char* p = buf_;
     while (p < e) {
-      if (std::size_t(e - p) >= needle.size() && std::memcmp(p, needle.data(), needle.size()) == 0) {
+      if (StartsAt(p, e, needle)) {
         out.Append(run, std::size_t(p - run));
         out.Append(repl);
         p += needle.size();

@@ -9,6 +9,8 @@
 #include "base/number.h"
 #include "html/escape.h"
 #include "rules/rule_keys.h"
+#include "text/scan.h"
+#include "text/split.h"
 
 namespace norvelle {
 
@@ -94,7 +96,7 @@ void AutoReplacer::Build(const std::vector<std::pair<CStr, CStr>>& entries) {
 }
 
 void AutoReplacer::Clear(std::size_t entries) {
-  memo_.clear();
+  memo_.Clear();
   replacements_.clear();
   replacement_text_.clear();
   cuts_.clear();
@@ -260,23 +262,46 @@ bool AutoReplacer::WordScreenRefuses(std::string_view text, bool convert) {
   return word_screen_.Saw(short_enough && screen_.Refuses(text, convert));
 }
 
-void AutoReplacer::WriteElementText(std::string& out, std::string_view text, bool convert,
-                                    std::string_view tab_string) {
-  cut_off_ = false;
-  Memo* memo = nullptr;
-  if (text.size() <= kMemoText) {
-    if (memo_.empty()) memo_.resize(kMemoSlots);
-    std::uint32_t h = convert ? 0x9E3779B9u : 2166136261u;
-    for (char c : text) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
-    memo = &memo_[h & (kMemoSlots - 1)];
-    if (memo->used && memo->convert == convert && memo->text.size() == text.size() &&
-        memo->tab.size() == tab_string.size() && std::memcmp(memo->text.data(), text.data(), text.size()) == 0 &&
-        std::memcmp(memo->tab.data(), tab_string.data(), tab_string.size()) == 0) {
-      out.append(memo->html);
-      changes_ += memo->changed;
-      return;
-    }
+namespace {
+
+// a then b, each in a few moves when short: a word's separator and HTML.
+void AppendTwo(std::string& out, std::string_view a, std::string_view b) {
+#ifdef __cpp_lib_string_resize_and_overwrite
+  if (a.size() <= 64 && b.size() <= 64) {
+    const std::size_t old = out.size();
+    out.resize_and_overwrite(old + a.size() + b.size(), [&](char* p, std::size_t n) {
+      CopyShort(p + old, a.data(), a.size());
+      CopyShort(p + old + a.size(), b.data(), b.size());
+      return n;
+    });
+    return;
   }
+#endif
+  out.append(a);
+  out.append(b);
+}
+
+}  // namespace
+
+bool AutoReplacer::WritePiece(std::string& out, std::string_view text, bool convert, std::string_view before) {
+  if (text.size() <= WordMemo::kMaxText) {
+    const WordMemo::Key key = WordMemo::KeyOf(text, convert);
+    if (const WordMemo::Entry* e = memo_.Find(key)) {
+      AppendTwo(out, before, memo_.Html(*e));
+      changes_ += e->changed;
+      cut_off_ = false;
+      return false;
+    }
+    out.append(before);
+    return WriteUnknown(out, text, convert, &key);
+  }
+  out.append(before);
+  return WriteUnknown(out, text, convert, nullptr);
+}
+
+bool AutoReplacer::WriteUnknown(std::string& out, std::string_view text, bool convert, const WordMemo::Key* key) {
+  const std::string_view tab_string = memo_tab_;
+  cut_off_ = false;
   const std::size_t before = out.size();
   bool changed = false;
   // Most words meet no entry: the screen, when it is worth asking, says so in one pass.
@@ -289,13 +314,45 @@ void AutoReplacer::WriteElementText(std::string& out, std::string_view text, boo
   }
   changes_ += changed;
   // What a pattern's budget cut off is reported each time: not kept.
-  if (memo && !cut_off_) {
-    memo->used = true;
-    memo->convert = convert;
-    memo->changed = changed;
-    memo->text.assign(text);
-    memo->tab.assign(tab_string);
-    memo->html.assign(out, before, std::string::npos);
+  if (key && !cut_off_) memo_.Put(*key, std::string_view(out).substr(before), changed);
+  return cut_off_;
+}
+
+void AutoReplacer::WriteElementText(std::string& out, std::string_view text, bool convert,
+                                    std::string_view tab_string) {
+  KeepTab(tab_string);
+  WritePiece(out, text, convert, {});
+}
+
+std::size_t AutoReplacer::WritePieces(std::string& out, std::string_view text, std::string_view key,
+                                      std::string_view join, bool convert, std::string_view tab_string) {
+  KeepTab(tab_string);
+  std::size_t cut = 0;
+  if (key.size() != 1) {
+    std::string_view sep;  // none before the first piece
+    SplitAtKey(text, key, [&](std::string_view piece) {
+      cut += WritePiece(out, piece, convert, sep);
+      sep = join;
+    });
+    return cut;
+  }
+  // A one-byte key, as SplitAtKey cuts at it (FindAtCharStart's scan, here
+  // without a call per word).
+  const char k = key[0];
+  const char* p = text.data();
+  const char* const e = p + text.size();
+  std::string_view sep;
+  for (;;) {
+    const char* q = p;
+    for (;;) {
+      q += Scan::FindHighOr(q, e, k);  // bytes below 0x80 are characters of their own
+      if (q == e || *q == k) break;
+      q = NextChar(q, e);
+    }
+    cut += WritePiece(out, std::string_view(p, std::size_t(q - p)), convert, sep);
+    if (q == e) return cut;
+    sep = join;
+    p = q + 1;
   }
 }
 

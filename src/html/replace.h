@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -25,6 +26,7 @@
 #include "pattern/regex.h"
 #include "pattern/required.h"
 #include "pattern/screen.h"
+#include "html/word_memo.h"
 
 namespace norvelle {
 
@@ -82,6 +84,11 @@ class AutoReplacer {
   // becomes when it does.
   void WriteElementText(std::string& out, std::string_view text, bool convert,
                         std::string_view tab_string);
+  // Each piece of text cut at key as WriteElementText writes it, with join
+  // between two pieces. Returns how many pieces a pattern's budget cut off
+  // (each is reported as one WriteElementText would be).
+  std::size_t WritePieces(std::string& out, std::string_view text, std::string_view key, std::string_view join,
+                          bool convert, std::string_view tab_string);
   // True only when WriteElementText would write every piece of text cut at
   // key (a single byte that conversion cuts at, see CanCutWhileConverting)
   // converted and unchanged, and report nothing.
@@ -190,20 +197,24 @@ class AutoReplacer {
   CStrHitList hits_;
   bool cut_off_ = false;
 
-  // Words repeat: the HTML of a short text is kept, found by the text,
-  // whether it is converted and the tab string, which are all it depends on
-  // while the list stays (Build forgets it).
+  // `before`, then one text, through the memo first; sets cut_off_ and
+  // returns it. The tab string is the one KeepTab kept.
+  bool WritePiece(std::string& out, std::string_view text, bool convert, std::string_view before);
+  // A text the memo does not know; kept under *key when key is given.
+  bool WriteUnknown(std::string& out, std::string_view text, bool convert, const WordMemo::Key* key);
   // Returns whether the text was written other than converted and unchanged.
   bool WriteUnremembered(std::string& out, std::string_view text, bool convert, std::string_view tab_string);
-  struct Memo {
-    std::string text, tab, html;
-    bool convert = false;
-    bool used = false;
-    bool changed = false;
-  };
-  static constexpr std::size_t kMemoSlots = 4096;
-  static constexpr std::size_t kMemoText = 32;
-  std::vector<Memo> memo_;
+  // Words repeat: the HTML of short texts is kept while the list (Build
+  // forgets it) and the tab string (kept beside it) stay.
+  void KeepTab(std::string_view tab_string) {
+    if (memo_tab_.size() == tab_string.size() &&
+        std::memcmp(memo_tab_.data(), tab_string.data(), tab_string.size()) == 0)
+      return;
+    memo_.Clear();
+    memo_tab_.assign(tab_string);
+  }
+  WordMemo memo_;
+  std::string memo_tab_;
 };
 
 // setrep: argument "N=TEXT". Sets slots[N] to TEXT and returns true when

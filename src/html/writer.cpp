@@ -196,13 +196,16 @@ void ElementWriter::PackedLine(const TarnStruct& e, std::size_t i) {
   // the line break and the first piece and change no state; the pieces then
   // go out in one pass.
   constexpr std::uint64_t kPlainLine = (std::uint64_t(1) << kPackedLine) | (std::uint64_t(1) << kLineStart);
-  if (e.codes == kPlainLine && conv_ && comment_depth_ == 0 && tags_.empty() && tags_.Depth(kTable) == 0 &&
-      key.size() == 1 && CanCutWhileConverting(key[0]) && LeavesEach(e.Text(), key[0])) {
+  const bool plain = e.codes == kPlainLine && conv_ && comment_depth_ == 0 && tags_.empty() &&
+                     tags_.Depth(kTable) == 0 && key.size() == 1 && CanCutWhileConverting(key[0]);
+  if (plain) {
     ++report_.line_number;
     LineBreakOrSeparator(e, true);
     MarkLine();
-    AppendConvertedCut(body_, e.Text(), tab_string_, key[0], join_escaped_);
-    return;
+    if (LeavesEach(e.Text(), key[0])) {
+      AppendConvertedCut(body_, e.Text(), tab_string_, key[0], join_escaped_);
+      return;
+    }
   }
   std::string_view rest = e.Text();
   const std::size_t cut = FindAtCharStart(rest, key);
@@ -211,7 +214,8 @@ void ElementWriter::PackedLine(const TarnStruct& e, std::size_t i) {
   piece.args = 0;
   piece.SetText(rest.substr(0, cut));
   std::size_t at = i;
-  Element(piece, at);
+  if (plain) WriteText(piece);  // all that Element has left to do
+  else Element(piece, at);
   if (cut == std::string_view::npos) return;
   rest.remove_prefix(cut + key.size());
   piece.codes = 0;
@@ -229,13 +233,27 @@ void ElementWriter::PackedLine(const TarnStruct& e, std::size_t i) {
     AppendConvertedCut(body_, rest, tab_string_, key[0], join_escaped_);
     return;
   }
-  const std::size_t changes = replacer_.changes();
-  SplitAtKey(rest, key, [&](std::string_view text) {
+  body_ += conv_ ? join_escaped_ : join_raw_;
+  if (!replacer_.empty()) {
+    ReplacePieces(rest, key);
+    return;
+  }
+  SplitAtKey(rest, key, [&, first = true](std::string_view text) mutable {
+    if (!first) body_ += conv_ ? join_escaped_ : join_raw_;
+    first = false;
     piece.SetText(text);
-    body_ += conv_ ? join_escaped_ : join_raw_;
     WriteText(piece);
   });
-  if (!replacer_.empty()) replacer_.WroteLine(replacer_.changes() == changes);
+}
+
+// Pieces of a line with nothing open, each written as WriteText writes a
+// piece without marks, through the list in one call.
+void ElementWriter::ReplacePieces(std::string_view text, std::string_view key) {
+  const std::size_t changes = replacer_.changes();
+  const std::size_t cut_off =
+      replacer_.WritePieces(body_, text, key, conv_ ? join_escaped_ : join_raw_, conv_, tab_string_);
+  for (std::size_t n = 0; n < cut_off; ++n) ReportError(Msg::kPatternCutOff, "");
+  replacer_.WroteLine(replacer_.changes() == changes);
 }
 
 void ElementWriter::PromoteLineStart(bool line_start, std::size_t i) {

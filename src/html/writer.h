@@ -102,6 +102,7 @@ class ElementWriter {
   void LineBreakOrSeparator(const TarnStruct& e, bool line_start);
   void OpeningStep(const TarnStruct& e);
   void WriteText(const TarnStruct& e);
+  void ReplacePieces(std::string_view text, std::string_view key);
   // No entry of the replacement list changes a piece of text: its pieces
   // can go out in one converting pass, as without a list. Inline: most
   // documents have no list and ask this on every line.

@@ -26,7 +26,8 @@ std::string_view TextArena::Store(std::string_view s) {
   if (s.empty()) return {};
   if (s.size() > left_) {
     std::size_t size = s.size() > kBlock ? s.size() : kBlock;
-    blocks_.push_back(std::make_unique<char[]>(size));
+    // Not cleared: a block's pages are touched only as texts fill them.
+    blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
     cur_ = blocks_.back().get();
     left_ = size;
   }

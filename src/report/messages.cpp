@@ -5,8 +5,6 @@
 #include <climits>
 #include <cstddef>
 
-#include "platform/encoding.h"
-
 namespace norvelle {
 
 namespace {
@@ -14,40 +12,92 @@ namespace {
 struct MessageRow {
   Msg id;
   const char* utf8;
+  const char* cp932;  // the same text as iconv makes it (messages_test checks)
 };
 
-// In the order of Msg; the check below keeps the two in step.
+// In the order of Msg; the check below keeps the two in step. The CP932
+// bytes are written out so that a run converts nothing to report or show a
+// status: iconv's converter is not even loaded.
 constexpr MessageRow kMessages[] = {
-    {Msg::kStatusReading, "ファイル読み込み中"},
-    {Msg::kStatusAnalysing, "命令解析中"},
-    {Msg::kStatusConverting, "変換中"},
-    {Msg::kStatusWriting, "書き込み中"},
-    {Msg::kStatusDone, "完了"},
-    {Msg::kStatusDoneErrors, "エラーが発生しましたが、最後まで終了しました"},
-    {Msg::kStatusFailed, "変換失敗"},
-    {Msg::kStatusPreparing, "準備中"},
-    {Msg::kCaptionClose, "閉じる"},
-    {Msg::kCaptionCancel, "ｷｬﾝｾﾙ"},
-    {Msg::kLabelErrorReport, "エラーレポート"},
-    {Msg::kSameName, "変換元ファイル名と変換先ファイル名が同じです"},
-    {Msg::kCannotOpenSource, "変換元ファイルを開けません"},
-    {Msg::kSourceEmpty, "変換元ファイルが空です"},
-    {Msg::kCannotCreateOutput, "変換先ファイルを作成できません"},
-    {Msg::kErrorCount, "%d 個のエラーが発生しました"},
-    {Msg::kUnknownCommand, "[%d]：'%s'認識できない命令です。"},
-    {Msg::kBadHeading, "[%d]：'%s'認識できない命令です。(hX命令は半角数字1-6を使用してください)"},
-    {Msg::kMustBeAlone, "[%d]：'%s'命令は単独使用しなければいけません"},
-    {Msg::kBadElementNumber, "[%d]：指定した要素番号が無効です"},
-    {Msg::kCannotAccessRule, "[%d]：指定された設定ファイル\"%s\"にアクセスできません"},
-    {Msg::kCannotOpenInclude, "[%d]：ファイル\"%s\"を開けません"},
-    {Msg::kOutOfMemory, "メモリが足りないため変換できません"},
-    {Msg::kInternalError, "内部エラーのため変換できません"},
-    {Msg::kInvalidUtf8, "[%d]：UTF-8として正しくないバイト列をU+FFFDに置き換えました"},
-    {Msg::kTooManyCarried, "[%d]：CP932にない文字が多すぎるため、U+FFFDに置き換えました"},
-    {Msg::kPatternCutOff, "[%d]：自動置換パターンの照合が打ち切られました"},
-    {Msg::kLineTooLong, "[%d]：行が長すぎるため変換できません"},
-    {Msg::kHeaderTooLong, "[%d]：HTML先頭タグが長くなりすぎるため、'%s'を置き換えませんでした"},
-    {Msg::kFooterTooLong, "[%d]：HTML終了タグが長くなりすぎるため、'%s'を置き換えませんでした"},
+    {Msg::kStatusReading, "ファイル読み込み中",
+     "\x83t\x83@\x83" "C\x83\x8B\x93\xC7\x82\xDD\x8D\x9E\x82\xDD\x92\x86"},
+    {Msg::kStatusAnalysing, "命令解析中",
+     "\x96\xBD\x97\xDF\x89\xF0\x90\xCD\x92\x86"},
+    {Msg::kStatusConverting, "変換中",
+     "\x95\xCF\x8A\xB7\x92\x86"},
+    {Msg::kStatusWriting, "書き込み中",
+     "\x8F\x91\x82\xAB\x8D\x9E\x82\xDD\x92\x86"},
+    {Msg::kStatusDone, "完了",
+     "\x8A\xAE\x97\xB9"},
+    {Msg::kStatusDoneErrors, "エラーが発生しましたが、最後まで終了しました",
+     "\x83G\x83\x89\x81[\x82\xAA\x94\xAD\x90\xB6\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x82\xAA\x81" "A\x8D"
+     "\xC5\x8C\xE3\x82\xDC\x82\xC5\x8FI\x97\xB9\x82\xB5\x82\xDC\x82\xB5\x82\xBD"},
+    {Msg::kStatusFailed, "変換失敗",
+     "\x95\xCF\x8A\xB7\x8E\xB8\x94s"},
+    {Msg::kStatusPreparing, "準備中",
+     "\x8F\x80\x94\xF5\x92\x86"},
+    {Msg::kCaptionClose, "閉じる",
+     "\x95\xC2\x82\xB6\x82\xE9"},
+    {Msg::kCaptionCancel, "ｷｬﾝｾﾙ",
+     "\xB7\xAC\xDD\xBE\xD9"},
+    {Msg::kLabelErrorReport, "エラーレポート",
+     "\x83G\x83\x89\x81[\x83\x8C\x83|\x81[\x83g"},
+    {Msg::kSameName, "変換元ファイル名と変換先ファイル名が同じです",
+     "\x95\xCF\x8A\xB7\x8C\xB3\x83t\x83@\x83" "C\x83\x8B\x96\xBC\x82\xC6\x95\xCF\x8A\xB7\x90\xE6\x83t"
+     "\x83@\x83" "C\x83\x8B\x96\xBC\x82\xAA\x93\xAF\x82\xB6\x82\xC5\x82\xB7"},
+    {Msg::kCannotOpenSource, "変換元ファイルを開けません",
+     "\x95\xCF\x8A\xB7\x8C\xB3\x83t\x83@\x83" "C\x83\x8B\x82\xF0\x8AJ\x82\xAF\x82\xDC\x82\xB9\x82\xF1"},
+    {Msg::kSourceEmpty, "変換元ファイルが空です",
+     "\x95\xCF\x8A\xB7\x8C\xB3\x83t\x83@\x83" "C\x83\x8B\x82\xAA\x8B\xF3\x82\xC5\x82\xB7"},
+    {Msg::kCannotCreateOutput, "変換先ファイルを作成できません",
+     "\x95\xCF\x8A\xB7\x90\xE6\x83t\x83@\x83" "C\x83\x8B\x82\xF0\x8D\xEC\x90\xAC\x82\xC5\x82\xAB\x82"
+     "\xDC\x82\xB9\x82\xF1"},
+    {Msg::kErrorCount, "%d 個のエラーが発生しました",
+     "%d \x8C\xC2\x82\xCC\x83G\x83\x89\x81[\x82\xAA\x94\xAD\x90\xB6\x82\xB5\x82\xDC\x82\xB5\x82\xBD"},
+    {Msg::kUnknownCommand, "[%d]：'%s'認識できない命令です。",
+     "[%d]\x81" "F'%s'\x94" "F\x8E\xAF\x82\xC5\x82\xAB\x82\xC8\x82\xA2\x96\xBD\x97\xDF\x82\xC5\x82\xB7"
+     "\x81" "B"},
+    {Msg::kBadHeading, "[%d]：'%s'認識できない命令です。(hX命令は半角数字1-6を使用してください)",
+     "[%d]\x81" "F'%s'\x94" "F\x8E\xAF\x82\xC5\x82\xAB\x82\xC8\x82\xA2\x96\xBD\x97\xDF\x82\xC5\x82\xB7"
+     "\x81" "B(hX\x96\xBD\x97\xDF\x82\xCD\x94\xBC\x8Ap\x90\x94\x8E\x9A" "1-6\x82\xF0\x8Eg\x97p\x82\xB5"
+     "\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2)"},
+    {Msg::kMustBeAlone, "[%d]：'%s'命令は単独使用しなければいけません",
+     "[%d]\x81" "F'%s'\x96\xBD\x97\xDF\x82\xCD\x92P\x93\xC6\x8Eg\x97p\x82\xB5\x82\xC8\x82\xAF\x82\xEA"
+     "\x82\xCE\x82\xA2\x82\xAF\x82\xDC\x82\xB9\x82\xF1"},
+    {Msg::kBadElementNumber, "[%d]：指定した要素番号が無効です",
+     "[%d]\x81" "F\x8Ew\x92\xE8\x82\xB5\x82\xBD\x97v\x91" "f\x94\xD4\x8D\x86\x82\xAA\x96\xB3\x8C\xF8"
+     "\x82\xC5\x82\xB7"},
+    {Msg::kCannotAccessRule, "[%d]：指定された設定ファイル\"%s\"にアクセスできません",
+     "[%d]\x81" "F\x8Ew\x92\xE8\x82\xB3\x82\xEA\x82\xBD\x90\xDD\x92\xE8\x83t\x83@\x83" "C\x83\x8B\"%s"
+     "\"\x82\xC9\x83" "A\x83N\x83Z\x83X\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1"},
+    {Msg::kCannotOpenInclude, "[%d]：ファイル\"%s\"を開けません",
+     "[%d]\x81" "F\x83t\x83@\x83" "C\x83\x8B\"%s\"\x82\xF0\x8AJ\x82\xAF\x82\xDC\x82\xB9\x82\xF1"},
+    {Msg::kOutOfMemory, "メモリが足りないため変換できません",
+     "\x83\x81\x83\x82\x83\x8A\x82\xAA\x91\xAB\x82\xE8\x82\xC8\x82\xA2\x82\xBD\x82\xDF\x95\xCF\x8A\xB7"
+     "\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1"},
+    {Msg::kInternalError, "内部エラーのため変換できません",
+     "\x93\xE0\x95\x94\x83G\x83\x89\x81[\x82\xCC\x82\xBD\x82\xDF\x95\xCF\x8A\xB7\x82\xC5\x82\xAB\x82"
+     "\xDC\x82\xB9\x82\xF1"},
+    {Msg::kInvalidUtf8, "[%d]：UTF-8として正しくないバイト列をU+FFFDに置き換えました",
+     "[%d]\x81" "FUTF-8\x82\xC6\x82\xB5\x82\xC4\x90\xB3\x82\xB5\x82\xAD\x82\xC8\x82\xA2\x83o\x83" "C"
+     "\x83g\x97\xF1\x82\xF0U+FFFD\x82\xC9\x92u\x82\xAB\x8A\xB7\x82\xA6\x82\xDC\x82\xB5\x82\xBD"},
+    {Msg::kTooManyCarried, "[%d]：CP932にない文字が多すぎるため、U+FFFDに置き換えました",
+     "[%d]\x81" "FCP932\x82\xC9\x82\xC8\x82\xA2\x95\xB6\x8E\x9A\x82\xAA\x91\xBD\x82\xB7\x82\xAC\x82"
+     "\xE9\x82\xBD\x82\xDF\x81" "AU+FFFD\x82\xC9\x92u\x82\xAB\x8A\xB7\x82\xA6\x82\xDC\x82\xB5\x82\xBD"},
+    {Msg::kPatternCutOff, "[%d]：自動置換パターンの照合が打ち切られました",
+     "[%d]\x81" "F\x8E\xA9\x93\xAE\x92u\x8A\xB7\x83p\x83^\x81[\x83\x93\x82\xCC\x8F\xC6\x8D\x87\x82\xAA"
+     "\x91\xC5\x82\xBF\x90\xD8\x82\xE7\x82\xEA\x82\xDC\x82\xB5\x82\xBD"},
+    {Msg::kLineTooLong, "[%d]：行が長すぎるため変換できません",
+     "[%d]\x81" "F\x8Ds\x82\xAA\x92\xB7\x82\xB7\x82\xAC\x82\xE9\x82\xBD\x82\xDF\x95\xCF\x8A\xB7\x82"
+     "\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1"},
+    {Msg::kHeaderTooLong, "[%d]：HTML先頭タグが長くなりすぎるため、'%s'を置き換えませんでした",
+     "[%d]\x81" "FHTML\x90\xE6\x93\xAA\x83^\x83O\x82\xAA\x92\xB7\x82\xAD\x82\xC8\x82\xE8\x82\xB7\x82"
+     "\xAC\x82\xE9\x82\xBD\x82\xDF\x81" "A'%s'\x82\xF0\x92u\x82\xAB\x8A\xB7\x82\xA6\x82\xDC\x82\xB9"
+     "\x82\xF1\x82\xC5\x82\xB5\x82\xBD"},
+    {Msg::kFooterTooLong, "[%d]：HTML終了タグが長くなりすぎるため、'%s'を置き換えませんでした",
+     "[%d]\x81" "FHTML\x8FI\x97\xB9\x83^\x83O\x82\xAA\x92\xB7\x82\xAD\x82\xC8\x82\xE8\x82\xB7\x82\xAC"
+     "\x82\xE9\x82\xBD\x82\xDF\x81" "A'%s'\x82\xF0\x92u\x82\xAB\x8A\xB7\x82\xA6\x82\xDC\x82\xB9\x82"
+     "\xF1\x82\xC5\x82\xB5\x82\xBD"},
 };
 
 constexpr std::size_t kMsgCount = std::size(kMessages);
@@ -66,11 +116,7 @@ const char* MessageUtf8(Msg m) { return kMessages[static_cast<std::size_t>(m)].u
 const std::string& Message(Msg m) {
   static const auto table = [] {
     std::array<std::string, kMsgCount> t;
-    for (std::size_t i = 0; i < kMsgCount; ++i) {
-      std::string cp;
-      Utf8ToCp932(kMessages[i].utf8, cp);
-      t[i] = cp;
-    }
+    for (std::size_t i = 0; i < kMsgCount; ++i) t[i] = kMessages[i].cp932;
     return t;
   }();
   return table[static_cast<std::size_t>(m)];

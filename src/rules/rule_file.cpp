@@ -1,18 +1,13 @@
 #include "rules/rule_file.h"
 
 #include "text/dbcs.h"
-#include "pattern/regex.h"
+#include "pattern/regex.h"  // kMaxSubjectLength
 #include "rules/rule_store.h"
 
 namespace norvelle {
 
 namespace {
 
-// "key=value": blanks, then the shortest non-empty key before "=", then the
-// rest of the line. Hit 0 is the key, hit 1 the value.
-constexpr const char* kKeyLinePattern = "%/0w%{%+j%e=%}%{%+0j%P\n%}";
-// "[name]": blanks, "[", the shortest non-empty name before "]". Hit 0.
-constexpr const char* kSectionLinePattern = "%/0w[%{%+j%e]%}";
 constexpr std::string_view kEndLineMark = "[EndSection]";
 
 // Does the line hold the end mark at a character boundary?
@@ -26,19 +21,20 @@ bool IsEndLine(std::string_view line) {
   return false;
 }
 
-// Both line patterns, compiled once per text rather than once per line.
 class LineReader {
  public:
-  explicit LineReader(RuleStore& store)
-      : store_(store),
-        key_line_(RegexCompile(kKeyLinePattern)),
-        section_line_(RegexCompile(kSectionLinePattern)) {}
+  explicit LineReader(RuleStore& store) : store_(store) {}
 
   // False when the line fails the load. `rest` is the text after the line.
   bool Read(std::string_view line, std::string_view rest) {
-    if (Match(line, key_line_, 2)) {
+    // Refused as the pattern engine refuses a subject this long (the line
+    // grammar is two of its patterns, see rule_file.h).
+    if (line.size() > kMaxSubjectLength)
+      throw static_cast<unsigned>(line.size() > 0xFFFFFFFFu ? 0xFFFFFFFFu : line.size());
+    std::string_view key, value;
+    if (SplitKeyLine(line, key, value)) {
       RuleStore::Section::ValueMap& values = store_.current().Values();
-      values[hits_[0].view()] = Unescape(hits_[1].view(), kValueEscapes);
+      values[key] = Unescape(value, kValueEscapes);
       // A section this long may go on for many more keys: its index is sized
       // once for the lines up to the next section line, instead of at every
       // doubling.
@@ -47,8 +43,8 @@ class LineReader {
       return true;
     }
     if (IsEndLine(line)) return store_.ChangeSection("..");  // fails at the root
-    if (Match(line, section_line_, 1)) {
-      std::string_view name = hits_[0].view();
+    std::string_view name;
+    if (SectionLineName(line, name)) {
       // CreateSection refuses "/" and "." (".." included), which fails the load.
       return store_.CreateSection(name) && store_.ChangeSection(name);
     }
@@ -83,16 +79,7 @@ class LineReader {
     return line.substr(first, eq - first);
   }
 
-  // Anchored match; needs at least `want` hits.
-  bool Match(std::string_view line, const CStrRegexStruct& pattern, std::uint32_t want) {
-    hits_.Clear();
-    return RegexSearch(line, pattern, "s", &hits_) > 0 && hits_.count() >= want;
-  }
-
   RuleStore& store_;
-  CStrRegexStruct key_line_;
-  CStrRegexStruct section_line_;
-  CStrHitList hits_;
 };
 
 void AppendTabs(int n, CStr_base<1024>& out) {
@@ -100,6 +87,43 @@ void AppendTabs(int n, CStr_base<1024>& out) {
 }
 
 }  // namespace
+
+namespace {
+
+// From `from`, the shortest run of one or more characters before `stop`
+// (stepped from the run's start, so a trail byte is never taken for `stop`),
+// and the text after that `stop`; false when the line holds no such run.
+bool ShortestRunBefore(std::string_view line, std::size_t from, char stop, std::string_view& run,
+                       std::string_view& after) {
+  const char* b = line.data() + from;
+  const char* e = line.data() + line.size();
+  if (b == e) return false;
+  for (const char* p = NextChar(b, e); p < e; p = NextChar(p, e)) {
+    if (*p != stop) continue;
+    run = std::string_view(b, std::size_t(p - b));
+    after = std::string_view(p + 1, std::size_t(e - p - 1));
+    return true;
+  }
+  return false;
+}
+
+std::size_t SkipBlanks(std::string_view line) {
+  std::size_t i = 0;
+  while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+  return i;
+}
+
+}  // namespace
+
+bool SplitKeyLine(std::string_view line, std::string_view& key, std::string_view& value) {
+  return ShortestRunBefore(line, SkipBlanks(line), '=', key, value);
+}
+
+bool SectionLineName(std::string_view line, std::string_view& name) {
+  const std::size_t at = SkipBlanks(line);
+  std::string_view after;
+  return at < line.size() && line[at] == '[' && ShortestRunBefore(line, at + 1, ']', name, after);
+}
 
 bool ReadRuleText(RuleStore& store, std::string_view text) {
   LineReader reader(store);
@@ -154,22 +178,26 @@ void WriteRuleText(const RuleStore& store, CStr_base<1024>& out) {
 }
 
 CStr Unescape(std::string_view text, EscapeSet set) {
+  // Most values hold no backslash byte at all, not even as a trail byte.
+  if (text.find('\\') == std::string_view::npos) return CStr(text);
   CStr out;
   const char* p = text.data();
   const char* e = p + text.size();
+  const char* run = p;  // copied as it is, up to the next escape
   while (p < e) {
     const char* q = NextChar(p, e);
     if (*p != '\\') {
-      out.Append(p, std::size_t(q - p));
       p = q;
       continue;
     }
-    if (q == e) break;  // a lone backslash at the end is dropped
+    out.Append(run, std::size_t(p - run));
+    if (q == e) return out;  // a lone backslash at the end is dropped
     // An unknown escape drops both characters (a double-byte one whole).
     std::size_t i = set.letters.find(*q);
     if (i != std::string_view::npos) out.Append(set.bytes.substr(i, 1));
-    p = NextChar(q, e);
+    p = run = NextChar(q, e);
   }
+  out.Append(run, std::size_t(p - run));
   return out;
 }
 

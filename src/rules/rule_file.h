@@ -29,6 +29,15 @@ class RuleStore;
 // leaving the current section where reading stopped.
 bool ReadRuleText(RuleStore& store, std::string_view text);
 
+// The two kinds of line the reader takes, matched as the pattern engine's
+// "%/0w%{%+j%e=%}%{%+0j%P\n%}" and "%/0w[%{%+j%e]%}" with the flag "s" match
+// a line without its LF. A key line: blanks, then the key, the shortest run
+// of one or more characters before a "=", and the value, all after that "=".
+bool SplitKeyLine(std::string_view line, std::string_view& key, std::string_view& value);
+// A section line: blanks, "[", then the name, the shortest run of one or more
+// characters before a "]"; anything may follow.
+bool SectionLineName(std::string_view line, std::string_view& name);
+
 // The whole store in file form with LF line ends (text mode adds the CRs).
 void WriteRuleText(const RuleStore& store, CStr_base<1024>& out);
 

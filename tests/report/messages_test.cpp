@@ -36,6 +36,17 @@ TEST(Messages, IsReportOfTakesAnyLineNumber) {
   }
 }
 
+// Every text as its own conversion would give it: nothing of a neighbour's.
+TEST(Messages, EachTextIsItsOwnConversion) {
+  for (int i = 0; i <= int(Msg::kFooterTooLong); ++i) {
+    const Msg m = static_cast<Msg>(i);
+    SCOPED_TRACE(MessageUtf8(m));
+    std::string cp;
+    ASSERT_TRUE(Utf8ToCp932(MessageUtf8(m), cp));
+    EXPECT_EQ(Message(m), cp);
+  }
+}
+
 class Lines : public Diagnostics {
  public:
   void AddError(std::string_view line) override { lines.emplace_back(line); }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "pattern/regex.h"
 #include "platform/paths.h"
 #include "rules/rule_keys.h"
 #include "rules/rule_store.h"
@@ -112,6 +113,39 @@ TEST(RuleFileReader, LineKindsAndFailures) {
     Lines want = c.dump;
     std::sort(want.begin(), want.end());
     EXPECT_EQ(Dump(store), want);
+  }
+}
+
+// The line grammar is that of two patterns; every line of up to five
+// characters from an alphabet of blanks, marks, a lead byte and NUL reads
+// as the pattern engine reads it, key and value or name included.
+TEST(RuleFileReader, LinesReadAsTheirPatternsMatch) {
+  const CStrRegexStruct key_line = RegexCompile("%/0w%{%+j%e=%}%{%+0j%P\n%}");
+  const CStrRegexStruct section_line = RegexCompile("%/0w[%{%+j%e]%}");
+  const char alphabet[] = {' ', '\t', '=', '[', ']', 'a', '\x81', '\0'};
+  std::vector<std::string> lines{""};
+  for (std::size_t from = 0, len = 0; len < 5; ++len) {
+    const std::size_t to = lines.size();
+    for (std::size_t i = from; i < to; ++i)
+      for (char c : alphabet) lines.push_back(lines[i] + c);
+    from = to;
+  }
+  CStrHitList hits;
+  for (const std::string& line : lines) {
+    SCOPED_TRACE(testing::PrintToString(line));
+    std::string_view key, value, name;
+    const bool is_key = RegexSearch(line, key_line, "s", &hits) > 0;
+    ASSERT_EQ(SplitKeyLine(line, key, value), is_key);
+    if (is_key) {
+      ASSERT_EQ(hits.count(), 2u);
+      EXPECT_EQ(key, hits[0].view());
+      EXPECT_EQ(value, hits[1].view());
+    }
+    const bool is_section = RegexSearch(line, section_line, "s", &hits) > 0;
+    ASSERT_EQ(SectionLineName(line, name), is_section);
+    if (is_section) {
+      EXPECT_EQ(name, hits[0].view());
+    }
   }
 }
 

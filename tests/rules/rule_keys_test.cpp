@@ -152,6 +152,12 @@ TEST(RuleSettingsTest, SrcLineOutIsOnOnlyForExactlyON) {
   }
 }
 
+TEST(RuleKeys, ReplaceKeysAreTwoDigitsAndOthersAsPercent02d) {
+  const std::pair<int, const char*> cases[] = {{0, "00"}, {7, "07"}, {10, "10"}, {99, "99"},
+                                               {100, "100"}, {-1, "-1"}, {-12, "-12"}};
+  for (const auto& [n, key] : cases) EXPECT_EQ(ReplaceKey(n).view(), key) << n;
+}
+
 TEST(RuleSettingsTest, CreatesBothListsAndEndsInTheAutoReplaceList) {
   RuleStore store;
   ASSERT_TRUE(store.Parse("[ReplaceList]\n05=<br>\n100=extra\n[EndSection]", true));
