@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/fake_boxes.h"
 #include "dialogs/offscreen_app.h"
 #include "platform/paths.h"
 #include "rules/listing_colours.h"
@@ -26,15 +27,6 @@
 
 namespace norvelle::test {
 namespace {
-
-class NoBoxes : public MessageBoxes, public FileDialogs {
- public:
-  Answer Ask(std::string_view, Buttons) override { return Answer::kCancel; }
-  std::optional<std::string> OpenFile(std::string_view, std::string_view) override { return {}; }
-  std::optional<std::string> SaveFile(std::string_view, std::string_view, std::string_view) override {
-    return {};
-  }
-};
 
 std::string Describe(QWidget* w) {
   return (w->metaObject()->className() + (" " + w->objectName()) + " '" + w->property("text").toString() + "'")
@@ -84,7 +76,7 @@ class AccessibilityTest : public ::testing::Test {
     ProgressHost::ResetStartedForTesting();
   }
   TempDir dir;
-  NoBoxes boxes;
+  FakeBoxes boxes;
 };
 
 TEST_F(AccessibilityTest, SettingsWindowNamesEveryControl) {

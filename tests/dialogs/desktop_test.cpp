@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/fake_boxes.h"
 #include "dialogs/offscreen_app.h"
 #include "platform/encoding.h"
 #include "platform/paths.h"
@@ -30,19 +31,6 @@
 
 namespace norvelle::test {
 namespace {
-
-class Recorder : public MessageBoxes, public FileDialogs {
- public:
-  Answer Ask(std::string_view text, Buttons) override {
-    asked.push_back(Cp932ToUtf8Lossy(text));
-    return Answer::kOk;
-  }
-  std::optional<std::string> OpenFile(std::string_view, std::string_view) override { return {}; }
-  std::optional<std::string> SaveFile(std::string_view, std::string_view, std::string_view) override {
-    return {};
-  }
-  std::vector<std::string> asked;
-};
 
 bool HaveJapaneseQm() {
   return QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_ja.qm"));
@@ -56,7 +44,7 @@ class DesktopTest : public ::testing::Test {
   }
   void TearDown() override { SetProgramPathForTesting(""); }
   TempDir dir;
-  Recorder boxes;
+  FakeBoxes boxes{MessageBoxes::Answer::kOk};
 };
 
 TEST_F(DesktopTest, StandardButtonsSpeakJapanese) {

@@ -20,6 +20,7 @@
 #include <map>
 #include <string>
 
+#include "dialogs/fake_boxes.h"
 #include "dialogs/offscreen_app.h"
 #include "platform/encoding.h"
 #include "platform/folders.h"
@@ -30,13 +31,6 @@
 
 namespace norvelle::test {
 namespace {
-
-class NoBoxes : public MessageBoxes, public FileDialogs {
- public:
-  Answer Ask(std::string_view, Buttons) override { return Answer::kCancel; }
-  std::optional<std::string> OpenFile(std::string_view, std::string_view) override { return {}; }
-  std::optional<std::string> SaveFile(std::string_view, std::string_view, std::string_view) override { return {}; }
-};
 
 // Every file of a folder and its bytes.
 std::map<std::string, std::string> Snapshot(const std::string& folder) {
@@ -177,7 +171,7 @@ class RulePreviewTest : public PreviewWindowTest {
       m->insertPlainText(text);  // typed through an input method: no key events
     }
   }
-  NoBoxes boxes;
+  FakeBoxes boxes;
 };
 
 TEST_F(RulePreviewTest, FooterEditShowsWithNoFileWritten) {

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "convert/run.h"
+#include "dialogs/fake_boxes.h"
 #include "dialogs/offscreen_app.h"
 #include "platform/encoding.h"
 #include "platform/paths.h"
@@ -38,25 +39,6 @@
 
 namespace norvelle::test {
 namespace {
-
-// Message boxes and file dialogs that never block: every question is
-// recorded and answered with its default.
-class QuietBoxes : public MessageBoxes, public FileDialogs {
- public:
-  Answer Ask(std::string_view text, Buttons) override {
-    asked.push_back(Cp932ToUtf8Lossy(text));
-    return Answer::kCancel;
-  }
-  std::optional<std::string> OpenFile(std::string_view, std::string_view) override {
-    ++opens;
-    return {};
-  }
-  std::optional<std::string> SaveFile(std::string_view, std::string_view, std::string_view) override {
-    return {};
-  }
-  std::vector<std::string> asked;
-  int opens = 0;
-};
 
 // Runs check on the modal window that opens next, then closes it.
 void OnNextModal(std::function<void(QWidget*)> check) {
@@ -88,7 +70,7 @@ class SettingsDialogTest : public ::testing::Test {
     return w;
   }
   TempDir dir;
-  QuietBoxes quiet;
+  FakeBoxes quiet;
 };
 
 TEST_F(SettingsDialogTest, OpensWithTheDefaults) {

@@ -7,14 +7,10 @@
 #include <random>
 #include <string>
 
+#include "pattern/match_oracle.h"
+
 namespace norvelle {
 namespace {
-
-bool Matches(const CStrRegexStruct& root, const std::string& subject) {
-  CStr s(subject);
-  CStrHitList hits;
-  return RegexMatch(s, root, "", &hits) > 0;
-}
 
 TEST(RequiredText, RefusesOnlyWhatCannotMatch) {
   const struct {

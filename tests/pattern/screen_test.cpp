@@ -8,16 +8,11 @@
 #include <random>
 #include <string>
 
+#include "pattern/match_oracle.h"
 #include "text/split.h"
 
 namespace norvelle {
 namespace {
-
-bool Matches(const CStrRegexStruct& root, const std::string& subject) {
-  CStr s(subject);
-  CStrHitList hits;
-  return RegexMatch(s, root, "", &hits) > 0;
-}
 
 Screen Of(const char* pattern) {
   Screen s;
